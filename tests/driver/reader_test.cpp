@@ -1,0 +1,110 @@
+#include "driver/reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "numeric/arrays.hpp"
+#include "support/run_tool.hpp"
+
+namespace nongauss {
+namespace {
+
+using nongauss::testing::ScratchDir;
+
+struct Read {
+    int n;
+    std::string err;
+    std::vector<double> v;  // v[k] = rri[k]; v[0] unused
+};
+
+Read read_text(const std::string& content) {
+    ScratchDir dir;
+    const auto path = dir.write("in.txt", content);
+    ::testing::internal::CaptureStderr();
+    const int n = read_series(path.c_str());
+    Read r{n, ::testing::internal::GetCapturedStderr(), std::vector<double>(n + 1)};
+    for (int k = 1; k <= n; ++k) r.v[k] = rri[k];
+    if (rri != nullptr) release_vector(rri, 1, n);
+    rri = nullptr;
+    return r;
+}
+
+TEST(Reader, NumbersSeparatedByAnyWhiteSpace) {
+    for (const char* text : {"812\n790\n805\n", "812\t790\t805", "  812\r\n790\r\n805\r\n"}) {
+        const Read r = read_text(text);
+        ASSERT_EQ(r.n, 3) << text;
+        EXPECT_EQ(r.v[1], 812);
+        EXPECT_EQ(r.v[2], 790);
+        EXPECT_EQ(r.v[3], 805);
+    }
+    const Read cols = read_text("1 2\n3 4\n");  // two columns read row by row
+    ASSERT_EQ(cols.n, 4);
+    EXPECT_EQ(cols.v[2], 2);
+    EXPECT_EQ(cols.v[3], 3);
+}
+
+TEST(Reader, StopsAtTheFirstTextThatDoesNotBeginANumber) {
+    Read r = read_text("800\n810ms\n820\n");
+    EXPECT_EQ(r.n, 2);
+    EXPECT_EQ(r.v[2], 810);
+    r = read_text("0,812\n0,790\n");  // decimal comma: the integer part, then stop
+    EXPECT_EQ(r.n, 1);
+    EXPECT_EQ(r.v[1], 0);
+    r = read_text("800\nnan\n900\n");
+    EXPECT_EQ(r.n, 1);
+    r = read_text("1.2.5 7");  // "1.2" then ".5" then "7"
+    ASSERT_EQ(r.n, 3);
+    EXPECT_EQ(r.v[2], 0.5);
+    r = read_text("-1.25e+2 1E1");
+    ASSERT_EQ(r.n, 2);
+    EXPECT_EQ(r.v[1], -125);
+    EXPECT_EQ(r.v[2], 10);
+}
+
+TEST(Reader, BannerAndNoData) {
+    const std::string banner(48, '-');
+    for (const char* text : {"", "RR\n800\n", "\xEF\xBB\xBF" "800\n"}) {
+        const Read r = read_text(text);
+        EXPECT_EQ(r.n, 0);
+        EXPECT_NE(r.err.find(banner + "\nInput file: "), std::string::npos);
+        EXPECT_NE(r.err.find(".\n" + banner + "\nNo data was read!\n"), std::string::npos);
+    }
+}
+
+TEST(Reader, MissingFileHasNoBanner) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(read_series("/nonexistent/rec.txt"), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "File /nonexistent/rec.txt not found!\n");
+}
+
+TEST(Reader, GrowsPastTheStepBoundaries) {
+    for (int n : {9999, 10000, 10001, 25000}) {
+        std::string text;
+        for (int i = 1; i <= n; ++i) text += std::to_string(i) + "\n";
+        const Read r = read_text(text);
+        ASSERT_EQ(r.n, n);
+        EXPECT_EQ(r.v[n], n);
+        EXPECT_EQ(r.v[1], 1);
+    }
+}
+
+TEST(Reader, NumbersAcrossChunkBoundaries) {
+    // Long runs of white space and long numbers put numbers across the
+    // reader's internal chunks; every value must come out whole.
+    std::string text;
+    std::vector<double> expect;
+    for (int i = 0; i < 3000; ++i) {
+        text += std::string(37 + i % 53, ' ');
+        const std::string num = "0." + std::string(i % 70, '0') + std::to_string(i + 1);
+        text += num;
+        expect.push_back(std::stod(num));
+    }
+    const Read r = read_text(text);
+    ASSERT_EQ(r.n, 3000);
+    for (int i = 0; i < 3000; ++i) ASSERT_EQ(r.v[i + 1], expect[i]) << i;
+}
+
+}  // namespace
+}  // namespace nongauss

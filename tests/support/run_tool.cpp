@@ -1,0 +1,93 @@
+#include "support/run_tool.hpp"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+namespace nongauss::testing {
+
+namespace fs = std::filesystem;
+
+std::string slurp(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+RunResult run_tool(const std::vector<std::string>& args, const fs::path& dir,
+                   const std::string& exe, const std::string& argv0) {
+    const fs::path out_file = dir / ".run_stdout";
+    const fs::path err_file = dir / ".run_stderr";
+    const pid_t pid = fork();
+    if (pid < 0) throw std::runtime_error("fork failed");
+    if (pid == 0) {
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        const int in = open("/dev/null", O_RDONLY);
+        const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || err < 0) _exit(127);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char*> argv;
+        std::string first = argv0.empty() ? exe : argv0;
+        argv.push_back(first.data());
+        std::vector<std::string> copies(args);
+        for (auto& a : copies) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(exe.c_str(), argv.data());
+        _exit(127);
+    }
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    RunResult r;
+    r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    r.out = slurp(out_file);
+    r.err = slurp(err_file);
+    fs::remove(out_file);
+    fs::remove(err_file);
+    return r;
+}
+
+ScratchDir::ScratchDir() {
+    std::random_device rd;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path p = fs::temp_directory_path() / ("nongauss-test-" + std::to_string(rd()));
+        if (fs::create_directory(p)) {
+            path_ = p;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot make a scratch directory");
+}
+
+ScratchDir::~ScratchDir() {
+    std::error_code ec;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+fs::path ScratchDir::write(const std::string& name, const std::string& content) const {
+    const fs::path p = path_ / name;
+    std::ofstream out(p, std::ios::binary);
+    out << content;
+    return p;
+}
+
+std::string ScratchDir::read(const std::string& name) const { return slurp(path_ / name); }
+
+bool ScratchDir::exists(const std::string& name) const { return fs::exists(path_ / name); }
+
+fs::path shared_recordings() {
+    const fs::path p = fs::path(NONGAUSS_SOURCE_DIR) / ".." / "shared" / "data" / "rri";
+    return fs::exists(p / "nsr001.txt") ? p : fs::path();
+}
+
+}  // namespace nongauss::testing

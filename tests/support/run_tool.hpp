@@ -1,0 +1,47 @@
+#pragma once
+
+// Runs the built executable as a user would and captures what it does.
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace nongauss::testing {
+
+struct RunResult {
+    int status = -1;     ///< exit status, or -1 when the process did not exit normally
+    std::string out;     ///< standard output
+    std::string err;     ///< standard error
+};
+
+/// Runs `exe` (default: the nongauss executable) with `args` in `dir`, with
+/// standard input from /dev/null. argv[0] is `argv0` when given, else `exe`.
+RunResult run_tool(const std::vector<std::string>& args, const std::filesystem::path& dir,
+                   const std::string& exe = NONGAUSS_EXE, const std::string& argv0 = "");
+
+/// A fresh empty directory below the system's temporary directory, removed
+/// when the object goes away.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    /// Writes `content` to the file `name` in this directory; returns its path.
+    std::filesystem::path write(const std::string& name, const std::string& content) const;
+    /// Whole content of the file `name` in this directory.
+    std::string read(const std::string& name) const;
+    bool exists(const std::string& name) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+/// Whole content of a file.
+std::string slurp(const std::filesystem::path& file);
+
+/// Path of the shared real recordings, or empty when they are absent.
+std::filesystem::path shared_recordings();
+
+}  // namespace nongauss::testing
