@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
 #include "numeric/arrays.hpp"
@@ -10,114 +9,58 @@
 namespace nongauss {
 namespace {
 
-// A matrix [1..n][1..n] filled row by row from `values`.
-double** square(int n, const double* values) {
-    double** m = matrix(1, n, 1, n);
-    for (int i = 1; i <= n; ++i)
-        for (int j = 1; j <= n; ++j) m[i][j] = values[(i - 1) * n + (j - 1)];
-    return m;
-}
-
-TEST(PolyBasis, PowersByRepeatedMultiplication) {
+TEST(PolyBasis, PowersAndTheSingleTermCase) {
     double p[6] = {-1.0, -1.0, -1.0, -1.0, -1.0, -1.0};
-    poly_basis(-2.0, p, 5);
+    poly_basis(-2.0, p, 4);
     EXPECT_EQ(p[1], 1.0);
     EXPECT_EQ(p[2], -2.0);
-    EXPECT_EQ(p[3], 4.0);
-    EXPECT_EQ(p[5], 16.0);
+    EXPECT_EQ(p[4], -8.0);
+    EXPECT_EQ(p[5], -1.0);
+    poly_basis(5.0, p, 1);
+    EXPECT_EQ(p[1], 1.0);
+    EXPECT_EQ(p[2], -2.0);  // only p[1] is written
 
-    double q[3] = {-1.0, -1.0, -1.0};
-    poly_basis(5.0, q, 1);
-    EXPECT_EQ(q[1], 1.0);
-    EXPECT_EQ(q[2], -1.0);  // only p[1] is written
-    poly_basis(5.0, q, 0);
-    EXPECT_EQ(q[1], 1.0);
-}
-
-TEST(PolyEval, ConstantTermAndPowers) {
-    const double c[] = {0.0, 4.0};
-    EXPECT_EQ(poly_eval(1e300, c, 1), 4.0);
-    EXPECT_EQ(poly_eval(std::numeric_limits<double>::quiet_NaN(), c, 1), 4.0);
     const double a[] = {0.0, 1.0, -3.0, 0.5, 2.0};  // 1 - 3x + x^2/2 + 2x^3
     EXPECT_EQ(poly_eval(2.0, a, 4), 13.0);
     EXPECT_EQ(poly_eval(-1.0, a, 4), 2.5);
-}
-
-TEST(Gaussj, IdentityStaysIdentityAndSolves) {
-    const double id[] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-    double** a = square(3, id);
-    double** b = matrix(1, 3, 1, 2);
-    for (int i = 1; i <= 3; ++i) {
-        b[i][1] = i;
-        b[i][2] = -2.0 * i;
-    }
-    gaussj(a, 3, b, 2);
-    for (int i = 1; i <= 3; ++i) {
-        for (int j = 1; j <= 3; ++j) EXPECT_EQ(a[i][j], i == j ? 1.0 : 0.0);
-        EXPECT_EQ(b[i][1], i);
-        EXPECT_EQ(b[i][2], -2.0 * i);
-    }
-    release_matrix(b, 1, 3, 1, 2);
-    release_matrix(a, 1, 3, 1, 3);
+    EXPECT_EQ(poly_eval(1e300, a, 1), 1.0);
 }
 
 TEST(Gaussj, OffDiagonalPivotsAreUnscrambled) {
     // Every pivot lies off the diagonal; the inverse is exact in binary.
     const double vals[] = {0, 2, 0, 0, 0, 4, 8, 0, 0};
-    double** a = square(3, vals);
-    double** b = matrix(1, 3, 1, 1);
-    b[1][1] = 2.0;  // solution (1, 1, 1)
-    b[2][1] = 4.0;
-    b[3][1] = 8.0;
-    gaussj(a, 3, b, 1);
     const double inverse[] = {0, 0, 0.125, 0.5, 0, 0, 0, 0.25, 0};
+    double** a = matrix(1, 3, 1, 3);
+    double** b = matrix(1, 3, 1, 1);
     for (int i = 1; i <= 3; ++i) {
-        for (int j = 1; j <= 3; ++j) EXPECT_EQ(a[i][j], inverse[(i - 1) * 3 + (j - 1)]) << i << j;
-        EXPECT_EQ(b[i][1], 1.0);
+        for (int j = 1; j <= 3; ++j) a[i][j] = vals[(i - 1) * 3 + (j - 1)];
+        b[i][1] = 2.0 * i;  // right-hand side (2, 4, 6): solution (0.75, 1, 1)
     }
+    gaussj(a, 3, b, 1);
+    for (int i = 1; i <= 3; ++i)
+        for (int j = 1; j <= 3; ++j) EXPECT_EQ(a[i][j], inverse[(i - 1) * 3 + (j - 1)]) << i << j;
+    EXPECT_EQ(b[1][1], 0.75);
+    EXPECT_EQ(b[2][1], 1.0);
+    EXPECT_EQ(b[3][1], 1.0);
     release_matrix(b, 1, 3, 1, 1);
     release_matrix(a, 1, 3, 1, 3);
 }
 
-TEST(Gaussj, GeneralMatrixInverseAndSolution) {
-    const double vals[] = {2, -1, 0, 3, -1, 2, -1, 1, 0, -1, 2, 5, 1, 0, 4, -3};
-    double** a = square(4, vals);
-    double** b = matrix(1, 4, 1, 1);
-    const double xs[] = {0.0, 1.5, -2.0, 0.25, 3.0};
-    for (int i = 1; i <= 4; ++i) {
-        b[i][1] = 0.0;
-        for (int j = 1; j <= 4; ++j) b[i][1] += vals[(i - 1) * 4 + (j - 1)] * xs[j];
-    }
-    gaussj(a, 4, b, 1);
-    for (int i = 1; i <= 4; ++i) {
-        EXPECT_NEAR(b[i][1], xs[i], 1e-12);
-        for (int j = 1; j <= 4; ++j) {
-            double s = 0.0;
-            for (int k = 1; k <= 4; ++k) s += vals[(i - 1) * 4 + (k - 1)] * a[k][j];
-            EXPECT_NEAR(s, i == j ? 1.0 : 0.0, 1e-12) << i << j;
-        }
-    }
-    release_matrix(b, 1, 4, 1, 1);
-    release_matrix(a, 1, 4, 1, 4);
-}
-
 TEST(FitNormalEq, RecoversAnExactPolynomial) {
-    const int ndat = 12;
-    double x[ndat + 1];
-    double y[ndat + 1];
-    for (int i = 1; i <= ndat; ++i) {
+    double x[13];
+    double y[13];
+    for (int i = 1; i <= 12; ++i) {
         x[i] = i;
         y[i] = 2.0 - 3.0 * x[i] + 0.5 * x[i] * x[i] - 0.125 * x[i] * x[i] * x[i];
     }
     double a[5];
     double chisq = -1.0;
-    fit_normal_eq(x, y, ndat, a, 4, &chisq);
+    fit_normal_eq(x, y, 12, a, 4, &chisq);
     EXPECT_NEAR(a[1], 2.0, 1e-8);
     EXPECT_NEAR(a[2], -3.0, 1e-8);
     EXPECT_NEAR(a[3], 0.5, 1e-9);
     EXPECT_NEAR(a[4], -0.125, 1e-10);
     EXPECT_NEAR(chisq, 0.0, 1e-14);
-    EXPECT_GE(chisq, 0.0);
 }
 
 TEST(FitNormalEq, StraightLineThroughScatter) {
@@ -145,10 +88,9 @@ TEST(GaussjDeathTest, SingularMatricesEndTheRun) {
     EXPECT_EXIT(fit_normal_eq(x, y, 3, a, 2, &chisq), ::testing::ExitedWithCode(1), report);
 
     // No pivot at all: every candidate is NaN.
-    const double nan = std::numeric_limits<double>::quiet_NaN();
-    const double vals[] = {nan, nan, nan, nan};
-    double** m = square(2, vals);
+    double** m = matrix(1, 2, 1, 2);
     double** b = matrix(1, 2, 1, 1);
+    m[1][1] = m[1][2] = m[2][1] = m[2][2] = std::numeric_limits<double>::quiet_NaN();
     b[1][1] = b[2][1] = 1.0;
     EXPECT_EXIT(gaussj(m, 2, b, 1), ::testing::ExitedWithCode(1), report);
     release_matrix(b, 1, 2, 1, 1);

