@@ -1,0 +1,51 @@
+#include "stats/lambda.hpp"
+
+#include <cmath>
+#include <cstdio>
+
+namespace nongauss {
+
+double log_gamma(double x) {
+    static const double coef[6] = {76.18009172947146,     -86.50532032941678,
+                                   24.01409824083091,     -1.231739572450155,
+                                   0.001208650973866179, -5.395239384953e-6};
+    double t = x + 5.5;
+    t = t - (x + 0.5) * std::log(t);
+    double ser = 1.000000000190015;
+    double y = x;
+    for (const double c : coef) {
+        y = y + 1;
+        ser = ser + c / y;
+    }
+    return -t + std::log(2.5066282746310007 * ser / x);
+}
+
+double estimate_lambda(const double* cg_series, int ncg, double& moment_order) {
+    if (moment_order < -0.9) moment_order = -0.9;
+    const double q = moment_order;
+
+    double estimate;
+    if (q == 0.0) {
+        // Logarithmic moment: E ln|x| = -lambda^2 - (Euler's constant + ln 2)/2.
+        double s = 0;
+        for (int i = 1; i <= ncg; ++i) s = std::log(std::fabs(cg_series[i])) + s;
+        const double m = s / static_cast<double>(ncg);
+        estimate = (-m) - 0.6351814227307391;
+    } else {
+        // E|x|^q = 2^(q/2) Gamma((q+1)/2) / sqrt(pi) * exp(lambda^2 q (q-2) / 2).
+        double s = 0;
+        for (int i = 1; i <= ncg; ++i) s = std::pow(std::fabs(cg_series[i]), q) + s;
+        const double m = s / static_cast<double>(ncg);
+        const double f = 2 / ((q - 2) * q);
+        const double l1 = std::log(1.772453850905516 * m);
+        const double l2 = std::log(2.0) * (0.5 * q);
+        const double g = log_gamma((q + 1) / 2);
+        estimate = ((l1 - l2) - g) * f;
+    }
+
+    if (estimate > 0 && std::isfinite(estimate)) return std::sqrt(estimate);
+    std::fprintf(stderr, "square of lambda = %lf\n", estimate);
+    return 0;
+}
+
+}  // namespace nongauss
