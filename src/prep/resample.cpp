@@ -1,0 +1,111 @@
+#include "prep/resample.hpp"
+
+#include <climits>
+#include <cstdio>
+
+#include "numeric/arrays.hpp"
+#include "numeric/fatal_error.hpp"
+#include "numeric/spline.hpp"
+
+namespace nongauss {
+
+long scale_in_points(double scale, double dt) {
+    const double ratio = scale / dt + 0.5;
+    if (!(ratio < static_cast<double>(LONG_MAX))) return LONG_MAX;
+    const long points = static_cast<long>(ratio);
+    return points < 1 ? 1 : points;
+}
+
+namespace {
+
+void resample_with_cursor(const double* rri, double dt, bool linear, double* out, int nres) {
+    int k = 1;
+    double tend = rri[1];
+    for (int j = 1; j <= nres; ++j) {
+        const double t = (j - 1) * dt;
+        while (t > tend) {
+            ++k;
+            tend = tend + rri[k];
+        }
+        if (linear) {
+            const double slope = (rri[k + 1] - rri[k]) / rri[k];
+            out[j] = (t - tend) * slope + rri[k + 1];
+        } else {
+            out[j] = rri[k];
+        }
+    }
+}
+
+void resample_with_spline(const double* rri, int ndata, double dt, double* out, int nres) {
+    double* knot_time = vector(1, ndata);
+    double* knot_value = vector(1, ndata);
+    double* y2 = vector(1, ndata);
+    double elapsed = 0.0;
+    for (int i = 1; i <= ndata; ++i) {
+        knot_time[i] = elapsed;
+        knot_value[i] = rri[i];
+        elapsed = elapsed + rri[i];
+    }
+    spline_coeffs(knot_time, knot_value, ndata, 1e30, 1e30, y2);
+    for (int j = 1; j <= nres; ++j) {
+        double v = 0.0;
+        splint(knot_time, knot_value, y2, ndata, (j - 1) * dt, &v);
+        out[j] = v;
+    }
+    release_vector(y2, 1, ndata);
+    release_vector(knot_value, 1, ndata);
+    release_vector(knot_time, 1, ndata);
+}
+
+}  // namespace
+
+void resample(const double* rri, int ndata, double dt, int method, double* out, int nres) {
+    if (method == step_function || method == linear_interpolation)
+        resample_with_cursor(rri, dt, method == linear_interpolation, out, nres);
+    else
+        resample_with_spline(rri, ndata, dt, out, nres);
+}
+
+Resampled prepare_series(double* rri, int ndata, double dt, double scale, int interp_method) {
+    Resampled r;
+    double sum = 0.0;
+    for (int i = 1; i <= ndata; ++i) sum = sum + rri[i];
+    r.unit = rri[1] > 100 ? 1000.0 : 1.0;
+    r.total_time = (sum - rri[ndata]) / r.unit;
+
+    const double points = r.total_time / dt;
+    if (!(points < static_cast<double>(INT_MAX))) fatal_error("The data length is too long!\n");
+    r.nres = static_cast<int>(points);
+    r.resampled = vector(1, r.nres);
+
+    if (r.unit > 1)
+        for (int i = 1; i <= ndata; ++i) rri[i] = rri[i] / r.unit;
+
+    std::fprintf(stderr, "number of input data: %d\n", ndata);
+    std::fprintf(stderr, "total time: %7.1lf sec = %7.1lf min = %3.1lf h \n", r.total_time,
+                 r.total_time / 60, r.total_time / 3600);
+    std::fprintf(stderr, "resampling interval (frequency): %5.3lf sec (%5.2lf Hz)\n", dt, 1 / dt);
+
+    r.scale_pt = scale_in_points(scale, dt);
+
+    if (interp_method < 1)
+        std::fprintf(stderr, "Resamping as a step function\n");
+    else if (interp_method == 1)
+        std::fprintf(stderr, "Resamping with linear interpolation.\n");
+    else
+        std::fprintf(stderr, "Resamping with cubic spline interpolation.\n");
+
+    if (r.nres >= 1) {
+        const int method = interp_method < 1 ? step_function : interp_method;
+        resample(rri, ndata, dt, method, r.resampled, r.nres);
+        double s = 0.0;
+        for (int j = 1; j <= r.nres; ++j) s = s + r.resampled[j];
+        r.resampled_mean = s / r.nres;
+        for (int j = 1; j <= r.nres; ++j) r.resampled[j] = r.resampled[j] - r.resampled_mean;
+    }
+
+    std::fprintf(stderr, "scale: %5.5lf (%ld pt)\n", scale, r.scale_pt);
+    return r;
+}
+
+}  // namespace nongauss

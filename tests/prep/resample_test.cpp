@@ -1,0 +1,116 @@
+#include "prep/resample.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "numeric/arrays.hpp"
+
+namespace nongauss {
+namespace {
+
+// Runs the preparation stage on `values` (as read) and returns resampled[1..nres].
+struct Prepared {
+    Resampled r;
+    std::vector<double> points;  // points[j - 1] = resampled[j]
+    std::string err;
+};
+
+Prepared prepare(std::vector<double> values, double dt, double scale, int method) {
+    std::vector<double> rri(values.size() + 1);
+    for (std::size_t i = 0; i < values.size(); ++i) rri[i + 1] = values[i];
+    ::testing::internal::CaptureStderr();
+    Prepared p{prepare_series(rri.data(), static_cast<int>(values.size()), dt, scale, method), {}, ""};
+    p.err = ::testing::internal::GetCapturedStderr();
+    for (int j = 1; j <= p.r.nres; ++j) p.points.push_back(p.r.resampled[j]);
+    release_vector(p.r.resampled, 1, p.r.nres);
+    return p;
+}
+
+std::vector<double> plus_mean(const Prepared& p) {
+    std::vector<double> v;
+    for (double x : p.points) v.push_back(x + p.r.resampled_mean);
+    return v;
+}
+
+TEST(Resample, WorkedExampleForEachMethod) {
+    const std::vector<double> ms = {1000, 2000, 3000};
+
+    const Prepared step = prepare(ms, 0.5, 2, 0);
+    EXPECT_EQ(step.r.unit, 1000);
+    EXPECT_EQ(step.r.total_time, 3.0);
+    ASSERT_EQ(step.r.nres, 6);
+    EXPECT_EQ(step.r.resampled_mean, 1.5);
+    EXPECT_EQ(plus_mean(step), (std::vector<double>{1, 1, 1, 2, 2, 2}));
+
+    const Prepared linear = prepare(ms, 0.5, 2, 1);
+    EXPECT_EQ(linear.r.resampled_mean, 2.0);
+    EXPECT_EQ(linear.points, (std::vector<double>{-1, -0.5, 0, 0.25, 0.5, 0.75}));
+
+    const Prepared spline = prepare(ms, 0.5, 2, 3);
+    EXPECT_DOUBLE_EQ(spline.r.resampled_mean, 12.34375 / 6);
+    const std::vector<double> expect = {1, 1.53125, 2, 2.359375, 2.625, 2.828125};
+    const auto got = plus_mean(spline);
+    for (int j = 0; j < 6; ++j) EXPECT_NEAR(got[j], expect[j], 1e-15) << j;
+    EXPECT_EQ(spline.r.scale_pt, 4);
+}
+
+TEST(Resample, TranscriptLines) {
+    const Prepared p = prepare({1000, 2000, 3000}, 0.5, 2, 1);
+    EXPECT_EQ(p.err,
+              "number of input data: 3\n"
+              "total time:     3.0 sec =     0.1 min = 0.0 h \n"
+              "resampling interval (frequency): 0.500 sec ( 2.00 Hz)\n"
+              "Resamping with linear interpolation.\n"
+              "scale: 2.00000 (4 pt)\n");
+    EXPECT_NE(prepare({1, 1}, 0.5, 2, 0).err.find("Resamping as a step function\n"), std::string::npos);
+    EXPECT_NE(prepare({1, 1}, 0.5, 2, 2).err.find("Resamping with cubic spline interpolation.\n"),
+              std::string::npos);
+}
+
+TEST(Resample, UnitIsDecidedByTheFirstIntervalAlone) {
+    EXPECT_EQ(prepare({100, 0.8, 0.9}, 0.25, 25, 1).r.unit, 1);
+    const Prepared ms = prepare({100.5, 0.8, 0.9}, 0.25, 25, 1);
+    EXPECT_EQ(ms.r.unit, 1000);
+    EXPECT_DOUBLE_EQ(ms.r.total_time, (100.5 + 0.8) / 1000);
+}
+
+TEST(Resample, EqualIntervalsGiveAZeroSeries) {
+    for (int method : {0, 1, 3}) {
+        // 1000 ms is exactly 1 s, so the mean is exact and every point is 0.
+        const Prepared p = prepare(std::vector<double>(50, 1000), 0.25, 25, method);
+        EXPECT_EQ(p.r.resampled_mean, 1.0) << method;
+        for (double x : p.points) EXPECT_EQ(x, 0.0) << method;
+    }
+}
+
+TEST(Resample, TooShortSeriesIsLeftUntouched) {
+    const Prepared one = prepare({800}, 0.25, 25, 3);  // one knot: no spline is set up
+    EXPECT_EQ(one.r.nres, 0);
+    EXPECT_EQ(one.r.resampled_mean, 0.0);
+    EXPECT_EQ(prepare({0.1, 0.1}, 0.25, 25, 3).r.nres, 0);
+}
+
+TEST(Resample, ScaleInPoints) {
+    EXPECT_EQ(scale_in_points(25, 0.25), 100);
+    EXPECT_EQ(scale_in_points(2.5, 1), 3);  // halves go up
+    EXPECT_EQ(scale_in_points(2, 0.3), 7);
+    EXPECT_EQ(scale_in_points(2, 5), 1);  // 0 is raised to 1
+    EXPECT_EQ(scale_in_points(1e12, 0.25), 4000000000000L);
+    EXPECT_EQ(scale_in_points(1e300, 0.01), LONG_MAX);
+}
+
+TEST(Resample, GridTimeAtAnIntervalEndBelongsToThatInterval) {
+    // Step function on 1 s, 1 s, 1 s intervals sampled every 0.5 s: t = 1.0 ends
+    // the first interval and keeps its value.
+    const Prepared p = prepare({1, 2, 3, 4}, 0.5, 2, 0);
+    ASSERT_EQ(p.r.nres, 12);
+    const auto v = plus_mean(p);
+    EXPECT_EQ(v[2], 1);  // t = 1.0
+    EXPECT_EQ(v[3], 2);  // t = 1.5
+    EXPECT_EQ(v[6], 2);  // t = 3.0
+    EXPECT_EQ(v[7], 3);
+}
+
+}  // namespace
+}  // namespace nongauss
