@@ -108,3 +108,46 @@ TEST(Reader, NumbersAcrossChunkBoundaries) {
 
 }  // namespace
 }  // namespace nongauss
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace nongauss {
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool address_sanitizer = true;
+#else
+constexpr bool address_sanitizer = false;
+#endif
+
+TEST(ReaderMemory, StorageThatCannotGrowTruncatesTheInputAtAStepBoundary) {
+    if (address_sanitizer) GTEST_SKIP() << "address-space limits do not apply under the sanitizer";
+    ScratchDir dir;
+    {
+        std::ofstream out(dir.path() / "big.txt");
+        for (int i = 0; i < 4000000; ++i) out << "0.001\n";  // short in time: the run can go on
+    }
+    // With the address space limited, the series storage cannot grow to 4
+    // million values: the reader keeps what it has and says where it stopped.
+    const std::string command = "cd '" + dir.path().string() + "' && ulimit -v 30000 && '" +
+                                NONGAUSS_EXE + "' -1 big.txt >out 2>err";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    const std::string err = dir.read("err");
+    const std::string marker = ": insufficient memory, truncating input at row ";
+    const auto at = err.find(marker);
+    ASSERT_NE(at, std::string::npos) << err;
+    EXPECT_EQ(err.substr(0, at), std::string(48, '-') + "\nInput file: big.txt.\n" +
+                                     std::string(48, '-') + "\n" + NONGAUSS_EXE);
+    const int row = std::atoi(err.c_str() + at + marker.size());
+    EXPECT_GT(row, 0);
+    EXPECT_LT(row, 4000000);
+    EXPECT_EQ(row % 10000, 0);
+    EXPECT_NE(err.find("number of input data: " + std::to_string(row - 1) + "\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace nongauss
