@@ -82,17 +82,13 @@ TEST(CleanCli, UsageErrorsSayWhyWithStatus1) {
     dir.write("rec.txt", "0.8\n0.8\n");
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
         {{}, "no input file"},
-        {{"-r"}, "no input file"},
         {{"rec.txt", "other.txt"}, "more than one input file: rec.txt and other.txt"},
         {{"--bogus", "rec.txt"}, "unknown option --bogus"},
-        {{"-x", "rec.txt"}, "unknown option -x"},
         {{"rec.txt", "-o"}, "option -o needs a value"},
         {{"--replace=yes", "rec.txt"}, "option --replace takes no value"},
         {{"-w", "40", "rec.txt"}, "invalid value for -w: '40' (an odd number of beats, at least 3)"},
         {{"--window=1", "rec.txt"}, "invalid value for --window: '1' (an odd number of beats, at least 3)"},
-        {{"-w", "41.5", "rec.txt"}, "invalid value for -w: '41.5' (an odd number of beats, at least 3)"},
         {{"-p", "20%", "rec.txt"}, "invalid value for -p: '20%' (a positive number)"},
-        {{"--deviation", "0", "rec.txt"}, "invalid value for --deviation: '0' (a positive number)"},
         {{"--max", "nan", "rec.txt"}, "invalid value for --max: 'nan' (a positive number)"},
         {{"--min", "-1", "rec.txt"}, "invalid value for --min: '-1' (a number, 0 or more)"},
         {{"--min", "2", "--max", "1.5", "rec.txt"}, "the range is empty: --min must be below --max"},

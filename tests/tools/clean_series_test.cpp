@@ -78,13 +78,6 @@ TEST(CleanRead, ResolutionFollowsTheFinestNumber) {
     EXPECT_EQ(resolution_decimals(scanned("")), 0);
 }
 
-TEST(CleanReplace, FormatUnits) {
-    EXPECT_EQ(format_units(75781250, 8), "0.75781250");
-    EXPECT_EQ(format_units(5, 3), "0.005");
-    EXPECT_EQ(format_units(1234, 3), "1.234");
-    EXPECT_EQ(format_units(800, 0), "800");
-}
-
 TEST(CleanReplace, StretchIsFilledWithBeatsOfTheNeighboursLengthSummingToItsTime) {
     struct Case { double before, after, total; int decimals; std::size_t beats; };
     const std::vector<Case> cases = {
