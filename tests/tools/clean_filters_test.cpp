@@ -1,0 +1,123 @@
+// The range and local deviation filters of nongauss-clean.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "clean/filters.hpp"
+#include "tools/synthetic_rr.hpp"
+
+namespace nongauss::clean {
+namespace {
+
+using nongauss::testing::rr_with_artefacts;
+using nongauss::testing::stationary_rr;
+
+TEST(CleanMedian, OddAndEvenCounts) {
+    std::vector<double> odd = {5, 1, 4, 2, 3};
+    EXPECT_EQ(median_of(odd), 3.0);
+    std::vector<double> even = {10, 1, 4, 2, 100, 3};
+    EXPECT_EQ(median_of(even), 3.5);
+    std::vector<double> one = {0.8};
+    EXPECT_EQ(median_of(one), 0.8);
+}
+
+TEST(CleanFilters, StationarySeriesKeepsEveryBeat) {
+    for (const std::uint32_t seed : {1u, 2u, 3u}) {
+        const auto rr = stationary_rr(5000, seed);
+        const auto flags = flag_intervals(rr.seconds, FilterSettings{});
+        for (std::size_t i = 0; i < flags.size(); ++i)
+            ASSERT_EQ(flags[i], Flag::kept) << "seed " << seed << " beat " << i << " " << rr.seconds[i];
+    }
+}
+
+TEST(CleanFilters, EveryInjectedArtefactAndNothingElseIsFlagged) {
+    const auto rr = rr_with_artefacts(3000, 7);
+    const auto flags = flag_intervals(rr.seconds, FilterSettings{});
+    ASSERT_EQ(flags.size(), rr.seconds.size());
+    int range = 0, deviation = 0;
+    for (std::size_t i = 0; i < flags.size(); ++i) {
+        EXPECT_EQ(flags[i] != Flag::kept, rr.injected[i]) << "beat " << i << " " << rr.seconds[i];
+        range += flags[i] == Flag::range;
+        deviation += flags[i] == Flag::deviation;
+    }
+    // The two gaps are out of range; the missed beats, the ectopic pair and
+    // the split interval are within it and left to the deviation filter.
+    EXPECT_EQ(range, 2);
+    EXPECT_EQ(deviation, 6 + 2 + 2 + 1);
+}
+
+TEST(CleanFilters, RangeLimitsAreInclusiveAndSwitchable) {
+    const std::vector<double> s = {0.8, 0.3, 0.29999, 2.0, 2.00001, -0.8, 0.0, 1e300};
+    FilterSettings f;
+    f.deviation = false;
+    const auto flags = flag_intervals(s, f);
+    const std::vector<Flag> expected = {Flag::kept,  Flag::kept,  Flag::range, Flag::kept,
+                                        Flag::range, Flag::range, Flag::range, Flag::range};
+    EXPECT_EQ(flags, expected);
+
+    f.range = false;
+    for (const Flag flag : flag_intervals(s, f)) EXPECT_EQ(flag, Flag::kept);
+}
+
+TEST(CleanFilters, DeviationThresholdIsStrictAndScalesWithTheMedian) {
+    // Median of the neighbours is 0.5 (and 1.0); a quarter of it is exactly
+    // representable, so the boundary itself is tested.
+    FilterSettings f;
+    f.range = false;
+    f.window = 5;
+    f.fraction = 0.25;
+    for (const double scale : {1.0, 2.0}) {
+        const double m = 0.5 * scale;
+        const auto at_limit = flag_intervals({m, m, 1.25 * m, m, m}, f);
+        EXPECT_EQ(at_limit[2], Flag::kept);
+        const auto below_limit = flag_intervals({m, m, 0.75 * m, m, m}, f);
+        EXPECT_EQ(below_limit[2], Flag::kept);
+        const auto over = flag_intervals({m, m, 1.2501 * m, m, m, 0.7499 * m, m, m}, f);
+        EXPECT_EQ(over[2], Flag::deviation);
+        EXPECT_EQ(over[5], Flag::deviation);
+        EXPECT_EQ(over[0], Flag::kept);
+    }
+}
+
+TEST(CleanFilters, WindowSlidesInwardsAtTheEnds) {
+    // Eight missed beats at the start of a 41-beat window: a window truncated
+    // at the start would hold 8 long and 12 normal intervals for the first
+    // beat and flag it only narrowly; one that keeps its size sees 8 of 40.
+    // With a 21-beat window truncated at the start the long run would be the
+    // majority; sliding keeps it a minority (8 of 20).
+    for (const int window : {21, 41}) {
+        auto rr = stationary_rr(400, 11);
+        for (int k = 0; k < 8; ++k) rr.seconds[static_cast<std::size_t>(k)] *= 2.0;
+        for (int k = 0; k < 8; ++k) rr.seconds[rr.seconds.size() - 1 - static_cast<std::size_t>(k)] *= 0.6;
+        FilterSettings f;
+        f.window = window;
+        const auto flags = flag_intervals(rr.seconds, f);
+        for (std::size_t i = 0; i < flags.size(); ++i) {
+            const bool injected = i < 8 || i >= flags.size() - 8;
+            EXPECT_EQ(flags[i] != Flag::kept, injected) << "window " << window << " beat " << i;
+        }
+    }
+}
+
+TEST(CleanFilters, RangeArtefactsNeverEnterTheMedianWindow) {
+    // A long stretch of fragments beyond the range: if they counted as
+    // neighbours, the medians beside the stretch would rise and the clean
+    // beats there would be flagged.
+    auto rr = stationary_rr(600, 5);
+    for (std::size_t i = 300; i < 330; ++i) rr.seconds[i] = 2.5;
+    const auto flags = flag_intervals(rr.seconds, FilterSettings{});
+    for (std::size_t i = 0; i < flags.size(); ++i)
+        EXPECT_EQ(flags[i], i >= 300 && i < 330 ? Flag::range : Flag::kept) << "beat " << i;
+}
+
+TEST(CleanFilters, ShortSeries) {
+    FilterSettings f;
+    EXPECT_TRUE(flag_intervals({}, f).empty());
+    EXPECT_EQ(flag_intervals({0.8}, f), std::vector<Flag>{Flag::kept});
+    // Shorter than the window: every other interval is a neighbour.
+    const auto flags = flag_intervals({0.8, 0.82, 1.5, 0.79, 0.81}, f);
+    EXPECT_EQ(flags, (std::vector<Flag>{Flag::kept, Flag::kept, Flag::deviation, Flag::kept, Flag::kept}));
+}
+
+}  // namespace
+}  // namespace nongauss::clean

@@ -1,0 +1,67 @@
+// nongauss-clean on the real 24-hour recordings kept beside the repository,
+// followed by a default analysis. Skipped where they are absent.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include "support/run_tool.hpp"
+
+namespace nongauss {
+namespace {
+
+namespace fs = std::filesystem;
+using nongauss::testing::run_tool;
+using nongauss::testing::ScratchDir;
+using nongauss::testing::shared_recordings;
+
+struct Analysis {
+    double sd = 0;
+    double lambda = 0;
+};
+
+Analysis analyse(const std::string& name, const fs::path& dir) {
+    const auto r = run_tool({name}, dir);
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::istringstream line(r.out);
+    std::string base;
+    double scale = 0;
+    Analysis a;
+    line >> base >> scale >> a.sd >> a.lambda;
+    return a;
+}
+
+TEST(CleanRecordings, FewBeatsFlaggedAndLambdaFallsToTheUsualRange) {
+    const fs::path data = shared_recordings();
+    if (data.empty()) GTEST_SKIP() << "real recordings not available";
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(data)) {
+        if (entry.path().extension() != ".txt") continue;
+        ScratchDir dir;
+        fs::copy_file(entry.path(), dir.path() / "rec.txt");
+        const auto r = run_tool({"-o", "clean.txt", "--summary", "rec.txt"}, dir.path(), NONGAUSS_CLEAN_EXE);
+        ASSERT_EQ(r.status, 0) << entry.path() << "\n" << r.err;
+        std::istringstream summary(r.out);
+        std::string name;
+        long read = 0, by_range = 0, by_deviation = 0;
+        double flagged_pct = 100;
+        summary >> name >> read >> by_range >> by_deviation >> flagged_pct;
+        EXPECT_GT(read, 50000) << entry.path();
+        EXPECT_LT(flagged_pct, 3.0) << entry.path();
+        EXPECT_EQ(r.err.find("warning"), std::string::npos) << entry.path();
+
+        const Analysis raw = analyse("rec.txt", dir.path());
+        const Analysis cleaned = analyse("clean.txt", dir.path());
+        EXPECT_LT(cleaned.lambda, raw.lambda) << entry.path();
+        EXPECT_LT(cleaned.sd, raw.sd) << entry.path();
+        EXPECT_GT(cleaned.lambda, 0.3) << entry.path();
+        EXPECT_LT(cleaned.lambda, 0.8) << entry.path();
+        EXPECT_LT(cleaned.sd, 500.0) << entry.path();  // milliseconds
+        ++files;
+    }
+    EXPECT_GE(files, 1);
+}
+
+}  // namespace
+}  // namespace nongauss

@@ -1,0 +1,182 @@
+#include "clean/clean_options.hpp"
+
+#include <cmath>
+#include <optional>
+#include <string_view>
+
+#include "driver/decimal.hpp"
+
+namespace nongauss::clean {
+
+namespace {
+
+// A whole word in the decimal syntax, or nothing.
+std::optional<double> whole_number(std::string_view word) {
+    const std::size_t len = decimal_prefix_length(word);
+    if (len == 0 || len != word.size()) return std::nullopt;
+    const double value = decimal_value(word);
+    if (!std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+struct OptionWord {
+    std::string_view name;    // "--window" or "-w"
+    std::optional<std::string_view> attached;  // text after '=' of a long option
+};
+
+OptionWord split_option(std::string_view word) {
+    if (word.substr(0, 2) == "--") {
+        const std::size_t eq = word.find('=');
+        if (eq != std::string_view::npos) return {word.substr(0, eq), word.substr(eq + 1)};
+    }
+    return {word, std::nullopt};
+}
+
+bool is(std::string_view name, const char* short_name, const char* long_name) {
+    return (short_name != nullptr && name == short_name) || name == long_name;
+}
+
+}  // namespace
+
+std::string usage_hint() {
+    return "usage: nongauss-clean [OPTIONS] INPUT (nongauss-clean --help for the options)\n";
+}
+
+std::string help_text() {
+    return "usage: nongauss-clean [OPTIONS] INPUT\n"
+           "\n"
+           "Flags implausible RR intervals (artefacts, gaps, ectopic beats) and writes the\n"
+           "cleaned series, one interval per line, in the unit of the input. Kept intervals\n"
+           "are written exactly as they stood in the input. A report goes to standard error.\n"
+           "\n"
+           "options:\n"
+           "  -o, --output FILE     write the series to FILE (default: standard output)\n"
+           "  -u, --unit UNIT       ms or s (default: ms when the first interval exceeds 100)\n"
+           "      --min SEC         shortest plausible interval, seconds (default 0.3)\n"
+           "      --max SEC         longest plausible interval, seconds (default 2.0)\n"
+           "      --no-range        no range filter\n"
+           "  -w, --window N        beats in the centred median window, odd, at least 3\n"
+           "                        (default 41: the beat and 20 neighbours on each side)\n"
+           "  -p, --deviation PCT   largest deviation from the neighbours' median, percent of\n"
+           "                        that median (default 20)\n"
+           "      --no-deviation    no local deviation filter\n"
+           "  -r, --replace         replace flagged intervals by linear interpolation between\n"
+           "                        the nearest kept neighbours, keeping the time axis\n"
+           "                        (default: delete them)\n"
+           "  -s, --summary         print one tab-separated line on standard output: input,\n"
+           "                        read, flagged by range, flagged by deviation, flagged %,\n"
+           "                        time %, written (needs --output)\n"
+           "  -h, --help            print this help and exit\n"
+           "  -V, --version         print the version and exit\n"
+           "\n"
+           "Exit status: 0 cleaned; 1 usage error, input missing, empty or without a number\n"
+           "at its start, no interval kept, or the output could not be written.\n";
+}
+
+ParseOutcome parse_clean_options(int argc, const char* const* argv, CleanSettings& settings,
+                                 std::string& message) {
+    bool have_input = false;
+    bool options_done = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view word(argv[i]);
+        if (options_done || word.empty() || word[0] != '-' || word == "-") {
+            if (have_input) {
+                message = "more than one input file: " + settings.input + " and " + std::string(word);
+                return ParseOutcome::error;
+            }
+            settings.input = std::string(word);
+            have_input = true;
+            continue;
+        }
+        if (word == "--") {
+            options_done = true;
+            continue;
+        }
+        const OptionWord opt = split_option(word);
+        const std::string name(opt.name);
+
+        // Options without a value.
+        if (is(opt.name, "-h", "--help") || is(opt.name, "-V", "--version") ||
+            is(opt.name, "-r", "--replace") || is(opt.name, "-s", "--summary") ||
+            is(opt.name, nullptr, "--no-range") || is(opt.name, nullptr, "--no-deviation")) {
+            if (opt.attached) {
+                message = "option " + name + " takes no value";
+                return ParseOutcome::error;
+            }
+            if (is(opt.name, "-h", "--help")) return ParseOutcome::help;
+            if (is(opt.name, "-V", "--version")) return ParseOutcome::version;
+            if (is(opt.name, "-r", "--replace")) settings.replace = true;
+            else if (is(opt.name, "-s", "--summary")) settings.summary = true;
+            else if (opt.name == "--no-range") settings.range_filter = false;
+            else settings.deviation_filter = false;
+            continue;
+        }
+
+        // Options with a value.
+        const bool known = is(opt.name, "-o", "--output") || is(opt.name, "-u", "--unit") ||
+                           is(opt.name, nullptr, "--min") || is(opt.name, nullptr, "--max") ||
+                           is(opt.name, "-w", "--window") || is(opt.name, "-p", "--deviation");
+        if (!known) {
+            message = "unknown option " + name;
+            return ParseOutcome::error;
+        }
+        std::string_view value;
+        if (opt.attached) {
+            value = *opt.attached;
+        } else if (i + 1 < argc) {
+            value = argv[++i];
+        } else {
+            message = "option " + name + " needs a value";
+            return ParseOutcome::error;
+        }
+        const std::string bad = "invalid value for " + name + ": '" + std::string(value) + "'";
+
+        if (is(opt.name, "-o", "--output")) {
+            if (value.empty()) {
+                message = bad;
+                return ParseOutcome::error;
+            }
+            settings.output = std::string(value);
+        } else if (is(opt.name, "-u", "--unit")) {
+            if (value == "ms") settings.unit = UnitChoice::milliseconds;
+            else if (value == "s") settings.unit = UnitChoice::seconds;
+            else {
+                message = bad + " (ms or s)";
+                return ParseOutcome::error;
+            }
+        } else if (is(opt.name, "-w", "--window")) {
+            const std::optional<double> w = whole_number(value);
+            if (!w || *w < 3 || *w > 100001 || std::floor(*w) != *w ||
+                static_cast<int>(*w) % 2 == 0) {
+                message = bad + " (an odd number of beats, at least 3)";
+                return ParseOutcome::error;
+            }
+            settings.window = static_cast<int>(*w);
+        } else {
+            const std::optional<double> v = whole_number(value);
+            if (!v || *v < 0 || (opt.name != "--min" && *v == 0)) {
+                message = bad + (opt.name == "--min" ? " (a number, 0 or more)" : " (a positive number)");
+                return ParseOutcome::error;
+            }
+            if (opt.name == "--min") settings.min_s = *v;
+            else if (opt.name == "--max") settings.max_s = *v;
+            else settings.deviation_pct = *v;
+        }
+    }
+
+    if (!have_input) {
+        message = "no input file";
+        return ParseOutcome::error;
+    }
+    if (settings.range_filter && !(settings.min_s < settings.max_s)) {
+        message = "the range is empty: --min must be below --max";
+        return ParseOutcome::error;
+    }
+    if (settings.summary && settings.output.empty()) {
+        message = "--summary needs --output (standard output carries the series otherwise)";
+        return ParseOutcome::error;
+    }
+    return ParseOutcome::run;
+}
+
+}  // namespace nongauss::clean

@@ -1,0 +1,42 @@
+#pragma once
+
+// Command line of nongauss-clean: settings, parsing, help and version text.
+
+#include <string>
+
+namespace nongauss::clean {
+
+/// How the unit of the input is decided.
+enum class UnitChoice { detect, milliseconds, seconds };
+
+/// Settings of one cleaning run, with their defaults.
+struct CleanSettings {
+    std::string input;               ///< the input file
+    std::string output;              ///< the output file; empty: standard output
+    UnitChoice unit = UnitChoice::detect;
+    bool range_filter = true;        ///< flag intervals outside [min_s, max_s]
+    double min_s = 0.3;              ///< shortest plausible interval, seconds
+    double max_s = 2.0;              ///< longest plausible interval, seconds
+    bool deviation_filter = true;    ///< flag intervals far from their local median
+    int window = 41;                 ///< beats in the centred window, the beat included
+    double deviation_pct = 20.0;     ///< largest deviation from the median, percent of it
+    bool replace = false;            ///< replace flagged intervals instead of deleting them
+    bool summary = false;            ///< one tab-separated summary line on standard output
+};
+
+enum class ParseOutcome { run, help, version, error };
+
+/// Parses argv into `settings` (which must hold the defaults). Options and the
+/// one input name may come in any order; "--" ends the options; a value may be
+/// given as the next word or, for long options, after '='. Numbers use the
+/// input's decimal syntax and must be whole. On `error`, `message` says why.
+ParseOutcome parse_clean_options(int argc, const char* const* argv, CleanSettings& settings,
+                                 std::string& message);
+
+/// The help text (standard output for --help).
+std::string help_text();
+
+/// The one-line usage hint printed after a usage error.
+std::string usage_hint();
+
+}  // namespace nongauss::clean

@@ -1,0 +1,98 @@
+#include "clean/clean_report.hpp"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace nongauss::clean {
+
+namespace {
+
+// printf into a std::string; every line of the report goes through here.
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string format(const char* fmt, ...) {
+    char buf[512];
+    va_list args;
+    va_start(args, fmt);
+    const int len = std::vsnprintf(buf, sizeof buf, fmt, args);
+    va_end(args);
+    if (len < 0) return std::string();
+    if (static_cast<std::size_t>(len) < sizeof buf) return std::string(buf, static_cast<std::size_t>(len));
+    std::string big(static_cast<std::size_t>(len) + 1, '\0');
+    va_start(args, fmt);
+    std::vsnprintf(big.data(), big.size(), fmt, args);
+    va_end(args);
+    big.resize(static_cast<std::size_t>(len));
+    return big;
+}
+
+}  // namespace
+
+double Tally::flagged_pct() const {
+    return read == 0 ? 0.0 : 100.0 * static_cast<double>(flagged()) / static_cast<double>(read);
+}
+
+double Tally::time_pct() const { return total_s > 0.0 ? 100.0 * flagged_s / total_s : 0.0; }
+
+Tally tally_flags(const std::vector<double>& seconds, const std::vector<Flag>& flags, double unit) {
+    Tally t;
+    t.unit = unit;
+    t.read = seconds.size();
+    for (std::size_t i = 0; i < seconds.size(); ++i) {
+        t.total_s += seconds[i];
+        if (flags[i] == Flag::kept) continue;
+        t.flagged_s += seconds[i];
+        if (flags[i] == Flag::range) ++t.by_range;
+        else ++t.by_deviation;
+    }
+    return t;
+}
+
+std::string report_text(const CleanSettings& settings, const Tally& tally,
+                        const std::string& destination) {
+    const char* unit = tally.unit > 1.0 ? "ms" : "s";
+    const char* how = settings.unit == UnitChoice::detect ? "from the first interval" : "as given";
+    const char* action = settings.replace ? "replaced" : "deleted";
+    std::string r;
+    r += format("Input file: %s (unit %s, %s)\n", settings.input.c_str(), unit, how);
+    r += format("read:      %zu intervals, %.1f s\n", tally.read, tally.total_s);
+    if (tally.stop_line > 0)
+        r += format("note:      reading stopped at line %d, at text that does not begin a number\n",
+                    tally.stop_line);
+    if (settings.range_filter)
+        r += format("range:     %zu outside [%g s, %g s], %s\n", tally.by_range, settings.min_s,
+                    settings.max_s, action);
+    else
+        r += "range:     off\n";
+    if (settings.deviation_filter)
+        r += format("deviation: %zu more than %g %% from the median of %d neighbours, %s\n",
+                    tally.by_deviation, settings.deviation_pct, settings.window - 1, action);
+    else
+        r += "deviation: off\n";
+    r += format("flagged:   %zu of %zu beats (%.2f %%), %.1f s (%.2f %% of the recording's time)\n",
+                tally.flagged(), tally.read, tally.flagged_pct(), tally.flagged_s, tally.time_pct());
+    const OutputCounts& c = tally.counts;
+    if (destination.empty()) {
+        // nothing was written
+    } else if (settings.replace) {
+        r += format("written:   %zu intervals (%zu kept, %zu interpolated in %zu stretches) to %s\n",
+                    c.written(), c.kept, c.interpolated, c.stretches, destination.c_str());
+        if (c.unfilled > 0)
+            r += format("note:      %zu flagged intervals had no time to fill and were deleted\n",
+                        c.unfilled);
+    } else {
+        r += format("written:   %zu intervals to %s\n", c.written(), destination.c_str());
+    }
+    if (tally.flagged_pct() > warning_share_pct)
+        r += format("warning:   %.2f %% of the beats were flagged (over %g %%): inspect the recording "
+                    "before analysing it\n",
+                    tally.flagged_pct(), warning_share_pct);
+    return r;
+}
+
+std::string summary_line(const CleanSettings& settings, const Tally& tally) {
+    return format("%s\t%zu\t%zu\t%zu\t%.2f\t%.2f\t%zu\n", settings.input.c_str(), tally.read,
+                  tally.by_range, tally.by_deviation, tally.flagged_pct(), tally.time_pct(),
+                  tally.counts.written());
+}
+
+}  // namespace nongauss::clean

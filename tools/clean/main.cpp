@@ -1,0 +1,100 @@
+// nongauss-clean: flags implausible RR intervals (range and local deviation
+// filters), deletes or replaces them, and writes the cleaned series.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "clean/clean_options.hpp"
+#include "clean/clean_report.hpp"
+#include "clean/cleaned_series.hpp"
+#include "clean/filters.hpp"
+#include "clean/rr_text.hpp"
+
+#ifndef NONGAUSS_VERSION
+#define NONGAUSS_VERSION "unknown"
+#endif
+
+namespace {
+
+using namespace nongauss::clean;
+
+// Writes `text` to `name` (standard output when empty). Returns the message
+// to print when the file cannot be opened or written, empty on success.
+std::string write_series(const std::string& name, const std::string& text) {
+    std::FILE* file = name.empty() ? stdout : std::fopen(name.c_str(), "wb");
+    if (file == nullptr) return "No output file " + name + "!\n";
+    bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    ok = (std::fflush(file) == 0) && ok && !std::ferror(file);
+    if (file != stdout) ok = (std::fclose(file) == 0) && ok;
+    if (!ok) return "Error writing " + (name.empty() ? std::string("standard output") : name) + "!\n";
+    return std::string();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CleanSettings settings;
+    std::string message;
+    switch (parse_clean_options(argc, argv, settings, message)) {
+        case ParseOutcome::help: std::fputs(help_text().c_str(), stdout); return 0;
+        case ParseOutcome::version:
+            std::printf("nongauss-clean %s\n", NONGAUSS_VERSION);
+            return 0;
+        case ParseOutcome::error:
+            std::fprintf(stderr, "nongauss-clean: %s\n%s", message.c_str(), usage_hint().c_str());
+            return 1;
+        case ParseOutcome::run: break;
+    }
+
+    RRText rr;
+    if (!load_file(settings.input, rr.content)) {
+        std::fprintf(stderr, "File %s not found!\n", settings.input.c_str());
+        return 1;
+    }
+    scan_numbers(rr);
+    if (rr.numbers.empty()) {
+        std::fprintf(stderr, "No data was read!\n");
+        return 1;
+    }
+
+    double unit = rr.numbers[0].value > 100 ? 1000.0 : 1.0;
+    if (settings.unit == UnitChoice::milliseconds) unit = 1000.0;
+    if (settings.unit == UnitChoice::seconds) unit = 1.0;
+    std::vector<double> seconds(rr.numbers.size());
+    for (std::size_t i = 0; i < seconds.size(); ++i) seconds[i] = rr.numbers[i].value / unit;
+
+    FilterSettings filter;
+    filter.range = settings.range_filter;
+    filter.min_s = settings.min_s;
+    filter.max_s = settings.max_s;
+    filter.deviation = settings.deviation_filter;
+    filter.window = settings.window;
+    filter.fraction = settings.deviation_pct / 100.0;
+    const std::vector<Flag> flags = flag_intervals(seconds, filter);
+
+    Tally tally = tally_flags(seconds, flags, unit);
+    tally.stop_line = rr.stop_line;
+    if (tally.flagged() == tally.read) {
+        std::fputs(report_text(settings, tally, "").c_str(), stderr);
+        std::fprintf(stderr, "No interval was kept!\n");
+        return 1;
+    }
+
+    const std::string text =
+        cleaned_text(rr, flags, settings.replace, resolution_decimals(rr), tally.counts);
+    const std::string failure = write_series(settings.output, text);
+    const std::string destination = settings.output.empty() ? "standard output" : settings.output;
+    std::fputs(report_text(settings, tally, failure.empty() ? destination : "").c_str(), stderr);
+    if (!failure.empty()) {
+        std::fputs(failure.c_str(), stderr);
+        return 1;
+    }
+    if (settings.summary) {
+        const std::string line = summary_line(settings, tally);
+        if (std::fputs(line.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "Error writing standard output!\n");
+            return 1;
+        }
+    }
+    return 0;
+}
