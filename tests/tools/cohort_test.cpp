@@ -75,6 +75,7 @@ TEST(Cohort, EveryGoodFileInTheTableTheBadOneInTheLog) {
             EXPECT_EQ(rows[k][1], scale + ".0");
             ++k;
         }
+
     // Each run wrote its outputs in its own directory, none beside the inputs.
     int runs_with_outputs = 0;
     for (const auto& run : fs::directory_iterator(dir.path() / "runs"))
@@ -159,7 +160,8 @@ TEST(Cohort, CommandLineConventions) {
     const std::vector<std::vector<std::string>> cases = {
         {}, {"--bogus", "x.txt"}, {"-s", "abc", "x.txt"}, {"-s", "", "x.txt"}, {"-j", "0", "x.txt"},
         {"-j"}, {"-f", "no-such-list"}, {"-o", "t.tsv", "-l", "t.tsv", "x.txt"},
-        {"-k", "used", "x.txt"}, {"--nongauss", "/no/such/nongauss", "x.txt"}};
+        {"-k", "used", "x.txt"}, {"--nongauss", "/no/such/nongauss", "x.txt"},
+        {"-o", "no/such/dir/t.tsv", "x.txt"}};
     for (const auto& args : cases) {
         const auto r = run_tool(args, dir.path(), cohort_script());
         EXPECT_EQ(r.status, 1) << (args.empty() ? "" : args[0]) << r.err;

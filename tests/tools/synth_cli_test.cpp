@@ -31,7 +31,8 @@ TEST(SynthCli, UsageErrorsOnStandardErrorWithStatus1) {
         {"--hours", "-1"}, {"--hours", "1e5"}, {"--hours", "nan"},  {"--hours", "0x10"},
         {"--lambda", "2"}, {"--lambda", "-0.1"}, {"--seed", "-1"},  {"--seed", "18446744073709551616"},
         {"--mean", "100"}, {"--sd", "301"},    {"--block", "10"},   {"--unit", "min"},
-        {"--decimals", "1.5"}, {"--decimals", "10"}, {"--output="}, {"--hours=abc"}};
+        {"--decimals", "1.5"}, {"--decimals", "10"}, {"--unit", "s", "--decimals", "0"},
+        {"--output="}, {"--hours=abc"}};
     for (const auto& args : cases) {
         const auto r = run_tool(args, dir.path(), NONGAUSS_SYNTH_EXE);
         EXPECT_EQ(r.status, 1) << args[0];
@@ -58,6 +59,12 @@ TEST(SynthCli, OutputFileEqualsStandardOutputAndWriteErrorsAreReported) {
     ASSERT_EQ(ms_lines.size(), s_lines.size());
     EXPECT_EQ(std::stod(s_lines[0]) * 1000, std::stod(ms_lines[0]));
     EXPECT_EQ(s_lines[0].size(), s_lines[0].find('.') + 4) << "three decimals: " << s_lines[0];
+
+    // Parameters beyond what the model can keep plausible: written, with a warning.
+    const auto wild = run_tool({"--hours", "0.5", "--mean", "300", "--sd", "300", "--lambda", "1.5"},
+                               dir.path(), NONGAUSS_SYNTH_EXE);
+    EXPECT_EQ(wild.status, 0);
+    EXPECT_NE(wild.err.find("warning: "), std::string::npos) << wild.err;
 
     const auto missing_dir = run_tool({"--hours", "0.1", "-o", "no/such/dir/s.txt"}, dir.path(),
                                       NONGAUSS_SYNTH_EXE);

@@ -87,15 +87,6 @@ TEST(SynthStratified, ExactSpreadInShuffledOrder) {
     EXPECT_EQ(stratified_normals(1, rng), std::vector<double>{0.0});
 }
 
-TEST(SynthFormat, FixedDecimals) {
-    EXPECT_EQ(format_quanta(812, 0), "812");
-    EXPECT_EQ(format_quanta(812, 3), "0.812");
-    EXPECT_EQ(format_quanta(5, 3), "0.005");
-    EXPECT_EQ(format_quanta(1000, 3), "1.000");
-    EXPECT_EQ(format_quanta(123456, 2), "1234.56");
-    EXPECT_EQ(format_quanta(0, 1), "0.0");
-}
-
 double total_seconds(const Series& s, double per_second) {
     double t = 0.0;
     for (const auto q : s.quanta) t += static_cast<double>(q) / per_second;
@@ -136,24 +127,11 @@ TEST(SynthGenerate, SecondsAreTheSameIntervals) {
     s.seconds = true;
     s.decimals = 3;
     EXPECT_EQ(generate(model, ms).quanta, generate(model, s).quanta);
-
-    // Finer quanta: the same series to within half a millisecond.
-    ms.decimals = 2;
-    const Series fine = generate(model, ms);
-    const Series coarse = generate(model, Format{});
-    ASSERT_GE(fine.quanta.size(), 100u);
-    for (std::size_t i = 0; i < 100; ++i)
-        EXPECT_NEAR(static_cast<double>(fine.quanta[i]) / 100.0, static_cast<double>(coarse.quanta[i]), 0.5);
 }
 
-TEST(SynthGenerate, LambdaZeroAndFlatSeriesAndClamping) {
+TEST(SynthGenerate, ExtremeParametersAreClampedToPlausibleIntervals) {
     Model model;
     model.hours = 1.0;
-    model.sd_ms = 0.0;  // only the slow day-night swing is left
-    const Series flat = generate(model, Format{});
-    for (std::size_t i = 1; i < flat.quanta.size(); ++i)
-        EXPECT_LE(std::abs(flat.quanta[i] - flat.quanta[i - 1]), 1) << i;
-
     model.sd_ms = 300.0;
     model.lambda = 1.5;
     model.mean_ms = 300.0;

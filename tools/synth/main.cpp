@@ -32,7 +32,8 @@ const char* const help_text =
     "  --sd MS        RMS fluctuation around the mean in ms (default 40; 0 to 300)\n"
     "  --block S      seconds of constant amplitude (default 600; 60 to 86400)\n"
     "  --unit U       ms or s (default ms)\n"
-    "  --decimals D   decimals written (default 0 for ms, 3 for s; 0 to 9)\n"
+    "  --decimals D   decimals written (default 0 for ms, 3 for s; 0 to 9, at\n"
+    "                 least 1 for s)\n"
     "  -o, --output F write to the file F instead of standard output\n"
     "  -h, --help     print this help and exit\n"
     "  --version      print the version and exit\n"
@@ -143,6 +144,8 @@ int main(int argc, char** argv) {
         }
     }
     format.decimals = decimals >= 0 ? decimals : (format.seconds ? 3 : 0);
+    if (format.seconds && format.decimals == 0)
+        return usage_error("--unit s needs at least one decimal; whole seconds are no RR intervals");
 
     const nongauss::synth::Series series = nongauss::synth::generate(model, format);
 
