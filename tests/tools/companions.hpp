@@ -1,0 +1,65 @@
+#pragma once
+
+// Helpers for the end-to-end tests of the companion programs.
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "support/run_tool.hpp"
+
+namespace nongauss::testing {
+
+inline std::string source_path(const std::string& relative) {
+    return (std::filesystem::path(NONGAUSS_SOURCE_DIR) / relative).string();
+}
+
+inline std::string plot_script() { return source_path("tools/nongauss-plot"); }
+inline std::string cohort_script() { return source_path("tools/nongauss-cohort"); }
+
+/// Runs a shell command line in `dir`.
+inline RunResult run_shell(const std::string& command, const std::filesystem::path& dir) {
+    return run_tool({"-c", command}, dir, "/bin/sh");
+}
+
+inline bool on_path(const std::string& program) {
+    ScratchDir dir;
+    return run_shell("command -v " + program, dir.path()).status == 0;
+}
+
+/// The fields of nongauss's summary line (name, scale, SD, lambda).
+struct Summary {
+    std::string name;
+    double scale = 0, sd = 0, lambda = -1;
+};
+
+inline Summary parse_summary(const std::string& line) {
+    Summary s;
+    std::istringstream in(line);
+    in >> s.name >> s.scale >> s.sd >> s.lambda;
+    return s;
+}
+
+/// Lines of a text, without their line ends.
+inline std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+/// Writes a synthetic series made by nongauss-synth with `options` to `name`
+/// in `dir`; fails the calling test when the generator does.
+inline void synthesize(const ScratchDir& dir, const std::string& name,
+                       const std::vector<std::string>& options) {
+    std::vector<std::string> args = options;
+    args.push_back("-o");
+    args.push_back(name);
+    const RunResult r = run_tool(args, dir.path(), NONGAUSS_SYNTH_EXE);
+    if (r.status != 0) throw std::runtime_error("nongauss-synth failed: " + r.err);
+}
+
+}  // namespace nongauss::testing

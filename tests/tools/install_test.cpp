@@ -1,0 +1,52 @@
+// cmake --install into a temporary prefix, then the installed programs run
+// from there.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tools/companions.hpp"
+
+namespace nongauss {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace nongauss::testing;
+
+TEST(Install, ProgramsAndManPageUnderThePrefixAndTheyRun) {
+    ScratchDir dir;
+    const fs::path prefix = dir.path() / "prefix";
+    const auto install = run_tool({"--install", NONGAUSS_BINARY_DIR, "--prefix", prefix.string()},
+                                  dir.path(), NONGAUSS_CMAKE_COMMAND);
+    ASSERT_EQ(install.status, 0) << install.out << install.err;
+
+    const fs::path bin = prefix / "bin";
+    for (const std::string program : {"nongauss", "nongauss-synth", "nongauss-plot", "nongauss-cohort"}) {
+        const fs::path p = bin / program;
+        ASSERT_TRUE(fs::exists(p)) << p;
+        EXPECT_NE(fs::status(p).permissions() & fs::perms::owner_exec, fs::perms::none) << p;
+    }
+    EXPECT_EQ(slurp(prefix / "share/man/man1/nongauss.1"), slurp(source_path("doc/nongauss.1")));
+
+    // The installed generator and analysis, away from the build tree.
+    const fs::path work = dir.path() / "work";
+    fs::create_directories(work);
+    const auto synth = run_tool({"--hours", "1", "-o", "rec.txt"}, work, (bin / "nongauss-synth").string());
+    ASSERT_EQ(synth.status, 0) << synth.err;
+    const auto run = run_tool({"rec.txt"}, work, (bin / "nongauss").string());
+    ASSERT_EQ(run.status, 0) << run.err;
+    const Summary summary = parse_summary(run.out);
+    EXPECT_EQ(summary.name, "rec");
+    EXPECT_GT(summary.lambda, 0.0);
+
+    // The installed cohort runner finds the installed nongauss beside it.
+    const auto cohort = run_tool({"-o", "t.tsv", "rec.txt"}, work, (bin / "nongauss-cohort").string());
+    ASSERT_EQ(cohort.status, 0) << cohort.err;
+    const auto lines = lines_of(slurp(work / "t.tsv"));
+    ASSERT_EQ(lines.size(), 2u);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "rec.txt\t25.0\t%.1f\t%.4f", summary.sd, summary.lambda);
+    EXPECT_EQ(lines[1], expected);
+}
+
+}  // namespace
+}  // namespace nongauss
