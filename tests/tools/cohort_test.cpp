@@ -130,6 +130,36 @@ TEST(Cohort, AllGoodExitsZeroAndPassesOptionsToNongauss) {
     EXPECT_EQ(failed[0][3], "nongauss rejected the options '-x'");
 }
 
+TEST(Cohort, CleaningFirstRecordsTheFlaggedShareAndTamesAGap) {
+    ScratchDir dir;
+    synthesize(dir, "clean.txt", {"--hours", "1", "--seed", "11"});
+    // The same series with a 30-s signal-loss gap written into it.
+    std::string text = dir.read("clean.txt");
+    text.insert(text.find('\n', text.size() / 2) + 1, "30000\n");
+    dir.write("gap.txt", text);
+    dir.write("bad.txt", "RR\n");
+
+    const auto raw = cohort(dir, {"-o", "raw.tsv", "clean.txt", "gap.txt"});
+    ASSERT_EQ(raw.status, 0) << raw.err;
+    const auto cleaned = cohort(dir, {"--clean-exe", NONGAUSS_CLEAN_EXE, "-o", "cleaned.tsv", "clean.txt",
+                                      "gap.txt", "bad.txt"});
+    EXPECT_EQ(cleaned.status, 2) << cleaned.err;
+
+    const auto before = rows_of(dir.read("raw.tsv"), table_header);
+    const auto after = rows_of(dir.read("cleaned.tsv"), table_header + "\tflagged_pct");
+    ASSERT_EQ(before.size(), 2u);
+    ASSERT_EQ(after.size(), 2u);
+    // The gap dominates the raw SD; after cleaning the two files agree again.
+    EXPECT_GT(std::stod(before[1][2]), 10 * std::stod(before[0][2]));
+    EXPECT_NEAR(std::stod(after[1][2]), std::stod(after[0][2]), 0.05 * std::stod(after[0][2]));
+    EXPECT_EQ(after[0][0], "clean.txt");
+    EXPECT_GT(std::stod(after[1][4]), 0.0);  // the gap was flagged
+    const auto log = rows_of(dir.read("cleaned_failed.tsv"), log_header);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0][0], "bad.txt");
+    EXPECT_NE(log[0][3].find("No data was read!"), std::string::npos);
+}
+
 TEST(Cohort, ProgressOnlyOnATerminal) {
     if (!on_path("script")) GTEST_SKIP() << "script(1) is not available";
     ScratchDir dir;
