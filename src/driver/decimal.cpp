@@ -1,5 +1,6 @@
 #include "driver/decimal.hpp"
 
+#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <string>
@@ -29,9 +30,17 @@ std::size_t decimal_prefix_length(std::string_view text) {
 }
 
 double decimal_value(std::string_view number) {
-    // strtod is correctly rounded and saturates to +-inf / underflows to 0 or a
-    // subnormal; the text has been checked to be plain decimal, so none of its
-    // other forms (hexadecimal, inf, nan) can be reached.
+    // std::from_chars is correctly rounded, as strtod is, and needs no copy.
+    // It takes no '+' and leaves out-of-range results to the caller: those
+    // (and anything it does not take whole) go to strtod, which saturates to
+    // +-inf or underflows to 0 or a subnormal. The text has been checked to be
+    // plain decimal, so none of strtod's other forms (hexadecimal, inf, nan)
+    // can be reached.
+    std::string_view digits = number;
+    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+    double value = 0.0;
+    const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (r.ec == std::errc() && r.ptr == digits.data() + digits.size()) return value;
     const std::string copy(number);
     return std::strtod(copy.c_str(), nullptr);
 }

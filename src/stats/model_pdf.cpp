@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "numeric/de_quadrature.hpp"
+#include "numeric/parallel.hpp"
 
 namespace nongauss {
 
@@ -31,17 +32,20 @@ void compute_model_pdf(double lambda, int nbins, const double* bin_centre, doubl
     }
 
     de_init_halfline(100000, 1e-307, 1e-16, table);
-    for (int i = 1; i <= nbins; ++i) {
-        const double model_x = bin_centre[i];
-        double result = 0;
-        double err = 0;
-        de_integrate_halfline(
-            [model_x, lambda_sq, lambda](double sigma) {
-                return model_integrand(sigma, model_x, lambda_sq, lambda);
-            },
-            0.0, table, result, err);
-        p_model[i] = result;  // a negative err (no convergence) is not acted on
-    }
+    // Each bin is integrated on its own, so the bins can go to all cores.
+    parallel_parts(1, static_cast<long>(nbins) + 1, 8, [=](int, long begin, long end) {
+        for (long i = begin; i < end; ++i) {
+            const double model_x = bin_centre[i];
+            double result = 0;
+            double err = 0;
+            de_integrate_halfline(
+                [model_x, lambda_sq, lambda](double sigma) {
+                    return model_integrand(sigma, model_x, lambda_sq, lambda);
+                },
+                0.0, table, result, err);
+            p_model[i] = result;  // a negative err (no convergence) is not acted on
+        }
+    });
 }
 
 }  // namespace nongauss
