@@ -39,13 +39,13 @@ void resample_with_cursor(const double* rri, double dt, bool linear, double* out
 }
 
 void resample_with_spline(const double* rri, int ndata, double dt, double* out, int nres) {
+    // The knots are (start time of interval i, rri[i]).
     double* knot_time = vector(1, ndata);
-    double* knot_value = vector(1, ndata);
+    const double* knot_value = rri;
     double* y2 = vector(1, ndata);
     double elapsed = 0.0;
     for (int i = 1; i <= ndata; ++i) {
         knot_time[i] = elapsed;
-        knot_value[i] = rri[i];
         elapsed = elapsed + rri[i];
     }
     spline_coeffs(knot_time, knot_value, ndata, 1e30, 1e30, y2);
@@ -76,7 +76,6 @@ void resample_with_spline(const double* rri, int ndata, double dt, double* out, 
         if (first_bad.load() != LONG_MAX) fatal_error("Bad xa input to routine splint");
     }
     release_vector(y2, 1, ndata);
-    release_vector(knot_value, 1, ndata);
     release_vector(knot_time, 1, ndata);
 }
 
