@@ -47,7 +47,7 @@ struct DigitPairs {
 constexpr DigitPairs digit_pairs;
 
 // Writes the `count` lowest decimal digits of v (zero-padded) ending at `end`.
-void put_digits(char* end, std::uint64_t v, int count) {
+inline void put_digits(char* end, std::uint64_t v, int count) {
     while (count >= 2) {
         const auto pair = static_cast<unsigned>(v % 100);
         v /= 100;
@@ -58,13 +58,55 @@ void put_digits(char* end, std::uint64_t v, int count) {
     if (count == 1) *--end = static_cast<char>('0' + v % 10);
 }
 
-int digit_count(std::uint64_t v) {
-    int n = 1;
-    while (v >= 10000) {
-        v /= 10000;
-        n += 4;
+inline void put_pair(char* at, unsigned pair) { std::memcpy(at, digit_pairs.text + 2 * pair, 2); }
+
+// Writes v (< 10000) in decimal at p; returns the end.
+inline char* put_small(char* p, unsigned v) {
+    if (v < 100) {
+        if (v < 10) {
+            *p = static_cast<char>('0' + v);
+            return p + 1;
+        }
+        put_pair(p, v);
+        return p + 2;
     }
-    return n + static_cast<int>(v >= 10) + static_cast<int>(v >= 100) + static_cast<int>(v >= 1000);
+    if (v < 1000) {
+        *p = static_cast<char>('0' + v / 100);
+        put_pair(p + 1, v % 100);
+        return p + 3;
+    }
+    put_pair(p, v / 100);
+    put_pair(p + 2, v % 100);
+    return p + 4;
+}
+
+// Writes v in decimal at p; returns the end.
+inline char* put_whole(char* p, std::uint64_t v) {
+    if (v < 10000) return put_small(p, static_cast<unsigned>(v));
+    if (v < 100000000) {  // the high part, then four digits
+        const auto w = static_cast<unsigned>(v);
+        p = put_small(p, w / 10000);
+        put_pair(p, w / 100 % 100);
+        put_pair(p + 2, w % 100);
+        return p + 4;
+    }
+    int n = 9;
+    for (std::uint64_t rest = v / 1000000000; rest != 0; rest /= 10) ++n;
+    put_digits(p + n, v, n);
+    return p + n;
+}
+
+// Writes the `count` digits of a fraction (v < 10^count) at p.
+template <int Count>
+inline void put_fraction(char* p, std::uint64_t v) {
+    if constexpr (Count == 6) {
+        const auto w = static_cast<unsigned>(v);
+        put_pair(p, w / 10000);
+        put_pair(p + 2, w / 100 % 100);
+        put_pair(p + 4, w % 100);
+    } else {
+        put_digits(p + Count, v, Count);
+    }
 }
 
 // Right-aligns [out, end) in a field of `width` characters.
@@ -76,26 +118,26 @@ char* pad_left(char* out, char* end, int width) {
     return out + width;
 }
 
-// Exact path for |value| < 2^53 (and finite): value = m * 2^-shift, so
-// value * 10^precision = m * 10^precision / 2^shift, rounded half to even on
-// 128-bit integers. False when the rounded result does not fit 64 bits.
-bool integer_path(std::uint64_t bits, int precision, std::uint64_t& scaled) {
+// Exact path for |value| < 2^53: value = m * 2^-shift, so value * 10^precision
+// = m * 10^precision / 2^shift, rounded half to even on 128-bit integers.
+// False when |value| >= 2^53 (or it is not finite), or when the rounded result
+// does not fit 64 bits.
+inline bool integer_path(std::uint64_t bits, int precision, std::uint64_t& scaled) {
     const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
+    if (biased > 1075) return false;
     const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-    if (biased > 1075) return false;  // |value| >= 2^53 (or not finite)
     const std::uint64_t mantissa = biased == 0 ? fraction : (fraction | (std::uint64_t{1} << 52));
     const int shift = biased == 0 ? 1074 : 1075 - biased;  // >= 0
     const uint128 n = static_cast<uint128>(mantissa) * powers_of_ten[precision];  // < 2^110
-    uint128 q = 0;
-    if (shift == 0) {
-        q = n;
-    } else if (shift < 128) {
-        q = n >> shift;
-        const uint128 rest = n - (q << shift);
+    uint128 q = n;
+    if (shift >= 128) {
+        q = 0;  // n < 2^110 is below half a unit
+    } else if (shift > 0) {
+        // n = q 2^shift + r: adding half - 1, plus 1 when q is odd, carries
+        // into q exactly when r > half, or r == half and q is odd.
         const uint128 half = static_cast<uint128>(1) << (shift - 1);
-        // Branch-free: the comparisons are unpredictable.
-        q += static_cast<unsigned>(rest > half) | (static_cast<unsigned>(rest == half) & static_cast<unsigned>(q & 1));
-    }  // else n < 2^110 <= half: rounds to 0
+        q = (n + (half - 1) + ((n >> shift) & 1)) >> shift;
+    }
     if ((q >> 64) != 0) return false;
     scaled = static_cast<std::uint64_t>(q);
     return true;
@@ -107,23 +149,23 @@ template <int Fixed>
 char* format_with(char* out, double value, int runtime_precision, int width) {
     const int precision = Fixed >= 0 ? Fixed : runtime_precision;
     const auto bits = std::bit_cast<std::uint64_t>(value);
-    const bool negative = (bits >> 63) != 0;
     std::uint64_t scaled = 0;
     if (integer_path(bits, precision, scaled)) {
         char* p = out;
         *p = '-';  // kept for negative values, also -0.0 and values that round to 0
-        p += static_cast<int>(negative);
+        p += static_cast<int>(bits >> 63);
         const std::uint64_t unit = powers_of_ten[precision];
         const std::uint64_t whole = scaled / unit;
-        const int whole_digits = digit_count(whole);
-        p += whole_digits;
-        put_digits(p, whole, whole_digits);
+        p = put_whole(p, whole);
         if (precision > 0) {
             *p++ = '.';
+            if constexpr (Fixed >= 0)
+                put_fraction<Fixed>(p, scaled - whole * unit);
+            else
+                put_digits(p + precision, scaled - whole * unit, precision);
             p += precision;
-            put_digits(p, scaled % unit, precision);
         }
-        return pad_left(out, p, width);
+        return width > 0 ? pad_left(out, p, width) : p;
     }
     if ((bits & 0x7ff0000000000000ULL) != 0x7ff0000000000000ULL) {  // finite
         const auto r = std::to_chars(out, out + fixed_max_length(precision), value,

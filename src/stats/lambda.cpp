@@ -2,7 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
-#include <vector>
+#include <memory>
 
 #include "numeric/parallel.hpp"
 
@@ -10,19 +10,28 @@ namespace nongauss {
 
 namespace {
 
-// term(x[1]) + term(x[2]) + ... added in that order, starting from 0; the
-// terms themselves are worked out on all cores, a chunk at a time.
+// term(x[1]) + term(x[2]) + ... added in that order, starting from 0. The
+// calling thread adds the terms of the first part of the range as it goes,
+// while the other cores work out the terms of the later parts, which are
+// added once the first part is done.
 template <typename Term>
 double ordered_sum(const double* x, int n, const Term& term) {
-    constexpr long chunk = 1L << 16;
-    std::vector<double> terms(static_cast<std::size_t>(n < 1 ? 0 : n < chunk ? n : chunk));
+    constexpr long chunk = 1L << 20;
+    std::unique_ptr<double[]> later;  // terms of the later parts, at index - first
     double s = 0;
     for (long first = 1; first <= n; first += chunk) {
         const long last = n - first < chunk ? static_cast<long>(n) + 1 : first + chunk;
-        parallel_parts(first, last, 4096, [&](int, long begin, long end) {
-            for (long i = begin; i < end; ++i) terms[static_cast<std::size_t>(i - first)] = term(x[i]);
+        if (!later) later.reset(new double[static_cast<std::size_t>(last - first)]);
+        long head_end = last;
+        parallel_parts(first, last, 1L << 14, [&](int part, long begin, long end) {
+            if (part == 0) {
+                for (long i = begin; i < end; ++i) s = term(x[i]) + s;
+                head_end = end;
+            } else {
+                for (long i = begin; i < end; ++i) later[static_cast<std::size_t>(i - first)] = term(x[i]);
+            }
         });
-        for (long i = first; i < last; ++i) s = terms[static_cast<std::size_t>(i - first)] + s;
+        for (long i = head_end; i < last; ++i) s = later[static_cast<std::size_t>(i - first)] + s;
     }
     return s;
 }
