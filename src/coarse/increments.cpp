@@ -148,7 +148,7 @@ int detrended_increments(const double* resampled, int nres, int scale_pt, int nc
             for (long w = begin; w < end; ++w) {
                 const double* y = profile + w * scale_pt;  // y[k] = profile[w * scale_pt + k]
                 fit.fit(y, coef);
-                for (int k = 1; k <= width; ++k) residual[k] = y[k] - fit.value(k, coef);
+                fit.residuals(y, coef, residual);
                 double* out = cg + w * scale_pt;
                 for (int k = 1; k <= scale_pt; ++k) out[k] = residual[k + scale_pt] - residual[k];
             }

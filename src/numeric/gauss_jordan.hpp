@@ -14,6 +14,14 @@
 
 namespace nongauss {
 
+/// Releases gauss_jordan's index arrays, then ends the process with `message`.
+[[noreturn]] inline void gauss_jordan_fail(int* indxc, int* indxr, int* used, int n, const char* message) {
+    release_ivector(used, 1, n);
+    release_ivector(indxr, 1, n);
+    release_ivector(indxc, 1, n);
+    fatal_error(message);
+}
+
 /// Gauss-Jordan elimination with full pivoting of a[1..n][1..n] (replaced by
 /// its inverse), with the right-hand side operations sent to `rhs`:
 ///   rhs.swap_rows(r1, r2)        exchange rows r1 and r2;
@@ -42,13 +50,13 @@ void gauss_jordan(double** a, int n, RightSide& rhs) {
                         pcol = k;
                     }
                 } else if (used[k] > 1) {
-                    fatal_error("gaussj: Singular Matrix-1");
+                    gauss_jordan_fail(indxc, indxr, used, n, "gaussj: Singular Matrix-1");
                 }
             }
         }
         // Every candidate was NaN: there is no pivot, so the matrix is
         // treated as singular.
-        if (pcol == 0) fatal_error("gaussj: Singular Matrix-2");
+        if (pcol == 0) gauss_jordan_fail(indxc, indxr, used, n, "gaussj: Singular Matrix-2");
         ++used[pcol];
 
         if (prow != pcol) {
@@ -58,7 +66,7 @@ void gauss_jordan(double** a, int n, RightSide& rhs) {
         indxr[i] = prow;
         indxc[i] = pcol;
 
-        if (a[pcol][pcol] == 0.0) fatal_error("gaussj: Singular Matrix-2");
+        if (a[pcol][pcol] == 0.0) gauss_jordan_fail(indxc, indxr, used, n, "gaussj: Singular Matrix-2");
         const double pivinv = 1.0 / a[pcol][pcol];
         a[pcol][pcol] = 1.0;
         for (int l = 1; l <= n; ++l) a[pcol][l] *= pivinv;

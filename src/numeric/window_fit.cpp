@@ -81,23 +81,74 @@ SharedAbscissaeFit::~SharedAbscissaeFit() {
     }
 }
 
+namespace {
+
+// The right-hand side of the normal equations, a[l] = sum of y[i] p_l(x[i])
+// in ascending i, with the basis made as poly_basis makes it. With the
+// number of coefficients fixed at compile time the sums stay in registers.
+template <int MA>
+void normal_rhs(const double* x, const double* y, int n, double* a) {
+    double acc[MA] = {};  // acc[l - 1] is a[l]
+    for (int i = 1; i <= n; ++i) {
+        const double xi = x[i];
+        const double yi = y[i];
+        double p = 1.0;
+        acc[0] += yi * p;
+#pragma GCC unroll 16
+        for (int l = 1; l < MA; ++l) {
+            p = p * xi;
+            acc[l] += yi * p;
+        }
+    }
+    for (int l = 0; l < MA; ++l) a[l + 1] = acc[l];
+}
+
+void normal_rhs(const double* x, const double* y, int n, double* a, int ma) {
+    for (int l = 1; l <= ma; ++l) a[l] = 0.0;
+    for (int i = 1; i <= n; ++i) {
+        const double xi = x[i];
+        const double yi = y[i];
+        double p = 1.0;
+        a[1] += yi * p;
+        for (int l = 2; l <= ma; ++l) {
+            p = p * xi;
+            a[l] += yi * p;
+        }
+    }
+}
+
+// out[k] = y[k] - (a[1] + power(k, 1) a[2] + ...), added as poly_eval adds.
+template <int MA>
+void residuals_with(const double* powers, const double* y, const double* a, int n, double* out) {
+    double c[MA];
+    for (int l = 0; l < MA; ++l) c[l] = a[l + 1];
+    const double* power = powers;
+    for (int k = 1; k <= n; ++k, power += MA - 1) {
+        double s = c[0];
+#pragma GCC unroll 16
+        for (int i = 1; i < MA; ++i) s = power[i - 1] * c[i] + s;
+        out[k] = y[k] - s;
+    }
+}
+
+}  // namespace
+
 void SharedAbscissaeFit::fit(const double* y, double* a) const {
     if (svd_) {
         svd_backsub(u_, w_, v_, n_, ma_, y, a);
         return;
     }
-    // The right-hand side as fit_normal_eq sums it, the basis as poly_basis
-    // makes it, then gaussj's steps on it.
-    for (int l = 1; l <= ma_; ++l) a[l] = 0.0;
-    for (int i = 1; i <= n_; ++i) {
-        const double xi = x_[static_cast<std::size_t>(i)];
-        const double yi = y[i];
-        double p = 1.0;
-        a[1] += yi * p;
-        for (int l = 2; l <= ma_; ++l) {
-            p = p * xi;
-            a[l] += yi * p;
-        }
+    // The right-hand side as fit_normal_eq sums it, then gaussj's steps on it.
+    const double* x = x_.data();
+    switch (ma_) {
+        case 2: normal_rhs<2>(x, y, n_, a); break;
+        case 3: normal_rhs<3>(x, y, n_, a); break;
+        case 4: normal_rhs<4>(x, y, n_, a); break;
+        case 5: normal_rhs<5>(x, y, n_, a); break;
+        case 6: normal_rhs<6>(x, y, n_, a); break;
+        case 7: normal_rhs<7>(x, y, n_, a); break;
+        case 8: normal_rhs<8>(x, y, n_, a); break;
+        default: normal_rhs(x, y, n_, a, ma_); break;
     }
     for (const Step& s : steps_) {
         switch (s.kind) {
@@ -114,6 +165,23 @@ double SharedAbscissaeFit::value(int k, const double* a) const {
     double s = a[1];
     for (int i = 2; i <= ma_; ++i) s = power[i - 2] * a[i] + s;
     return s;
+}
+
+void SharedAbscissaeFit::residuals(const double* y, const double* a, double* out) const {
+    const double* powers = powers_.data();
+    if (!powers_.empty()) {
+        switch (ma_) {
+            case 2: residuals_with<2>(powers, y, a, n_, out); return;
+            case 3: residuals_with<3>(powers, y, a, n_, out); return;
+            case 4: residuals_with<4>(powers, y, a, n_, out); return;
+            case 5: residuals_with<5>(powers, y, a, n_, out); return;
+            case 6: residuals_with<6>(powers, y, a, n_, out); return;
+            case 7: residuals_with<7>(powers, y, a, n_, out); return;
+            case 8: residuals_with<8>(powers, y, a, n_, out); return;
+            default: break;
+        }
+    }
+    for (int k = 1; k <= n_; ++k) out[k] = y[k] - value(k, a);
 }
 
 }  // namespace nongauss

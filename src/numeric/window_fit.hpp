@@ -40,6 +40,9 @@ public:
     /// poly_eval(x[k], a, ma), k in 1..n.
     double value(int k, const double* a) const;
 
+    /// out[k] = y[k] - value(k, a) for k in 1..n.
+    void residuals(const double* y, const double* a, double* out) const;
+
 private:
     enum class StepKind { swap, scale, subtract };
     struct Step {
