@@ -145,10 +145,47 @@ inline bool integer_path(std::uint64_t bits, int precision, std::uint64_t& scale
 
 // The formatting with the precision known at compile time where it matters
 // (divisions by a constant are multiplications).
+// Six decimals of a value 8 <= |value| < 2^47 in 64-bit integers: with
+// value = m / 2^s (6 <= s <= 49), the whole part is m >> s and the decimals
+// are the rest f / 2^s times 10^6 = f * 15625 / 2^(s - 6), which stays below
+// 2^63, rounded half to even. False for other values.
+inline bool six_decimals(std::uint64_t bits, std::uint64_t& whole, std::uint64_t& decimals) {
+    const auto biased = static_cast<int>((bits >> 52) & 0x7ff);
+    const int shift = 1075 - biased;
+    if (shift < 6 || shift > 49) return false;
+    const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+    whole = mantissa >> shift;
+    const std::uint64_t n = (mantissa & ((std::uint64_t{1} << shift) - 1)) * 15625;
+    const int t = shift - 6;
+    std::uint64_t q = n;
+    if (t > 0) {
+        const std::uint64_t half = std::uint64_t{1} << (t - 1);
+        q = (n + (half - 1) + ((n >> t) & 1)) >> t;
+    }
+    const bool carry = q == 1000000;
+    whole += static_cast<std::uint64_t>(carry);
+    decimals = carry ? 0 : q;
+    return true;
+}
+
 template <int Fixed>
 char* format_with(char* out, double value, int runtime_precision, int width) {
     const int precision = Fixed >= 0 ? Fixed : runtime_precision;
     const auto bits = std::bit_cast<std::uint64_t>(value);
+    if constexpr (Fixed == 6) {
+        std::uint64_t whole = 0;
+        std::uint64_t decimals = 0;
+        if (six_decimals(bits, whole, decimals)) {
+            char* p = out;
+            *p = '-';
+            p += static_cast<int>(bits >> 63);
+            p = put_whole(p, whole);
+            *p++ = '.';
+            put_fraction<6>(p, decimals);
+            p += 6;
+            return width > 0 ? pad_left(out, p, width) : p;
+        }
+    }
     std::uint64_t scaled = 0;
     if (integer_path(bits, precision, scaled)) {
         char* p = out;

@@ -99,6 +99,24 @@ TEST(FixedFormat, RoundsTiesAndNearTiesExactly) {
         for (int step = 0; step < 3; ++step) v = std::nextafter(v, -INFINITY);
         for (int step = 0; step < 6; ++step, v = std::nextafter(v, INFINITY)) c.check(v, p, 0);
     }
+    // Odd multiples of 1/128 are exact ties at six decimals (x.yyyyyy5);
+    // other multiples of 2^-k tie at other precisions.
+    for (int k = 0; k < 40000; ++k) {
+        const double tie = std::ldexp(2.0 * k + 1.0, -7);
+        for (double whole : {0.0, 8.0, 1000.0, 86400.0, 1e9}) {
+            c.check(whole + tie, 6, 0);
+            c.check(-(whole + tie), 6, 0);
+        }
+    }
+    // Just below a whole number: the decimals round up into the whole part.
+    for (double whole : {1.0, 8.0, 9.0, 10.0, 1000.0, 86400.0, 1e9, 0x1p46})
+        for (double below : {0.0, 4e-7, 5e-7, 6e-7, 4e-8, 5e-8, 5e-12}) {
+            const double v = below == 0.0 ? std::nextafter(whole, 0.0) : whole - below;
+            for (int p : {6, 7, 11}) {
+                c.check(v, p, 0);
+                c.check(-v, p, 0);
+            }
+        }
     // Exact binary fractions: true ties at the last digit, both parities.
     for (int n = 0; n < 70; n += 3)
         for (int m = -3000; m <= 3000; ++m) {
