@@ -31,6 +31,11 @@ struct Increments {
 Increments coarse_grain(const double* resampled, int nres, int ndata, long scale_pt, int ncoef,
                         int fit_method);
 
+/// The moving sums for i in [begin, end): cg[i] = resampled[i] + ... +
+/// resampled[i + scale_pt - 1], each formed afresh from 0.0 in that order, so
+/// any split of the index range gives the same values.
+void moving_sums_range(const double* resampled, int scale_pt, long begin, long end, double* cg);
+
 /// Divides the centred increments by their standard deviation, in place.
 void standardize_increments(Increments& inc);
 

@@ -1,6 +1,8 @@
 #include "driver/decimal.hpp"
 
+#include <charconv>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -29,11 +31,82 @@ std::size_t decimal_prefix_length(std::string_view text) {
 }
 
 double decimal_value(std::string_view number) {
-    // strtod is correctly rounded and saturates to +-inf / underflows to 0 or a
-    // subnormal; the text has been checked to be plain decimal, so none of its
-    // other forms (hexadecimal, inf, nan) can be reached.
+    // std::from_chars is correctly rounded, as strtod is, and needs no copy.
+    // It takes no '+' and leaves out-of-range results to the caller: those
+    // (and anything it does not take whole) go to strtod, which saturates to
+    // +-inf or underflows to 0 or a subnormal. The text has been checked to be
+    // plain decimal, so none of strtod's other forms (hexadecimal, inf, nan)
+    // can be reached.
+    std::string_view digits = number;
+    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+    double value = 0.0;
+    const auto r = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (r.ec == std::errc() && r.ptr == digits.data() + digits.size()) return value;
     const std::string copy(number);
     return std::strtod(copy.c_str(), nullptr);
+}
+
+std::size_t decimal_prefix(std::string_view text, double& value) {
+    // One pass that measures the number as decimal_prefix_length does and
+    // gathers its digits. When they form an integer below 2^53 and the
+    // decimal exponent is at most 22 in size, the value is that integer
+    // multiplied or divided by an exact power of ten: one correctly rounded
+    // operation on exact operands, which is the correctly rounded value of the
+    // text, as strtod gives it. Anything else goes to decimal_value.
+    static constexpr double exact_powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    std::uint64_t mantissa = 0;
+    int significant = 0;  // digits gathered into mantissa, leading zeros aside
+    long exponent = 0;    // decimal exponent of mantissa's last digit
+    bool exact = true;    // every digit went into mantissa
+    std::size_t digits = 0;
+    const auto gather = [&](char c, bool fraction) {
+        ++digits;
+        if (significant == 0 && c == '0') {
+            if (fraction) --exponent;
+            return;
+        }
+        if (significant < 19) {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+            ++significant;
+            if (fraction) --exponent;
+        } else {
+            exact = false;
+        }
+    };
+    while (i < n && is_digit(text[i])) gather(text[i++], false);
+    if (i < n && text[i] == '.') {
+        ++i;
+        while (i < n && is_digit(text[i])) gather(text[i++], true);
+    }
+    if (digits == 0) return 0;
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t j = i + 1;
+        bool exponent_negative = false;
+        if (j < n && (text[j] == '+' || text[j] == '-')) exponent_negative = text[j++] == '-';
+        if (j < n && is_digit(text[j])) {
+            long e = 0;
+            while (j < n && is_digit(text[j])) {
+                if (e < 100000) e = e * 10 + (text[j] - '0');
+                ++j;
+            }
+            exponent += exponent_negative ? -e : e;
+            i = j;
+        }
+    }
+    if (exact && mantissa < (std::uint64_t{1} << 53) && exponent >= -22 && exponent <= 22) {
+        const auto m = static_cast<double>(mantissa);
+        const double v = exponent < 0 ? m / exact_powers[-exponent] : m * exact_powers[exponent];
+        value = negative ? -v : v;
+    } else {
+        value = decimal_value(text.substr(0, i));
+    }
+    return i;
 }
 
 double convert_double_option(const char* word) {

@@ -20,6 +20,11 @@ std::size_t decimal_prefix_length(std::string_view text);
 /// a subnormal, as the C library's conversion does.
 double decimal_value(std::string_view number);
 
+/// decimal_prefix_length and decimal_value in one pass: the length of the
+/// number at the start of `text` (0 when there is none) and, when it is not
+/// 0, the number's value in `value`.
+std::size_t decimal_prefix(std::string_view text, double& value);
+
 /// Option value conversion for floating-point options: leading white space
 /// skipped, then the longest decimal prefix; 0 when there is none.
 double convert_double_option(const char* word);

@@ -47,9 +47,8 @@ public:
             ++end;
         }
         const std::string_view text(buf_.data() + pos_, end - pos_);
-        const std::size_t len = decimal_prefix_length(text);
+        const std::size_t len = decimal_prefix(text, value);
         if (len == 0) return false;
-        value = decimal_value(text.substr(0, len));
         pos_ += len;
         return true;
     }

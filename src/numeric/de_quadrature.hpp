@@ -30,19 +30,18 @@ namespace nongauss {
 /// all other unfilled entries (8..10, and everything after the last level) are 0.
 void de_init_halfline(int len, double tiny, double eps, double* table);
 
-/// Integrates f (a callable double(double)) over [a, inf) with a table made by
-/// de_init_halfline. result receives the integral, err the error estimate:
-/// err >= 0 on convergence, err < 0 when every level of the table was used
-/// and successive estimates still differed by more than requested. f is
-/// evaluated only at a + x- and a + x+ of the records used, never at a.
-template <typename F>
-void de_integrate_halfline(F&& f, double a, const double* table, double& result, double& err) {
+/// The integration of de_integrate_halfline, with the integrand asked for by
+/// table slot: f_at(j) must return f(a + table[j]) (j is the slot of an
+/// abscissa). A caller whose integrand has factors that depend on the
+/// abscissa alone can keep them per slot across many integrations.
+template <typename FAt>
+void de_integrate_slots(FAt&& f_at, const double* table, double& result, double& err) {
     const int last = static_cast<int>(table[0] + 0.5);  // K
     const int run = static_cast<int>(table[1] + 0.5);   // P
     const double theta = table[4];
 
     // Centre, u = 0.
-    const double v = f(a + table[5]);
+    const double v = f_at(5);
     double aux = v * table[6];
     double sum = v * table[7];
     double abs_sum = std::fabs(sum);
@@ -55,8 +54,8 @@ void de_integrate_halfline(F&& f, double a, const double* table, double& result,
     double fp = 0;
     do {
         j = j + 6;
-        fm = f(a + table[j]);
-        fp = f(a + table[j + 1]);
+        fm = f_at(j);
+        fp = f_at(j + 1);
         aux = fm * table[j + 2] + fp * table[j + 3] + aux;
         fm = fm * table[j + 4];
         fp = fp * table[j + 5];
@@ -72,7 +71,7 @@ void de_integrate_halfline(F&& f, double a, const double* table, double& result,
     const int j0 = j;
     while (std::fabs(fm) > tau && j < k) {
         j = j + 6;
-        fm = f(a + table[j]);
+        fm = f_at(j);
         aux = fm * table[j + 2] + aux;
         fm = fm * table[j + 4];
         sum = sum + fm;
@@ -81,7 +80,7 @@ void de_integrate_halfline(F&& f, double a, const double* table, double& result,
     j = j0;
     while (std::fabs(fp) > tau && j < k) {
         j = j + 6;
-        fp = f(a + table[j + 1]);
+        fp = f_at(j + 1);
         aux = fp * table[j + 3] + aux;
         fp = fp * table[j + 5];
         sum = sum + fp;
@@ -99,8 +98,8 @@ void de_integrate_halfline(F&& f, double a, const double* table, double& result,
         do {
             const int j1 = k + span;
             for (j = k + 6; j <= j1; j = j + 6) {
-                fm = f(a + table[j]);
-                fp = f(a + table[j + 1]);
+                fm = f_at(j);
+                fp = f_at(j + 1);
                 aux = fm * table[j + 2] + fp * table[j + 3] + aux;
                 sum = fm * table[j + 4] + fp * table[j + 5] + sum;
             }
@@ -108,7 +107,7 @@ void de_integrate_halfline(F&& f, double a, const double* table, double& result,
             j = j1;
             do {
                 j = j + 6;
-                fm = f(a + table[j]);
+                fm = f_at(j);
                 aux = fm * table[j + 2] + aux;
                 fm = fm * table[j + 4];
                 sum = sum + fm;
@@ -116,7 +115,7 @@ void de_integrate_halfline(F&& f, double a, const double* table, double& result,
             j = j1;
             do {
                 j = j + 6;
-                fp = f(a + table[j + 1]);
+                fp = f_at(j + 1);
                 aux = fp * table[j + 3] + aux;
                 fp = fp * table[j + 5];
                 sum = sum + fp;
@@ -134,6 +133,16 @@ void de_integrate_halfline(F&& f, double a, const double* table, double& result,
     } else {
         err = (m * table[2]) * abs_sum;
     }
+}
+
+/// Integrates f (a callable double(double)) over [a, inf) with a table made by
+/// de_init_halfline. result receives the integral, err the error estimate:
+/// err >= 0 on convergence, err < 0 when every level of the table was used
+/// and successive estimates still differed by more than requested. f is
+/// evaluated only at a + x- and a + x+ of the records used, never at a.
+template <typename F>
+void de_integrate_halfline(F&& f, double a, const double* table, double& result, double& err) {
+    de_integrate_slots([&f, a, table](int j) { return f(a + table[j]); }, table, result, err);
 }
 
 }  // namespace nongauss

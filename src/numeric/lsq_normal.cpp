@@ -5,6 +5,7 @@
 
 #include "numeric/arrays.hpp"
 #include "numeric/fatal_error.hpp"
+#include "numeric/gauss_jordan.hpp"
 
 namespace nongauss {
 
@@ -59,67 +60,28 @@ void fit_normal_eq(const double* x, const double* y, int ndat, double* a, int ma
     release_matrix(g, 1, ma, 1, ma);
 }
 
+namespace {
+
+// The right-hand sides of gaussj: the columns of b[1..n][1..m].
+struct MatrixRows {
+    double** b;
+    int m;
+    void swap_rows(int r1, int r2) const {
+        for (int l = 1; l <= m; ++l) std::swap(b[r1][l], b[r2][l]);
+    }
+    void scale_row(int r, double f) const {
+        for (int l = 1; l <= m; ++l) b[r][l] *= f;
+    }
+    void subtract_row(int r, int p, double t) const {
+        for (int l = 1; l <= m; ++l) b[r][l] -= b[p][l] * t;
+    }
+};
+
+}  // namespace
+
 void gaussj(double** a, int n, double** b, int m) {
-    int* indxc = ivector(1, n);
-    int* indxr = ivector(1, n);
-    int* used = ivector(1, n);
-    for (int j = 1; j <= n; ++j) used[j] = 0;
-
-    for (int i = 1; i <= n; ++i) {
-        // Full pivot search; ties go to the last entry scanned.
-        double big = 0.0;
-        int prow = 0;
-        int pcol = 0;
-        for (int j = 1; j <= n; ++j) {
-            if (used[j] == 1) continue;
-            for (int k = 1; k <= n; ++k) {
-                if (used[k] == 0) {
-                    if (std::fabs(a[j][k]) >= big) {
-                        big = std::fabs(a[j][k]);
-                        prow = j;
-                        pcol = k;
-                    }
-                } else if (used[k] > 1) {
-                    fatal_error("gaussj: Singular Matrix-1");
-                }
-            }
-        }
-        // Every candidate was NaN: there is no pivot, so the matrix is
-        // treated as singular.
-        if (pcol == 0) fatal_error("gaussj: Singular Matrix-2");
-        ++used[pcol];
-
-        if (prow != pcol) {
-            for (int l = 1; l <= n; ++l) std::swap(a[prow][l], a[pcol][l]);
-            for (int l = 1; l <= m; ++l) std::swap(b[prow][l], b[pcol][l]);
-        }
-        indxr[i] = prow;
-        indxc[i] = pcol;
-
-        if (a[pcol][pcol] == 0.0) fatal_error("gaussj: Singular Matrix-2");
-        const double pivinv = 1.0 / a[pcol][pcol];
-        a[pcol][pcol] = 1.0;
-        for (int l = 1; l <= n; ++l) a[pcol][l] *= pivinv;
-        for (int l = 1; l <= m; ++l) b[pcol][l] *= pivinv;
-
-        for (int r = 1; r <= n; ++r) {
-            if (r == pcol) continue;
-            const double t = a[r][pcol];
-            a[r][pcol] = 0.0;
-            for (int l = 1; l <= n; ++l) a[r][l] -= a[pcol][l] * t;
-            for (int l = 1; l <= m; ++l) b[r][l] -= b[pcol][l] * t;
-        }
-    }
-
-    // Undo the column interchanges implied by the row swaps.
-    for (int l = n; l >= 1; --l) {
-        if (indxr[l] != indxc[l])
-            for (int k = 1; k <= n; ++k) std::swap(a[k][indxr[l]], a[k][indxc[l]]);
-    }
-
-    release_ivector(used, 1, n);
-    release_ivector(indxr, 1, n);
-    release_ivector(indxc, 1, n);
+    MatrixRows rows{b, m};
+    gauss_jordan(a, n, rows);
 }
 
 }  // namespace nongauss

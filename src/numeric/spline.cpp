@@ -43,9 +43,7 @@ void spline_coeffs(const double* x, const double* y, int n, double d1, double dn
     release_vector(work, 1, n - 1);
 }
 
-void splint(const double* xa, const double* ya, const double* y2a, int n, double x, double* y) {
-    if (n < 1) fatal_error("Bad xa input to routine splint");
-
+int spline_interval(const double* xa, int n, double x) {
     int lo = 1;
     int hi = n;
     while (hi - lo > 1) {
@@ -55,13 +53,15 @@ void splint(const double* xa, const double* ya, const double* y2a, int n, double
         else
             lo = k;
     }
+    return lo;
+}
 
-    const double h = xa[hi] - xa[lo];
-    if (h == 0.0) fatal_error("Bad xa input to routine splint");
-    const double a = (xa[hi] - x) / h;
-    const double b = (x - xa[lo]) / h;
-    *y = a * ya[lo] + b * ya[hi] +
-         ((a * a * a - a) * y2a[lo] + (b * b * b - b) * y2a[hi]) * (h * h) / 6.0;
+void splint(const double* xa, const double* ya, const double* y2a, int n, double x, double* y) {
+    if (n < 1) fatal_error("Bad xa input to routine splint");
+    const int lo = spline_interval(xa, n, x);
+    const int hi = n < 2 ? n : lo + 1;
+    if (xa[hi] - xa[lo] == 0.0) fatal_error("Bad xa input to routine splint");
+    *y = spline_piece(xa, ya, y2a, lo, hi, x);
 }
 
 }  // namespace nongauss

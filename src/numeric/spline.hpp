@@ -25,4 +25,20 @@ void spline_coeffs(const double* x, const double* y, int n, double d1, double dn
 /// (this includes n = 1; n < 1 is treated the same).
 void splint(const double* xa, const double* ya, const double* y2a, int n, double x, double* y);
 
+/// The spline's cubic on the knot interval [xa[lo], xa[hi]] at x, as splint
+/// evaluates it once it has found the interval (the width must not be 0).
+inline double spline_piece(const double* xa, const double* ya, const double* y2a, int lo, int hi,
+                           double x) {
+    const double h = xa[hi] - xa[lo];
+    const double a = (xa[hi] - x) / h;
+    const double b = (x - xa[lo]) / h;
+    return a * ya[lo] + b * ya[hi] +
+           ((a * a * a - a) * y2a[lo] + (b * b * b - b) * y2a[hi]) * (h * h) / 6.0;
+}
+
+/// The lower end of the interval that splint's bisection finds for x
+/// (n >= 2): for non-decreasing xa[1..n] this is the largest lo in 1..n-1
+/// with xa[lo] <= x, or 1 when there is none.
+int spline_interval(const double* xa, int n, double x);
+
 }  // namespace nongauss

@@ -1,10 +1,12 @@
 #include "prep/resample.hpp"
 
+#include <atomic>
 #include <climits>
 #include <cstdio>
 
 #include "numeric/arrays.hpp"
 #include "numeric/fatal_error.hpp"
+#include "numeric/parallel.hpp"
 #include "numeric/spline.hpp"
 
 namespace nongauss {
@@ -37,23 +39,43 @@ void resample_with_cursor(const double* rri, double dt, bool linear, double* out
 }
 
 void resample_with_spline(const double* rri, int ndata, double dt, double* out, int nres) {
+    // The knots are (start time of interval i, rri[i]).
     double* knot_time = vector(1, ndata);
-    double* knot_value = vector(1, ndata);
+    const double* knot_value = rri;
     double* y2 = vector(1, ndata);
     double elapsed = 0.0;
     for (int i = 1; i <= ndata; ++i) {
         knot_time[i] = elapsed;
-        knot_value[i] = rri[i];
         elapsed = elapsed + rri[i];
     }
     spline_coeffs(knot_time, knot_value, ndata, 1e30, 1e30, y2);
-    for (int j = 1; j <= nres; ++j) {
-        double v = 0.0;
-        splint(knot_time, knot_value, y2, ndata, (j - 1) * dt, &v);
-        out[j] = v;
+    if (ndata < 2) {
+        for (int j = 1; j <= nres; ++j) splint(knot_time, knot_value, y2, ndata, (j - 1) * dt, &out[j]);
+    } else {
+        // The grid points ascend and the knot times never decrease, so the
+        // interval that splint's bisection would find for each point is
+        // reached by moving forward from the one before. Each part of the grid
+        // starts with the bisection and stops at the first interval of width 0,
+        // where splint would end the process (done below, on this thread).
+        std::atomic<long> first_bad{LONG_MAX};
+        parallel_parts(1, static_cast<long>(nres) + 1, 4096, [&](int, long begin, long end) {
+            int lo = spline_interval(knot_time, ndata, (static_cast<int>(begin) - 1) * dt);
+            for (long jl = begin; jl < end; ++jl) {
+                const int j = static_cast<int>(jl);
+                const double t = (j - 1) * dt;
+                while (lo < ndata - 1 && knot_time[lo + 1] <= t) ++lo;
+                if (knot_time[lo + 1] - knot_time[lo] == 0.0) {
+                    long seen = first_bad.load();
+                    while (jl < seen && !first_bad.compare_exchange_weak(seen, jl)) {
+                    }
+                    return;
+                }
+                out[j] = spline_piece(knot_time, knot_value, y2, lo, lo + 1, t);
+            }
+        });
+        if (first_bad.load() != LONG_MAX) fatal_error("Bad xa input to routine splint");
     }
     release_vector(y2, 1, ndata);
-    release_vector(knot_value, 1, ndata);
     release_vector(knot_time, 1, ndata);
 }
 

@@ -2,8 +2,41 @@
 
 #include <cmath>
 #include <cstdio>
+#include <memory>
+
+#include "numeric/parallel.hpp"
 
 namespace nongauss {
+
+namespace {
+
+// term(x[1]) + term(x[2]) + ... added in that order, starting from 0. The
+// calling thread adds the terms of the first part of the range as it goes,
+// while the other cores work out the terms of the later parts, which are
+// added once the first part is done.
+template <typename Term>
+double ordered_sum(const double* x, int n, const Term& term) {
+    constexpr long chunk = 1L << 20;
+    std::unique_ptr<double[]> later;  // terms of the later parts, at index - first
+    double s = 0;
+    for (long first = 1; first <= n; first += chunk) {
+        const long last = n - first < chunk ? static_cast<long>(n) + 1 : first + chunk;
+        if (!later) later.reset(new double[static_cast<std::size_t>(last - first)]);
+        long head_end = last;
+        parallel_parts(first, last, 1L << 14, [&](int part, long begin, long end) {
+            if (part == 0) {
+                for (long i = begin; i < end; ++i) s = term(x[i]) + s;
+                head_end = end;
+            } else {
+                for (long i = begin; i < end; ++i) later[static_cast<std::size_t>(i - first)] = term(x[i]);
+            }
+        });
+        for (long i = head_end; i < last; ++i) s = later[static_cast<std::size_t>(i - first)] + s;
+    }
+    return s;
+}
+
+}  // namespace
 
 double log_gamma(double x) {
     static const double coef[6] = {76.18009172947146,     -86.50532032941678,
@@ -27,14 +60,12 @@ double estimate_lambda(const double* cg_series, int ncg, double& moment_order) {
     double estimate;
     if (q == 0.0) {
         // Logarithmic moment: E ln|x| = -lambda^2 - (Euler's constant + ln 2)/2.
-        double s = 0;
-        for (int i = 1; i <= ncg; ++i) s = std::log(std::fabs(cg_series[i])) + s;
+        const double s = ordered_sum(cg_series, ncg, [](double x) { return std::log(std::fabs(x)); });
         const double m = s / static_cast<double>(ncg);
         estimate = (-m) - 0.6351814227307391;
     } else {
         // E|x|^q = 2^(q/2) Gamma((q+1)/2) / sqrt(pi) * exp(lambda^2 q (q-2) / 2).
-        double s = 0;
-        for (int i = 1; i <= ncg; ++i) s = std::pow(std::fabs(cg_series[i]), q) + s;
+        const double s = ordered_sum(cg_series, ncg, [q](double x) { return std::pow(std::fabs(x), q); });
         const double m = s / static_cast<double>(ncg);
         const double f = 2 / ((q - 2) * q);
         const double l1 = std::log(1.772453850905516 * m);

@@ -1,8 +1,11 @@
 #include "stats/model_pdf.hpp"
 
 #include <cmath>
+#include <memory>
+#include <vector>
 
 #include "numeric/de_quadrature.hpp"
+#include "numeric/parallel.hpp"
 
 namespace nongauss {
 
@@ -10,12 +13,56 @@ double gaussian_kernel(double x, double s) {
     return std::exp(-(x * x) / ((2 * s) * s)) * 0.3989422804014327;
 }
 
-double model_integrand(double sigma, double model_x, double lambda_sq, double lambda) {
+namespace {
+
+// The factors of the integrand that do not depend on x: the log-normal
+// density's exponential and the divisor.
+double lognormal_factor(double sigma, double lambda_sq) {
     double t = std::log(sigma) + lambda_sq;
     t = t * t;
-    const double e = std::exp(-t / (2 * lambda_sq)) * 0.3989422804014327;
+    return std::exp(-t / (2 * lambda_sq)) * 0.3989422804014327;
+}
+
+double divisor(double sigma, double lambda) { return (sigma * sigma) * lambda; }
+
+// The integrand's factors for the abscissa of each table slot, worked out on
+// first use: every bin integrates over the same abscissae, so the logarithm
+// and one exponential are done once per slot instead of once per evaluation.
+class SlotFactors {
+public:
+    SlotFactors(const double* table, int len, double lambda_sq, double lambda)
+        : table_(table), lambda_sq_(lambda_sq), lambda_(lambda),
+          factor_(new double[static_cast<std::size_t>(len)]),
+          divisor_(new double[static_cast<std::size_t>(len)]),
+          known_(static_cast<std::size_t>(len), 0) {}
+
+    // The integrand at a = 0 + table[j] for x.
+    double integrand(int j, double x) {
+        const double sigma = 0.0 + table_[j];
+        const auto slot = static_cast<std::size_t>(j);
+        if (known_[slot] == 0) {
+            factor_[slot] = lognormal_factor(sigma, lambda_sq_);
+            divisor_[slot] = divisor(sigma, lambda_);
+            known_[slot] = 1;
+        }
+        return (gaussian_kernel(x, sigma) * factor_[slot]) / divisor_[slot];
+    }
+
+private:
+    const double* table_;
+    double lambda_sq_;
+    double lambda_;
+    std::unique_ptr<double[]> factor_;
+    std::unique_ptr<double[]> divisor_;
+    std::vector<unsigned char> known_;
+};
+
+}  // namespace
+
+double model_integrand(double sigma, double model_x, double lambda_sq, double lambda) {
+    const double e = lognormal_factor(sigma, lambda_sq);
     const double g = gaussian_kernel(model_x, sigma);
-    return (g * e) / ((sigma * sigma) * lambda);
+    return (g * e) / divisor(sigma, lambda);
 }
 
 void compute_model_pdf(double lambda, int nbins, const double* bin_centre, double* p_model,
@@ -30,18 +77,24 @@ void compute_model_pdf(double lambda, int nbins, const double* bin_centre, doubl
         return;
     }
 
-    de_init_halfline(100000, 1e-307, 1e-16, table);
-    for (int i = 1; i <= nbins; ++i) {
-        const double model_x = bin_centre[i];
-        double result = 0;
-        double err = 0;
-        de_integrate_halfline(
-            [model_x, lambda_sq, lambda](double sigma) {
-                return model_integrand(sigma, model_x, lambda_sq, lambda);
-            },
-            0.0, table, result, err);
-        p_model[i] = result;  // a negative err (no convergence) is not acted on
-    }
+    constexpr int table_length = 100000;
+    de_init_halfline(table_length, 1e-307, 1e-16, table);
+    // Each bin is integrated on its own, so the bins can go to all cores; each
+    // core keeps the factors of the abscissae it has met. The integrand is
+    // model_integrand(0.0 + table[j], x, lambda_sq, lambda) at every slot j.
+    std::vector<std::unique_ptr<SlotFactors>> factors(static_cast<std::size_t>(worker_threads()));
+    for (auto& f : factors) f = std::make_unique<SlotFactors>(table, table_length, lambda_sq, lambda);
+    parallel_parts(1, static_cast<long>(nbins) + 1, 8, [&](int part, long begin, long end) {
+        SlotFactors& slots = *factors[static_cast<std::size_t>(part)];
+        for (long i = begin; i < end; ++i) {
+            const double model_x = bin_centre[i];
+            double result = 0;
+            double err = 0;
+            de_integrate_slots([&slots, model_x](int j) { return slots.integrand(j, model_x); }, table,
+                               result, err);
+            p_model[i] = result;  // a negative err (no convergence) is not acted on
+        }
+    }, static_cast<int>(factors.size()));
 }
 
 }  // namespace nongauss

@@ -1,0 +1,52 @@
+#pragma once
+
+// Loops whose iterations are independent, spread over the processor's cores.
+// Only work whose result cannot depend on the split goes through here: every
+// iteration computes the same values in the same order whichever thread runs it.
+
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace nongauss {
+
+/// Threads the parallel loops use: the hardware's concurrency, at least 1 and
+/// at most 16.
+int worker_threads();
+
+/// Splits [first, last) into consecutive parts of at least `min_part`
+/// iterations each (one part when the range is shorter), at most `max_parts`
+/// of them (worker_threads() when max_parts <= 0), and calls
+/// body(part, begin, end) for every part, part = 0, 1, ...: part 0 on the
+/// calling thread, each other part on a thread of its own (on the calling
+/// thread when a thread cannot be started). Returns when all parts are done.
+/// `body` must not throw and must not end the process.
+template <typename Body>
+void parallel_parts(long first, long last, long min_part, const Body& body, int max_parts = 0) {
+    const long count = last - first;
+    if (count <= 0) return;
+    long parts = max_parts > 0 ? max_parts : worker_threads();
+    if (min_part < 1) min_part = 1;
+    if (count / min_part < parts) parts = count / min_part;
+    if (parts <= 1) {
+        body(0, first, last);
+        return;
+    }
+    const auto bound = [first, count, parts](long k) { return first + count / parts * k + count % parts * k / parts; };
+    std::vector<std::thread> threads;
+    threads.reserve(static_cast<std::size_t>(parts - 1));
+    for (long k = 1; k < parts; ++k) {
+        const long begin = bound(k);
+        const long end = bound(k + 1);
+        const int part = static_cast<int>(k);
+        try {
+            threads.emplace_back([&body, part, begin, end] { body(part, begin, end); });
+        } catch (const std::system_error&) {
+            body(part, begin, end);
+        }
+    }
+    body(0, bound(0), bound(1));
+    for (auto& t : threads) t.join();
+}
+
+}  // namespace nongauss

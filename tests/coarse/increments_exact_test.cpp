@@ -1,0 +1,103 @@
+// The fast coarse-graining against its plain form, bit for bit: moving sums
+// formed afresh for every increment, and one least-squares fit and one
+// poly_eval per point for every window.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "coarse/increments.hpp"
+#include "numeric/arrays.hpp"
+#include "numeric/lsq_normal.hpp"
+#include "numeric/lsq_svd.hpp"
+
+namespace nongauss {
+namespace {
+
+bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+
+std::vector<double> series(int n, std::uint64_t seed) {
+    std::mt19937_64 rng(seed);
+    std::normal_distribution<double> d(0.0, 0.05);
+    std::vector<double> r(static_cast<std::size_t>(n) + 1, 0.0);
+    for (int i = 1; i <= n; ++i) r[static_cast<std::size_t>(i)] = d(rng);
+    return r;
+}
+
+// Increments before centring, the plain way.
+std::vector<double> plain_increments(const std::vector<double>& r, int nres, int sp, int ncoef, int method) {
+    std::vector<double> cg;
+    if (ncoef <= 1) {
+        for (int i = 1; i <= nres - sp + 1; ++i) {
+            double s = 0.0;
+            for (int k = i; k <= i + sp - 1; ++k) s = s + r[static_cast<std::size_t>(k)];
+            cg.push_back(s);
+        }
+        return cg;
+    }
+    std::vector<double> profile(static_cast<std::size_t>(nres) + 1);
+    profile[1] = r[1];
+    for (int i = 2; i <= nres; ++i) profile[static_cast<std::size_t>(i)] = profile[static_cast<std::size_t>(i - 1)] + r[static_cast<std::size_t>(i)];
+    const int width = 2 * sp;
+    std::vector<double> x(static_cast<std::size_t>(width) + 1), y(static_cast<std::size_t>(width) + 1), a(static_cast<std::size_t>(ncoef) + 1);
+    for (int k = 1; k <= width; ++k) x[static_cast<std::size_t>(k)] = k;
+    for (int s = 1; s <= (nres / sp - 1) * sp; s += sp) {
+        for (int k = 1; k <= width; ++k) y[static_cast<std::size_t>(k)] = profile[static_cast<std::size_t>(s + k - 1)];
+        double chisq = 0.0;
+        if (method > 1)
+            fit_svd(x.data(), y.data(), width, a.data(), ncoef, &chisq);
+        else
+            fit_normal_eq(x.data(), y.data(), width, a.data(), ncoef, &chisq);
+        for (int k = 1; k <= width; ++k) y[static_cast<std::size_t>(k)] -= poly_eval(x[static_cast<std::size_t>(k)], a.data(), ncoef);
+        for (int k = 1; k <= sp; ++k) cg.push_back(y[static_cast<std::size_t>(k + sp)] - y[static_cast<std::size_t>(k)]);
+    }
+    return cg;
+}
+
+TEST(IncrementsExact, SameBitsAsThePlainComputation) {
+    struct Case {
+        int nres, sp, ncoef, method;
+    };
+    // Long enough for the windows and the sums to be split over the cores;
+    // scales that leave partial blocks of sums and windows.
+    for (const Case c : {Case{20000, 1, 1, 1}, Case{20000, 37, 1, 1}, Case{9001, 100, 0, 1}, Case{20000, 5, 4, 1},
+                         Case{20000, 100, 4, 2}, Case{12345, 33, 6, 1}, Case{12345, 33, 2, 2}, Case{600, 300, 3, 1}}) {
+        const std::vector<double> r = series(c.nres, static_cast<std::uint64_t>(c.nres + c.sp));
+        const std::vector<double> want = plain_increments(r, c.nres, c.sp, c.ncoef, c.method);
+        ::testing::internal::CaptureStderr();
+        Increments inc = coarse_grain(r.data(), c.nres, 100, c.sp, c.ncoef, c.method);
+        ::testing::internal::GetCapturedStderr();
+        ASSERT_EQ(inc.ncg, static_cast<int>(want.size())) << c.nres << " " << c.sp << " " << c.ncoef;
+        double sum = 0.0;
+        for (double v : want) sum = sum + v;
+        const double mean = sum / inc.ncg;
+        int differ = 0;
+        for (int i = 1; i <= inc.ncg; ++i) differ += !same_bits(inc.cg_series[i], want[static_cast<std::size_t>(i - 1)] - mean);
+        EXPECT_EQ(differ, 0) << c.nres << " " << c.sp << " " << c.ncoef << " " << c.method;
+        release_vector(inc.cg_series, 1, inc.upper);
+    }
+}
+
+TEST(IncrementsExact, MovingSumsOfAnySubrange) {
+    const std::vector<double> r = series(3000, 5);
+    for (int sp : {1, 2, 15, 16, 17, 500})
+        for (long begin : {1L, 2L, 9L})
+            for (long end : {begin, begin + 1, begin + 15, begin + 16, begin + 33, 3001L - sp + 1}) {
+                std::vector<double> cg(3001, -1.0);
+                moving_sums_range(r.data(), sp, begin, end, cg.data());
+                for (long i = 1; i < 3001; ++i) {
+                    if (i < begin || i >= end) {
+                        ASSERT_EQ(cg[static_cast<std::size_t>(i)], -1.0) << "written outside the range at " << i;
+                        continue;
+                    }
+                    double s = 0.0;
+                    for (long k = i; k <= i + sp - 1; ++k) s = s + r[static_cast<std::size_t>(k)];
+                    ASSERT_TRUE(same_bits(cg[static_cast<std::size_t>(i)], s)) << sp << " " << begin << " " << end << " " << i;
+                }
+            }
+}
+
+}  // namespace
+}  // namespace nongauss
