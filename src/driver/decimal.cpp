@@ -1,9 +1,11 @@
 #include "driver/decimal.hpp"
 
+#include <bit>
 #include <charconv>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace nongauss {
@@ -46,6 +48,28 @@ double decimal_value(std::string_view number) {
     return std::strtod(copy.c_str(), nullptr);
 }
 
+namespace {
+
+// True when p[0..7] are all decimal digits, whose value then goes to
+// `value` (a little-endian load, three multiplications).
+bool eight_digits(const char* p, std::uint64_t& value) {
+    if constexpr (std::endian::native != std::endian::little) {
+        return false;
+    } else {
+        std::uint64_t v = 0;
+        std::memcpy(&v, p, sizeof v);
+        if ((((v + 0x4646464646464646ULL) | (v - 0x3030303030303030ULL)) & 0x8080808080808080ULL) != 0) return false;
+        v -= 0x3030303030303030ULL;
+        v = v * 10 + (v >> 8);  // pairs of digits in every other byte
+        value = (((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
+                 (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
+                32;
+        return true;
+    }
+}
+
+}  // namespace
+
 std::size_t decimal_prefix(std::string_view text, double& value) {
     // One pass that measures the number as decimal_prefix_length does and
     // gathers its digits. When they form an integer below 2^53 and the
@@ -64,25 +88,40 @@ std::size_t decimal_prefix(std::string_view text, double& value) {
     int significant = 0;  // digits gathered into mantissa, leading zeros aside
     long exponent = 0;    // decimal exponent of mantissa's last digit
     bool exact = true;    // every digit went into mantissa
-    std::size_t digits = 0;
-    const auto gather = [&](char c, bool fraction) {
-        ++digits;
-        if (significant == 0 && c == '0') {
-            if (fraction) --exponent;
-            return;
-        }
+    const std::size_t start = i;
+    while (i < n && text[i] == '0') ++i;  // leading zeros
+    for (; i < n && is_digit(text[i]); ++i) {
         if (significant < 19) {
-            mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
             ++significant;
-            if (fraction) --exponent;
         } else {
             exact = false;
         }
-    };
-    while (i < n && is_digit(text[i])) gather(text[i++], false);
+    }
+    std::size_t digits = i - start;
     if (i < n && text[i] == '.') {
-        ++i;
-        while (i < n && is_digit(text[i])) gather(text[i++], true);
+        const std::size_t fraction = ++i;
+        if (significant == 0)
+            for (; i < n && text[i] == '0'; ++i) --exponent;  // zeros after the point, before any other digit
+        // Eight digits at a time while they fit the mantissa (the common
+        // "0.69531250" has exactly eight), then one at a time.
+        std::uint64_t eight = 0;
+        while (significant <= 11 && n - i >= 8 && eight_digits(text.data() + i, eight)) {
+            mantissa = mantissa * 100000000 + eight;
+            significant += 8;  // the first of them is not a leading zero
+            exponent -= 8;
+            i += 8;
+        }
+        for (; i < n && is_digit(text[i]); ++i) {
+            if (significant < 19) {
+                mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
+                ++significant;
+                --exponent;
+            } else {
+                exact = false;
+            }
+        }
+        digits += i - fraction;
     }
     if (digits == 0) return 0;
     if (i < n && (text[i] == 'e' || text[i] == 'E')) {

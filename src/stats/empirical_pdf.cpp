@@ -1,8 +1,19 @@
 #include "stats/empirical_pdf.hpp"
 
 #include <cmath>
+#include <vector>
+
+#include "numeric/parallel.hpp"
 
 namespace nongauss {
+
+namespace {
+
+// Histograms with more bins than this are counted on one core (the counts of
+// each core take nbins ints).
+constexpr int parallel_bins_limit = 1 << 20;
+
+}  // namespace
 
 void estimate_pdf(int n, const double* x, int nbins, double* bin_centre, double* p_exp) {
     if (n < 1) {
@@ -43,11 +54,29 @@ void estimate_pdf(int n, const double* x, int nbins, double* bin_centre, double*
     if (!std::isfinite(mx) || mx == 0.0) return;  // no usable range
 
     const double upper = static_cast<double>(nbins) + 1.0;
-    for (int i = 1; i <= n; ++i) {
-        const double kd = (x[i] - origin) / w + 0.5;
-        if (!(kd >= 0.0 && kd < upper)) continue;  // also rejects NaN
+    const auto bin_of = [=](double v) {  // 1..nbins, or 0 for no bin
+        const double kd = (v - origin) / w + 0.5;
+        if (!(kd >= 0.0 && kd < upper)) return 0;  // also rejects NaN
         const int k = static_cast<int>(kd);
-        if (k >= 1 && k <= nbins) p_exp[k] = p_exp[k] + 1;
+        return k >= 1 && k <= nbins ? k : 0;
+    };
+    if (nbins <= parallel_bins_limit) {
+        // Counts are whole numbers, the same in any order of counting: each
+        // core counts a part of the values, and the parts are added up.
+        const int parts = worker_threads();
+        std::vector<std::vector<int>> counts(static_cast<std::size_t>(parts));
+        for (auto& c : counts) c.assign(static_cast<std::size_t>(nbins) + 1, 0);
+        parallel_parts(1, static_cast<long>(n) + 1, 1L << 14, [&](int part, long begin, long end) {
+            std::vector<int>& c = counts[static_cast<std::size_t>(part)];
+            for (long i = begin; i < end; ++i) ++c[static_cast<std::size_t>(bin_of(x[i]))];
+        }, parts);
+        for (const auto& c : counts)
+            for (int k = 1; k <= nbins; ++k) p_exp[k] += c[static_cast<std::size_t>(k)];
+    } else {
+        for (int i = 1; i <= n; ++i) {
+            const int k = bin_of(x[i]);
+            if (k != 0) p_exp[k] = p_exp[k] + 1;
+        }
     }
 
     for (int i = 1; i <= nbins; ++i) p_exp[i] = (p_exp[i] / n) / w;

@@ -10,6 +10,7 @@
 
 #include "numeric/arrays.hpp"
 #include "numeric/de_quadrature.hpp"
+#include "stats/empirical_pdf.hpp"
 #include "stats/lambda.hpp"
 #include "stats/model_pdf.hpp"
 
@@ -47,6 +48,27 @@ TEST(ParallelStats, LambdaSumIsAddedInIndexOrder) {
         ASSERT_GT(want, 0.0);
         EXPECT_TRUE(same_bits(lambda, std::sqrt(want))) << "q " << q << ": " << lambda << " vs " << std::sqrt(want);
     }
+}
+
+TEST(ParallelStats, HistogramCountsEveryValueOnce) {
+    // Multiples of 1/1024 in [-2, 2] with 5 bins: width 1, centres -1.5 ..
+    // 2.5, and a value v falls in bin floor(v + 3), all exactly.
+    std::mt19937_64 rng(12);
+    const int n = 200001;
+    std::vector<double> x(static_cast<std::size_t>(n) + 1);
+    for (int i = 1; i <= n; ++i)
+        x[static_cast<std::size_t>(i)] = static_cast<double>(static_cast<int>(rng() % 4097) - 2048) / 1024;
+    x[1] = 2.0;
+    x[2] = -2.0;
+    x[7] = std::nan("");  // counts in no bin, but in n
+    std::vector<double> count(6, 0.0);
+    for (int i = 1; i <= n; ++i)
+        if (i != 7) count[static_cast<std::size_t>(std::floor(x[static_cast<std::size_t>(i)] + 3))] += 1;
+    std::vector<double> centre(6), p(6);
+    estimate_pdf(n, x.data(), 5, centre.data(), p.data());
+    EXPECT_EQ(centre[1], -1.5);
+    EXPECT_EQ(centre[5], 2.5);
+    for (int k = 1; k <= 5; ++k) EXPECT_EQ(p[static_cast<std::size_t>(k)], count[static_cast<std::size_t>(k)] / n) << k;
 }
 
 TEST(ParallelStats, ModelDensitySameAsIntegratingEachBin) {
