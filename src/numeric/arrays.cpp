@@ -82,7 +82,11 @@ double** matrix(int nrl, int nrh, int ncl, int nch) {
     if (ncol >= 0 && (ncol == 0 || nrow <= (static_cast<long long>(max_block_bytes) / ncol)))
         cells = nrow * ncol + 1;
     auto* data = static_cast<double*>(obtain_block(cells, sizeof(double)));
-    if (data == nullptr) fatal_error("allocation failure 2 in matrix()");
+    if (data == nullptr) {
+        // The process ends either way; the row table is not left to a leak checker.
+        release_block(rows);
+        fatal_error("allocation failure 2 in matrix()");
+    }
 
     // Row i addresses data slot 1 + (i - nrl) * ncol as its column ncl.
     for (long long i = nrl; i <= nrh; ++i)
