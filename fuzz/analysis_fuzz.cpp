@@ -64,7 +64,7 @@ void write_outcomes() {
 constexpr int max_intervals = 400;
 // Inputs whose run would take long are not interesting for memory safety and
 // would slow the search down; they are skipped (rough cost in operations).
-constexpr double max_cost = 5e6;
+constexpr double max_cost = 2e6;
 
 std::string option_value(FuzzedDataProvider& fdp) {
     switch (fdp.ConsumeIntegralInRange<int>(0, 3)) {
@@ -83,6 +83,10 @@ double interval(FuzzedDataProvider& fdp) {
         case 0: return fdp.ConsumeFloatingPoint<double>();
         case 1: return fdp.ConsumeFloatingPointInRange<double>(0.2, 2.5);  // seconds
         case 2: return 1e-300 * fdp.ConsumeIntegralInRange<int>(0, 1000);
+        case 3: {  // any magnitude, subnormal to near the largest double
+            const int exponent = fdp.ConsumeIntegralInRange<int>(-1074, 1023);
+            return std::ldexp(1.0 + fdp.ConsumeIntegral<std::uint8_t>() / 256.0, exponent);
+        }
         default: return 300 + fdp.ConsumeIntegralInRange<int>(0, 18000) / 10.0;  // ms
     }
 }
