@@ -13,4 +13,18 @@ int first_unusable_interval(const double* rri, int ndata);
 /// to standard error and returns false.
 bool check_intervals(const double* rri, int ndata);
 
+/// 1-based row of the first interval of rri[1..ndata - 1] (positive, as read,
+/// in the unit the first interval decides) that, converted to seconds as the
+/// resampling stage converts it, leaves the elapsed time unchanged when added
+/// to it: an interval that vanishes against the time already elapsed, so that
+/// two points of the time axis coincide. 0 when the time axis strictly
+/// increases. The last interval does not enter the time axis. `elapsed`
+/// receives the elapsed time (seconds) that the interval failed to advance.
+int first_stalled_interval(const double* rri, int ndata, double& elapsed);
+
+/// Checks the time axis of rri[1..ndata]; on the first stalled interval prints
+/// "Invalid RR interval at row %d: %g (does not advance the elapsed time of %g sec)\n"
+/// to standard error and returns false.
+bool check_time_axis(const double* rri, int ndata);
+
 }  // namespace nongauss

@@ -106,7 +106,14 @@ int read_series(const char* name) {
         }
         rri[count] = value;
     }
+    // A read error is not the end of the series: the values read so far are
+    // only a part of it, and no result may be reported for them.
+    const bool read_error = std::ferror(file) != 0;
     std::fclose(file);
+    if (read_error) {
+        std::fprintf(stderr, "Error while reading input file %s!\n", name);
+        return 0;
+    }
 
     if (count < 1) {
         std::fprintf(stderr, "No data was read!\n");

@@ -13,6 +13,9 @@ extern double* rri;
 /// that does not begin a number. Returns the number of values stored, 0 when
 /// nothing could be read. Messages (standard error):
 ///   "File %s not found!\n"          the file cannot be opened (no banner);
+///   "Error while reading input file %s!\n"
+///                                   reading failed (the name is a directory,
+///                                   an I/O error): 0, whatever was read before;
 ///   "No data was read!\n"           no number at the start of the file;
 ///   "%s: insufficient memory, truncating input at row %d\n"
 ///                                   the storage cannot grow (values so far kept).

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <cstdlib>
+#ifdef NONGAUSS_FUZZING
+#include <unordered_set>
+#endif
 
 #include "numeric/fatal_error.hpp"
 
@@ -9,13 +12,36 @@ namespace nongauss {
 
 namespace {
 
+#ifdef NONGAUSS_FUZZING
+// Every block the allocators hold out, so that a harness can reclaim the
+// arrays of a run that fatal_error left behind.
+std::unordered_set<void*>& held_blocks() {
+    static std::unordered_set<void*> blocks;
+    return blocks;
+}
+void note_obtained(void* block) {
+    if (block != nullptr) held_blocks().insert(block);
+}
+void note_released(void* block) { held_blocks().erase(block); }
+#else
+void note_obtained(void*) {}
+void note_released(void*) {}
+#endif
+
 // Heap block of `count` elements of `size` bytes, or nullptr when the request
 // is negative, too large for the block limit, or refused by the heap.
 void* obtain_block(long long count, std::size_t size) {
     if (count < 0) return nullptr;
     if (static_cast<unsigned long long>(count) > max_block_bytes / size) return nullptr;
     const std::size_t bytes = static_cast<std::size_t>(count) * size;
-    return std::malloc(bytes == 0 ? 1 : bytes);
+    void* block = std::malloc(bytes == 0 ? 1 : bytes);
+    note_obtained(block);
+    return block;
+}
+
+void release_block(void* block) {
+    note_released(block);
+    std::free(block);
 }
 
 // A handle that addresses `block` as index `first`: the block address moved
@@ -56,7 +82,11 @@ double** matrix(int nrl, int nrh, int ncl, int nch) {
     if (ncol >= 0 && (ncol == 0 || nrow <= (static_cast<long long>(max_block_bytes) / ncol)))
         cells = nrow * ncol + 1;
     auto* data = static_cast<double*>(obtain_block(cells, sizeof(double)));
-    if (data == nullptr) fatal_error("allocation failure 2 in matrix()");
+    if (data == nullptr) {
+        // The process ends either way; the row table is not left to a leak checker.
+        release_block(rows);
+        fatal_error("allocation failure 2 in matrix()");
+    }
 
     // Row i addresses data slot 1 + (i - nrl) * ncol as its column ncl.
     for (long long i = nrl; i <= nrh; ++i)
@@ -65,22 +95,36 @@ double** matrix(int nrl, int nrh, int ncl, int nch) {
 }
 
 void release_vector(double* v, int nl, int /*nh*/) {
-    std::free(shifted(v, 1 - static_cast<long long>(nl)));
+    release_block(shifted(v, 1 - static_cast<long long>(nl)));
 }
 
 void release_ivector(int* v, int nl, int /*nh*/) {
-    std::free(shifted(v, 1 - static_cast<long long>(nl)));
+    release_block(shifted(v, 1 - static_cast<long long>(nl)));
 }
 
 void release_matrix(double** m, int nrl, int /*nrh*/, int ncl, int /*nch*/) {
-    std::free(shifted(m[nrl], 1 - static_cast<long long>(ncl)));  // data block first
-    std::free(shifted(m, 1 - static_cast<long long>(nrl)));        // then the row table
+    release_block(shifted(m[nrl], 1 - static_cast<long long>(ncl)));  // data block first
+    release_block(shifted(m, 1 - static_cast<long long>(nrl)));        // then the row table
 }
 
 double* resize_vector(double* v, long long count) {
     if (count < 0 || static_cast<unsigned long long>(count) > max_block_bytes / sizeof(double))
         return nullptr;
-    return static_cast<double*>(std::realloc(v, static_cast<std::size_t>(count) * sizeof(double)));
+    void* grown = std::realloc(v, static_cast<std::size_t>(count) * sizeof(double));
+    if (grown != nullptr) {
+        note_released(v);
+        note_obtained(grown);
+    }
+    return static_cast<double*>(grown);
 }
+
+#ifdef NONGAUSS_FUZZING
+std::size_t blocks_held() { return held_blocks().size(); }
+
+void release_all_blocks() {
+    for (void* block : held_blocks()) std::free(block);
+    held_blocks().clear();
+}
+#endif
 
 }  // namespace nongauss

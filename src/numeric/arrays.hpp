@@ -40,4 +40,12 @@ void release_matrix(double** m, int nrl, int nrh, int ncl, int nch);
 /// nullptr (the old array stays valid) when the block cannot be had.
 double* resize_vector(double* v, long long count);
 
+#ifdef NONGAUSS_FUZZING
+/// Fuzzing builds only (never defined in the tool): the number of blocks the
+/// allocators hold out, and the release of all of them, for a harness that
+/// survives fatal_error and must reclaim the arrays of the run it ended.
+std::size_t blocks_held();
+void release_all_blocks();
+#endif
+
 }  // namespace nongauss

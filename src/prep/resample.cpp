@@ -18,14 +18,17 @@ long scale_in_points(double scale, double dt) {
     return points < 1 ? 1 : points;
 }
 
+double input_unit(double first_interval) { return first_interval > 100 ? 1000.0 : 1.0; }
+
 namespace {
 
-void resample_with_cursor(const double* rri, double dt, bool linear, double* out, int nres) {
+void resample_with_cursor(const double* rri, int ndata, double dt, bool linear, double* out,
+                          int nres) {
     int k = 1;
     double tend = rri[1];
     for (int j = 1; j <= nres; ++j) {
         const double t = (j - 1) * dt;
-        while (t > tend) {
+        while (t > tend && k < ndata - 1) {  // linear interpolation reads rri[k + 1]
             ++k;
             tend = tend + rri[k];
         }
@@ -83,7 +86,7 @@ void resample_with_spline(const double* rri, int ndata, double dt, double* out, 
 
 void resample(const double* rri, int ndata, double dt, int method, double* out, int nres) {
     if (method == step_function || method == linear_interpolation)
-        resample_with_cursor(rri, dt, method == linear_interpolation, out, nres);
+        resample_with_cursor(rri, ndata, dt, method == linear_interpolation, out, nres);
     else
         resample_with_spline(rri, ndata, dt, out, nres);
 }
@@ -92,7 +95,7 @@ Resampled prepare_series(double* rri, int ndata, double dt, double scale, int in
     Resampled r;
     double sum = 0.0;
     for (int i = 1; i <= ndata; ++i) sum = sum + rri[i];
-    r.unit = rri[1] > 100 ? 1000.0 : 1.0;
+    r.unit = input_unit(rri[1]);
     r.total_time = (sum - rri[ndata]) / r.unit;
 
     const double points = r.total_time / dt;

@@ -17,6 +17,10 @@ struct Resampled {
     long scale_pt = 1;            ///< the scale in points, at least 1
 };
 
+/// The unit of a series whose first interval is `first_interval`: 1000
+/// (milliseconds) when it exceeds 100, otherwise 1 (seconds).
+double input_unit(double first_interval);
+
 /// The scale in points: scale / dt rounded to the nearest integer (halves
 /// up), raised to 1 when it comes out 0, and saturated at the largest long.
 long scale_in_points(double scale, double dt);
@@ -24,6 +28,10 @@ long scale_in_points(double scale, double dt);
 /// Resamples rri[1..ndata] (seconds) onto t(j) = (j - 1) * dt, j = 1..nres,
 /// into out[1..nres] by `method`. Needs nres >= 1 and (nres - 1) * dt below
 /// the start of the last interval, so that no grid point leaves the series.
+/// Should rounding put the last grid points past that start (the total time
+/// is summed in the input's unit, the time axis in seconds), the step
+/// function and linear interpolation continue the last interval's piece
+/// rather than read beyond rri[ndata]; the spline extrapolates its end cubic.
 /// The spline may end the process through fatal_error (allocation).
 void resample(const double* rri, int ndata, double dt, int method, double* out, int nres);
 

@@ -79,6 +79,19 @@ TEST(Reader, MissingFileHasNoBanner) {
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "File /nonexistent/rec.txt not found!\n");
 }
 
+TEST(Reader, ReadErrorIsNotTakenForTheEndOfTheFile) {
+    // A directory opens for reading but cannot be read.
+    ScratchDir dir;
+    const std::string banner(48, '-');
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(read_series(dir.path().c_str()), 0);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              banner + "\nInput file: " + dir.path().string() + ".\n" + banner +
+                  "\nError while reading input file " + dir.path().string() + "!\n");
+    if (rri != nullptr) release_vector(rri, 1, 0);
+    rri = nullptr;
+}
+
 TEST(Reader, GrowsPastTheStepBoundaries) {
     for (int n : {9999, 10000, 10001, 25000}) {
         std::string text;

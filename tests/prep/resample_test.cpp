@@ -112,5 +112,23 @@ TEST(Resample, GridTimeAtAnIntervalEndBelongsToThatInterval) {
     EXPECT_EQ(v[7], 3);
 }
 
+TEST(Resample, CursorStaysInsideTheSeriesWhenTheTotalTimeRoundsUp) {
+    // Ten intervals of 815 ms, then one of 1e18 ms: summed in ms the total
+    // rounds up to a multiple of 128 (8192, not 8150), so the grid, every
+    // 0.01 s, reaches 8.18 s, past the start of the last interval at 8.15 s.
+    // The cursor must not step onto the last interval (nor read beyond it).
+    std::vector<double> ms(10, 815);
+    ms.push_back(1e18);
+    const Prepared step = prepare(ms, 0.01, 2, 0);
+    ASSERT_EQ(step.r.nres, 819);
+    for (double v : plus_mean(step)) ASSERT_NEAR(v, 0.815, 1e-12);
+
+    const Prepared linear = prepare(ms, 0.01, 2, 1);
+    const auto v = plus_mean(linear);
+    // Past 8.15 s the line from rri[10] towards rri[11] goes on, steeply.
+    for (int j = 815; j < 818; ++j) EXPECT_GT(v[j + 1], v[j]) << j;
+    EXPECT_GT(v[818], 1e12);
+}
+
 }  // namespace
 }  // namespace nongauss

@@ -14,6 +14,17 @@ namespace nongauss::testing {
 
 namespace fs = std::filesystem;
 
+#if defined(__SANITIZE_ADDRESS__)
+// In a sanitizer build every report ends the process with status 1 by default,
+// which a test would take for the tool's own status 1. The tool runs started
+// from here abort on a report instead (unless the caller chose other options).
+const bool sanitizer_reports_abort = [] {
+    setenv("ASAN_OPTIONS", "abort_on_error=1", 0);
+    setenv("UBSAN_OPTIONS", "abort_on_error=1:print_stacktrace=1", 0);
+    return true;
+}();
+#endif
+
 std::string slurp(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     std::ostringstream s;

@@ -1,0 +1,234 @@
+// Fuzz target: the whole analysis on arbitrary short series with arbitrary
+// option values.
+//
+// The bytes give option words, which go through the real option parser, and a
+// series of up to a few hundred intervals (typical RR intervals in ms or s,
+// or arbitrary doubles), which goes to the same analysis the tool runs after
+// its reader. fatal_error, the legitimate end of many such runs, leaves by an
+// exception here; the arrays it leaves behind are reclaimed.
+//
+// Besides memory safety and defined behaviour: the exit status is 0 or 1; a
+// run that ends normally releases every array but the input series; a run
+// with status 0 wrote a complete PDF file and one summary line, and nothing it
+// wrote is infinite or not a number unless the increments have no spread
+// (then the standardised values are undefined, as documented).
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <cctype>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "driver/interval_check.hpp"
+#include "driver/options.hpp"
+#include "driver/reader.hpp"
+#include "driver/run.hpp"
+#include "numeric/arrays.hpp"
+#include "numeric/fatal_error.hpp"
+#include "prep/resample.hpp"
+#include "scratch.hpp"
+
+namespace {
+
+using nongauss::fuzzing::require;
+
+struct FatalExit {};
+
+[[noreturn]] void leave_run(const char*) { throw FatalExit{}; }
+
+std::string dir;
+std::string summary_path;
+
+// How the runs ended; written at exit to the file named by the environment
+// variable NONGAUSS_FUZZ_STATS, if set, to see where the search spends its time.
+struct Outcomes {
+    long skipped = 0, fatal = 0, status0 = 0, status1 = 0;
+} outcomes;
+
+void write_outcomes() {
+    const char* path = std::getenv("NONGAUSS_FUZZ_STATS");
+    if (path == nullptr) return;
+    if (std::FILE* f = std::fopen(path, "w")) {
+        std::fprintf(f, "skipped %ld\nfatal %ld\nstatus0 %ld\nstatus1 %ld\n", outcomes.skipped,
+                     outcomes.fatal, outcomes.status0, outcomes.status1);
+        std::fclose(f);
+    }
+}
+
+constexpr int max_intervals = 400;
+// Inputs whose run would take long are not interesting for memory safety and
+// would slow the search down; they are skipped (rough cost in operations).
+constexpr double max_cost = 2e6;
+
+std::string option_value(FuzzedDataProvider& fdp) {
+    switch (fdp.ConsumeIntegralInRange<int>(0, 3)) {
+        case 0: return std::to_string(fdp.ConsumeIntegralInRange<int>(-5, 300));
+        case 1: {
+            char text[64];
+            std::snprintf(text, sizeof text, "%.17g", fdp.ConsumeFloatingPoint<double>());
+            return text;
+        }
+        default: return fdp.ConsumeRandomLengthString(24);
+    }
+}
+
+double interval(FuzzedDataProvider& fdp) {
+    switch (fdp.ConsumeIntegralInRange<int>(0, 7)) {
+        case 0: return fdp.ConsumeFloatingPoint<double>();
+        case 1: return fdp.ConsumeFloatingPointInRange<double>(0.2, 2.5);  // seconds
+        case 2: return 1e-300 * fdp.ConsumeIntegralInRange<int>(0, 1000);
+        case 3: {  // any magnitude, subnormal to near the largest double
+            const int exponent = fdp.ConsumeIntegralInRange<int>(-1074, 1023);
+            return std::ldexp(1.0 + fdp.ConsumeIntegral<std::uint8_t>() / 256.0, exponent);
+        }
+        default: return 300 + fdp.ConsumeIntegralInRange<int>(0, 18000) / 10.0;  // ms
+    }
+}
+
+// Mirrors the preparation stage's sizes to bound the cost of a run.
+bool affordable(const nongauss::Settings& s, const double* rri, int ndata) {
+    if (nongauss::first_unusable_interval(rri, ndata) != 0) return true;  // rejected at once
+    double sum = 0.0;
+    for (int i = 1; i <= ndata; ++i) sum = sum + rri[i];
+    const double total_time = (sum - rri[ndata]) / nongauss::input_unit(rri[1]);
+    const double points = total_time / s.dt;
+    if (!(points < static_cast<double>(INT_MAX))) return true;  // ends at once: too long
+    const double nres = std::floor(points);
+    if (nres > 8000) return false;
+    const double sp = static_cast<double>(nongauss::scale_in_points(s.scale, s.dt));
+    if (sp > nres) return true;  // ends at once: too short
+    double cost = nres * 10;
+    if (s.ncoef <= 1) {
+        cost += (nres - sp + 1) * sp;
+    } else if (s.ncoef > (1 << 28)) {
+        // the coefficient array cannot be had: ends at once
+    } else {
+        const double m = s.ncoef;
+        const double windows = std::floor(nres / sp);
+        cost += nres * 2 * m * (m + 2) + (s.fit_method > 1 ? 0 : windows * m * m * m);
+    }
+    if (s.nbins > (1 << 27)) return true;  // the bin arrays cannot be had: ends at once
+    cost += s.nbins * 3000.0;
+    return cost <= max_cost;
+}
+
+std::vector<std::string> lines_of(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+bool finite_text(const std::string& field) {
+    for (char c : field)
+        if (std::isalpha(static_cast<unsigned char>(c))) return false;  // inf, nan
+    return !field.empty();
+}
+
+std::vector<std::string> fields_of(const std::string& line) {
+    std::vector<std::string> fields;
+    std::istringstream in(line);
+    for (std::string f; std::getline(in, f, '\t');) fields.push_back(f);
+    return fields;
+}
+
+void check_outputs(const nongauss::Settings& s, const nongauss::Names& names) {
+    const auto pdf = lines_of(names.pdf_name);
+    require(pdf.size() == static_cast<std::size_t>(s.nbins) + 1, "PDF file complete");
+    // No spread: every bin centre is undefined. Otherwise everything is a number.
+    const bool degenerate = !finite_text(fields_of(pdf[1])[0]);
+    const bool divisor_sane = std::fabs(s.pdf_divisor) >= 1e-200;
+    for (std::size_t i = 1; i < pdf.size(); ++i) {
+        const auto f = fields_of(pdf[i]);
+        require(f.size() == 3, "PDF row of three fields");
+        require(finite_text(f[0]) != degenerate, "bin centres all finite or all undefined");
+        if (!degenerate && divisor_sane)
+            require(finite_text(f[1]) && finite_text(f[2]), "densities finite");
+    }
+
+    const auto ts = lines_of(names.ts_name);
+    require(ts.size() >= 2, "TS file has rows");
+    for (std::size_t i = 1; i < ts.size(); ++i) {
+        const auto f = fields_of(ts[i]);
+        require(f.size() == 3, "TS row of three fields");
+        require(finite_text(f[0]) && finite_text(f[1]), "time and RRI finite");
+        require(finite_text(f[2]) || (s.standardize != 0 && degenerate), "increment finite");
+    }
+
+    const auto summary = lines_of(summary_path);
+    require(summary.size() == 1, "one summary line");
+    const auto f = fields_of(summary[0]);
+    require(f.size() == 4 && finite_text(f[2]) && finite_text(f[3]), "summary SD and lambda finite");
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    dir = nongauss::fuzzing::make_scratch_dir();
+    summary_path = dir + "/summary";
+    nongauss::set_fatal_error_hook(leave_run);
+    std::atexit(write_outcomes);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider fdp(data, size);
+
+    // Options, through the parser as the tool takes them.
+    static const char letters[] = "013vadmnqrst";
+    std::vector<std::string> words = {"nongauss"};
+    const int noptions = fdp.ConsumeIntegralInRange<int>(0, 6);
+    for (int i = 0; i < noptions; ++i) {
+        const char letter = letters[fdp.ConsumeIntegralInRange<int>(0, sizeof letters - 2)];
+        words.push_back(std::string("-") + letter);
+        if (std::string("dmnqrst").find(letter) != std::string::npos)
+            words.push_back(option_value(fdp));
+    }
+    words.push_back(dir + "/rec.txt");
+    std::vector<const char*> argv;
+    for (const auto& w : words) argv.push_back(w.c_str());
+    argv.push_back(nullptr);
+    nongauss::Settings settings;
+    nongauss::Names names;
+    if (!nongauss::parse_command_line(static_cast<int>(words.size()), argv.data(), settings, names))
+        return 0;
+
+    // The series, sized exactly, so that any read past it is caught.
+    const int ndata = fdp.ConsumeIntegralInRange<int>(1, max_intervals);
+    nongauss::rri = nongauss::vector(1, ndata);
+    for (int i = 1; i <= ndata; ++i) nongauss::rri[i] = interval(fdp);
+    if (!affordable(settings, nongauss::rri, ndata)) {
+        ++outcomes.skipped;
+        nongauss::release_vector(nongauss::rri, 1, ndata);
+        nongauss::rri = nullptr;
+        return 0;
+    }
+
+    std::remove(names.ts_name.c_str());
+    std::remove(names.pdf_name.c_str());
+    require(std::freopen(summary_path.c_str(), "w", stdout) != nullptr, "summary file");
+    int status = -1;
+    try {
+        status = nongauss::analyse_series(settings, names, ndata);
+    } catch (const FatalExit&) {
+        ++outcomes.fatal;
+        nongauss::release_all_blocks();  // the run's arrays and the series
+        nongauss::rri = nullptr;
+        return 0;
+    }
+    std::fflush(stdout);
+
+    require(status == 0 || status == 1, "exit status 0 or 1");
+    ++(status == 0 ? outcomes.status0 : outcomes.status1);
+    nongauss::release_vector(nongauss::rri, 1, ndata);
+    nongauss::rri = nullptr;
+    require(nongauss::blocks_held() == 0, "a run releases all its arrays");
+    if (status == 0) check_outputs(settings, names);
+    return 0;
+}
