@@ -20,6 +20,19 @@ double poly_eval(double x, const double* a, int n) {
     return s;
 }
 
+double sum_of_squared_residuals(const double* x, const double* y, int ndat, const double* a, int ma,
+                                double* p) {
+    double sum_sq = 0.0;
+    for (int i = 1; i <= ndat; ++i) {
+        poly_basis(x[i], p, ma);
+        double s = 0.0;
+        for (int j = 1; j <= ma; ++j) s += a[j] * p[j];
+        const double d = y[i] - s;
+        sum_sq += d * d;
+    }
+    return sum_sq;
+}
+
 void fit_normal_eq(const double* x, const double* y, int ndat, double* a, int ma, double* chisq) {
     double** b = matrix(1, ma, 1, 1);
     double* p = vector(1, ma < 1 ? 1 : ma);  // poly_basis always writes p[1]
@@ -45,15 +58,7 @@ void fit_normal_eq(const double* x, const double* y, int ndat, double* a, int ma
     gaussj(g, ma, b, 1);
     for (int l = 1; l <= ma; ++l) a[l] = b[l][1];
 
-    double sum_sq = 0.0;
-    for (int i = 1; i <= ndat; ++i) {
-        poly_basis(x[i], p, ma);
-        double s = 0.0;
-        for (int j = 1; j <= ma; ++j) s += a[j] * p[j];
-        const double d = y[i] - s;
-        sum_sq += d * d;
-    }
-    *chisq = sum_sq;
+    *chisq = sum_of_squared_residuals(x, y, ndat, a, ma, p);
 
     release_vector(p, 1, ma);
     release_matrix(b, 1, ma, 1, 1);

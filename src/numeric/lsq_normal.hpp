@@ -14,6 +14,12 @@ void poly_basis(double x, double* p, int n);
 /// Reads a[1] even when n < 1.
 double poly_eval(double x, const double* a, int n);
 
+/// Chi-square of a fit: the sum over i = 1..ndat, in order, of
+/// (y[i] - (a[1]*p[1] + ... + a[ma]*p[ma]))^2 with p = poly_basis(x[i]),
+/// accumulated from 0.0; p[1..max(ma, 1)] is scratch space.
+double sum_of_squared_residuals(const double* x, const double* y, int ndat, const double* a, int ma,
+                                double* p);
+
 /// Fits a[1..ma] to the points (x[i], y[i]), i = 1..ndat, by solving the
 /// normal equations with gaussj; *chisq is the sum of squared residuals.
 /// May end the process with gaussj's messages ("gaussj: Singular Matrix-1",

@@ -52,15 +52,7 @@ void fit_svd(const double* x, const double* y, int ndata, double* a, int ma, dou
     svd_edit(w, ma);
     svd_backsub(u, w, v, ndata, ma, b, a);
 
-    double sum_sq = 0.0;
-    for (int i = 1; i <= ndata; ++i) {
-        poly_basis(x[i], p, ma);
-        double s = 0.0;
-        for (int j = 1; j <= ma; ++j) s += a[j] * p[j];
-        const double d = y[i] - s;
-        sum_sq += d * d;
-    }
-    *chisq = sum_sq;
+    *chisq = sum_of_squared_residuals(x, y, ndata, a, ma, p);
 
     release_vector(p, 1, ma);
     release_vector(b, 1, ndata);
