@@ -9,18 +9,27 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace nongauss::fuzzing {
 
+/// Makes the directory; it is removed with its content when the process exits
+/// normally (after a finding it stays, beside the input that caused it).
 inline std::string make_scratch_dir() {
-    std::string templ = access("/dev/shm", W_OK) == 0 ? "/dev/shm/nongauss-fuzz-XXXXXX"
-                                                      : "/tmp/nongauss-fuzz-XXXXXX";
-    if (mkdtemp(templ.data()) == nullptr) {
+    static std::string made;
+    made = access("/dev/shm", W_OK) == 0 ? "/dev/shm/nongauss-fuzz-XXXXXX"
+                                         : "/tmp/nongauss-fuzz-XXXXXX";
+    if (mkdtemp(made.data()) == nullptr) {
         std::perror("mkdtemp");
         std::abort();
     }
-    return templ;
+    std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(made, ignored);
+    });
+    return made;
 }
 
 inline void write_file(const std::string& path, const void* data, std::size_t size) {
