@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #ifdef NONGAUSS_FUZZING
+#include <mutex>
 #include <unordered_set>
 #endif
 
@@ -15,14 +16,24 @@ namespace {
 #ifdef NONGAUSS_FUZZING
 // Every block the allocators hold out, so that a harness can reclaim the
 // arrays of a run that fatal_error left behind.
+// Worker threads allocate too, so the record is guarded.
 std::unordered_set<void*>& held_blocks() {
     static std::unordered_set<void*> blocks;
     return blocks;
 }
-void note_obtained(void* block) {
-    if (block != nullptr) held_blocks().insert(block);
+std::mutex& held_blocks_mutex() {
+    static std::mutex m;
+    return m;
 }
-void note_released(void* block) { held_blocks().erase(block); }
+void note_obtained(void* block) {
+    if (block == nullptr) return;
+    const std::lock_guard<std::mutex> lock(held_blocks_mutex());
+    held_blocks().insert(block);
+}
+void note_released(void* block) {
+    const std::lock_guard<std::mutex> lock(held_blocks_mutex());
+    held_blocks().erase(block);
+}
 #else
 void note_obtained(void*) {}
 void note_released(void*) {}
@@ -119,9 +130,13 @@ double* resize_vector(double* v, long long count) {
 }
 
 #ifdef NONGAUSS_FUZZING
-std::size_t blocks_held() { return held_blocks().size(); }
+std::size_t blocks_held() {
+    const std::lock_guard<std::mutex> lock(held_blocks_mutex());
+    return held_blocks().size();
+}
 
 void release_all_blocks() {
+    const std::lock_guard<std::mutex> lock(held_blocks_mutex());
     for (void* block : held_blocks()) std::free(block);
     held_blocks().clear();
 }
