@@ -25,6 +25,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using nongauss::testing::RunResult;
+using nongauss::testing::parse_summary;
 using nongauss::testing::run_tool;
 using nongauss::testing::ScratchDir;
 
@@ -55,19 +56,6 @@ std::string bursty_ms(int n) {
 }
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// The fields of the summary line: base, scale, SD (ms), lambda.
-struct Summary {
-    std::string base;
-    double scale = NAN, sd = NAN, lambda = NAN;
-};
-
-Summary summary_of(const std::string& out) {
-    Summary s;
-    std::istringstream in(out);
-    in >> s.base >> s.scale >> s.sd >> s.lambda;
-    return s;
-}
 
 // A run of the tool measured: exit status, output, wall time, peak memory.
 struct Measured {
@@ -235,7 +223,7 @@ TEST(HostileInput, AGapIsAnalysedAsTheIntervalItIs) {
     ASSERT_EQ(gap.status, 0);
     EXPECT_TRUE(all_numbers(gap.out) && all_numbers(dir.read("gap_TS.txt")) &&
                 all_numbers(dir.read("gap_PDF.txt")));
-    EXPECT_GT(summary_of(gap.out).sd, 5 * summary_of(plain.out).sd);
+    EXPECT_GT(parse_summary(gap.out).sd, 5 * parse_summary(plain.out).sd);
 }
 
 TEST(HostileInput, ExtremeOptions) {
@@ -262,7 +250,7 @@ TEST(HostileInput, ExtremeOptions) {
         EXPECT_TRUE(has(r.err, c.message)) << c.options[1] << ": " << r.err;
         if (c.status == 0) {
             EXPECT_TRUE(all_numbers(r.out)) << r.out;
-            EXPECT_GE(summary_of(r.out).lambda, 0.0);
+            EXPECT_GE(parse_summary(r.out).lambda, 0.0);
         } else {
             EXPECT_EQ(r.out, "");
         }
@@ -289,7 +277,7 @@ TEST(HostileInput, AMillionBinsAreComputed) {
     dir.write("rec.txt", bursty_ms(1200));
     const RunResult r = run_tool({"-n", "1000000", "rec.txt"}, dir.path());
     EXPECT_EQ(r.status, 0);
-    EXPECT_GT(summary_of(r.out).lambda, 0.1);  // the model density is integrated bin by bin
+    EXPECT_GT(parse_summary(r.out).lambda, 0.1);  // the model density is integrated bin by bin
     const std::string pdf = dir.read("rec_PDF.txt");
     EXPECT_EQ(std::count(pdf.begin(), pdf.end(), '\n'), 1000001);
     EXPECT_TRUE(all_numbers(pdf));

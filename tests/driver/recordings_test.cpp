@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <sstream>
 
 #include "support/run_tool.hpp"
 
@@ -12,6 +11,7 @@ namespace nongauss {
 namespace {
 
 namespace fs = std::filesystem;
+using nongauss::testing::parse_summary;
 using nongauss::testing::run_tool;
 using nongauss::testing::ScratchDir;
 using nongauss::testing::shared_recordings;
@@ -26,10 +26,7 @@ TEST(Recordings, DefaultRunGivesFinitePositiveSdAndLambda) {
         fs::copy_file(entry.path(), dir.path() / "rec.txt");
         const auto r = run_tool({"rec.txt"}, dir.path());
         ASSERT_EQ(r.status, 0) << entry.path() << "\n" << r.err;
-        std::istringstream line(r.out);
-        std::string base;
-        double scale = 0, sd = 0, lambda = 0;
-        line >> base >> scale >> sd >> lambda;
+        const auto [base, scale, sd, lambda] = parse_summary(r.out);
         EXPECT_EQ(base, "rec");
         EXPECT_EQ(scale, 25.0);
         EXPECT_TRUE(std::isfinite(sd) && sd > 0) << entry.path() << " SD " << sd;

@@ -14,18 +14,12 @@
 namespace nongauss {
 namespace {
 
+using nongauss::testing::lines_of;
 using nongauss::testing::run_tool;
 using nongauss::testing::ScratchDir;
 
 const std::string hyphens(48, '-');
 const std::string equals(68, '=');
-
-std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 std::vector<double> column(const std::string& file_text, int col) {
     std::vector<double> v;

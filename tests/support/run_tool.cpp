@@ -96,6 +96,20 @@ std::string ScratchDir::read(const std::string& name) const { return slurp(path_
 
 bool ScratchDir::exists(const std::string& name) const { return fs::exists(path_ / name); }
 
+Summary parse_summary(const std::string& line) {
+    Summary s;
+    std::istringstream in(line);
+    in >> s.name >> s.scale >> s.sd >> s.lambda;
+    return s;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
 fs::path shared_recordings() {
     const fs::path p = fs::path(NONGAUSS_SOURCE_DIR) / ".." / "shared" / "data" / "rri";
     return fs::exists(p / "nsr001.txt") ? p : fs::path();

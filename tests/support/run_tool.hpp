@@ -41,6 +41,17 @@ private:
 /// Whole content of a file.
 std::string slurp(const std::filesystem::path& file);
 
+/// The fields of nongauss's summary line (name, scale, SD in ms, lambda);
+/// fields that cannot be read keep their defaults.
+struct Summary {
+    std::string name;
+    double scale = 0, sd = 0, lambda = -1;
+};
+Summary parse_summary(const std::string& line);
+
+/// Lines of a text, without their line ends.
+std::vector<std::string> lines_of(const std::string& text);
+
 /// Path of the shared real recordings, or empty when they are absent.
 std::filesystem::path shared_recordings();
 

@@ -12,6 +12,7 @@ namespace nongauss {
 namespace {
 
 namespace fs = std::filesystem;
+using nongauss::testing::parse_summary;
 using nongauss::testing::run_tool;
 using nongauss::testing::ScratchDir;
 using nongauss::testing::shared_recordings;
@@ -24,12 +25,8 @@ struct Analysis {
 Analysis analyse(const std::string& name, const fs::path& dir) {
     const auto r = run_tool({name}, dir);
     EXPECT_EQ(r.status, 0) << r.err;
-    std::istringstream line(r.out);
-    std::string base;
-    double scale = 0;
-    Analysis a;
-    line >> base >> scale >> a.sd >> a.lambda;
-    return a;
+    const auto summary = parse_summary(r.out);
+    return {summary.sd, summary.lambda};
 }
 
 TEST(CleanRecordings, FewBeatsFlaggedAndLambdaFallsToTheUsualRange) {

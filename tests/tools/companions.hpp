@@ -30,27 +30,6 @@ inline bool on_path(const std::string& program) {
     return run_shell("command -v " + program, dir.path()).status == 0;
 }
 
-/// The fields of nongauss's summary line (name, scale, SD, lambda).
-struct Summary {
-    std::string name;
-    double scale = 0, sd = 0, lambda = -1;
-};
-
-inline Summary parse_summary(const std::string& line) {
-    Summary s;
-    std::istringstream in(line);
-    in >> s.name >> s.scale >> s.sd >> s.lambda;
-    return s;
-}
-
-/// Lines of a text, without their line ends.
-inline std::vector<std::string> lines_of(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
 /// Writes a synthetic series made by nongauss-synth with `options` to `name`
 /// in `dir`; fails the calling test when the generator does.
 inline void synthesize(const ScratchDir& dir, const std::string& name,
