@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "numeric/fatal_error.hpp"
+
 namespace nongauss {
 
 int first_point_out_of_range(const Resampled& series) {
@@ -12,11 +14,12 @@ int first_point_out_of_range(const Resampled& series) {
     return 0;
 }
 
-bool check_resampled(const Resampled& series) {
+void check_resampled(const Resampled& series) {
     const int point = first_point_out_of_range(series);
-    if (point == 0) return true;
-    std::fprintf(stderr, "The resampled series is out of range at point %d!\n", point);
-    return false;
+    if (point == 0) return;
+    char message[80];
+    std::snprintf(message, sizeof message, "The resampled series is out of range at point %d!", point);
+    fatal_error(message);
 }
 
 bool increments_in_range(const Increments& inc) {
@@ -26,10 +29,8 @@ bool increments_in_range(const Increments& inc) {
     return true;
 }
 
-bool check_increments(const Increments& inc) {
-    if (increments_in_range(inc)) return true;
-    std::fprintf(stderr, "The coarse-grained series is out of range!\n");
-    return false;
+void check_increments(const Increments& inc) {
+    if (!increments_in_range(inc)) fatal_error("The coarse-grained series is out of range!");
 }
 
 }  // namespace nongauss

@@ -16,18 +16,17 @@ namespace nongauss {
 int first_point_out_of_range(const Resampled& series);
 
 /// Checks the resampled series after mean removal; on the first point out of
-/// range prints "The resampled series is out of range at point %d!\n" to
-/// standard error and returns false.
-bool check_resampled(const Resampled& series);
+/// range ends the process through fatal_error with
+/// "The resampled series is out of range at point %d!".
+void check_resampled(const Resampled& series);
 
 /// True when 1000 * cg_sd and 1000 * cg_series[i] (centred), i = 1..ncg, are
 /// finite; a non-finite increment, or a sum of squares beyond the double range,
 /// makes the standard deviation non-finite.
 bool increments_in_range(const Increments& inc);
 
-/// Checks the centred increments; when they are out of range prints
-/// "The coarse-grained series is out of range!\n" to standard error and
-/// returns false.
-bool check_increments(const Increments& inc);
+/// Checks the centred increments; when they are out of range ends the process
+/// through fatal_error with "The coarse-grained series is out of range!".
+void check_increments(const Increments& inc);
 
 }  // namespace nongauss

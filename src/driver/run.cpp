@@ -30,17 +30,10 @@ int analyse_series(const Settings& settings, const Names& names, int ndata) {
     if (!check_intervals(rri, ndata) || !check_time_axis(rri, ndata)) return 1;
 
     Resampled series = prepare_series(rri, ndata, settings.dt, settings.scale, settings.interp_method);
-    if (!check_resampled(series)) {
-        release_vector(series.resampled, 1, series.nres);
-        return 1;
-    }
+    check_resampled(series);
     Increments inc = coarse_grain(series.resampled, series.nres, ndata, series.scale_pt,
                                   settings.ncoef, settings.fit_method);
-    if (!check_increments(inc)) {
-        release_vector(series.resampled, 1, series.nres);
-        release_vector(inc.cg_series, 1, inc.upper);
-        return 1;
-    }
+    check_increments(inc);
 
     const WriteOutcome ts = write_ts_file(names, settings, series, inc);
     if (ts != WriteOutcome::written) {

@@ -14,7 +14,7 @@ void set_fatal_error_hook(FatalErrorHook hook) { fatal_error_hook = hook; }
 #endif
 
 void fatal_error(const char* message) {
-    std::fprintf(stderr, "Numerical Recipes run-time error...\n");
+    std::fprintf(stderr, "Run-time error...\n");
     std::fprintf(stderr, "%s\n", message);
     std::fprintf(stderr, "...now exiting to system...\n");
 #ifdef NONGAUSS_FUZZING

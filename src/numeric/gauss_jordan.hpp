@@ -1,8 +1,8 @@
 #pragma once
 
-// The elimination of gaussj with the right-hand side kept abstract: the pivot
+// The elimination of gauss_jordan_solve with the right-hand side kept abstract: the pivot
 // choices, and so every operation on the right-hand side, depend on the
-// matrix alone. gaussj applies them to a matrix of right-hand sides at once;
+// matrix alone. gauss_jordan_solve applies them to a matrix of right-hand sides at once;
 // a fit whose matrix is the same for many right-hand sides records them once
 // and replays them on each (see window_fit.hpp).
 
@@ -27,7 +27,7 @@ namespace nongauss {
 ///   rhs.swap_rows(r1, r2)        exchange rows r1 and r2;
 ///   rhs.scale_row(r, f)          row r *= f;
 ///   rhs.subtract_row(r, p, t)    row r -= row p * t.
-/// The messages and exits are those of gaussj (see lsq_normal.hpp).
+/// The messages and exits are those of gauss_jordan_solve (see lsq_normal.hpp).
 template <typename RightSide>
 void gauss_jordan(double** a, int n, RightSide& rhs) {
     int* indxc = ivector(1, n);

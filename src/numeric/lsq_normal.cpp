@@ -55,7 +55,7 @@ void fit_normal_eq(const double* x, const double* y, int ndat, double* a, int ma
     for (int j = 2; j <= ma; ++j)
         for (int k = 1; k <= j - 1; ++k) g[k][j] = g[j][k];
 
-    gaussj(g, ma, b, 1);
+    gauss_jordan_solve(g, ma, b, 1);
     for (int l = 1; l <= ma; ++l) a[l] = b[l][1];
 
     *chisq = sum_of_squared_residuals(x, y, ndat, a, ma, p);
@@ -67,7 +67,7 @@ void fit_normal_eq(const double* x, const double* y, int ndat, double* a, int ma
 
 namespace {
 
-// The right-hand sides of gaussj: the columns of b[1..n][1..m].
+// The right-hand sides of gauss_jordan_solve: the columns of b[1..n][1..m].
 struct MatrixRows {
     double** b;
     int m;
@@ -84,7 +84,7 @@ struct MatrixRows {
 
 }  // namespace
 
-void gaussj(double** a, int n, double** b, int m) {
+void gauss_jordan_solve(double** a, int n, double** b, int m) {
     MatrixRows rows{b, m};
     gauss_jordan(a, n, rows);
 }

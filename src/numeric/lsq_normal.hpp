@@ -21,8 +21,8 @@ double sum_of_squared_residuals(const double* x, const double* y, int ndat, cons
                                 double* p);
 
 /// Fits a[1..ma] to the points (x[i], y[i]), i = 1..ndat, by solving the
-/// normal equations with gaussj; *chisq is the sum of squared residuals.
-/// May end the process with gaussj's messages ("gaussj: Singular Matrix-1",
+/// normal equations with gauss_jordan_solve; *chisq is the sum of squared residuals.
+/// May end the process with gauss_jordan_solve's messages ("gaussj: Singular Matrix-1",
 /// "gaussj: Singular Matrix-2") or an allocator's message.
 void fit_normal_eq(const double* x, const double* y, int ndat, double* a, int ma, double* chisq);
 
@@ -31,6 +31,6 @@ void fit_normal_eq(const double* x, const double* y, int ndat, double* a, int ma
 /// Ends the process with "gaussj: Singular Matrix-2" on a pivot of exactly
 /// 0.0, and also when no pivot can be chosen (every candidate is NaN);
 /// "gaussj: Singular Matrix-1" when a column would be used twice as pivot.
-void gaussj(double** a, int n, double** b, int m);
+void gauss_jordan_solve(double** a, int n, double** b, int m);
 
 }  // namespace nongauss

@@ -48,9 +48,9 @@ void fit_svd(const double* x, const double* y, int ndata, double* a, int ma, dou
         for (int j = 1; j <= ma; ++j) u[i][j] = p[j];
         b[i] = y[i];
     }
-    svdcmp(u, ndata, ma, w, v);
+    svd_decompose(u, ndata, ma, w, v);
     svd_edit(w, ma);
-    svd_backsub(u, w, v, ndata, ma, b, a);
+    svd_back_substitute(u, w, v, ndata, ma, b, a);
 
     *chisq = sum_of_squared_residuals(x, y, ndata, a, ma, p);
 
@@ -61,7 +61,7 @@ void fit_svd(const double* x, const double* y, int ndata, double* a, int ma, dou
     release_vector(w, 1, ma);
 }
 
-void svd_backsub(double** u, const double* w, double** v, int m, int n, const double* b, double* x) {
+void svd_back_substitute(double** u, const double* w, double** v, int m, int n, const double* b, double* x) {
     double* t = vector(1, n);
     for (int j = 1; j <= n; ++j) {
         double s = 0.0;
@@ -79,7 +79,7 @@ void svd_backsub(double** u, const double* w, double** v, int m, int n, const do
     release_vector(t, 1, n);
 }
 
-void svdcmp(double** a, int m, int n, double* w, double** v) {
+void svd_decompose(double** a, int m, int n, double* w, double** v) {
     double* e = vector(1, n);
     // |v| + nrm rounding back to nrm: v is negligible against the matrix.
     double nrm = 0.0;

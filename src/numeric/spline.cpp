@@ -56,7 +56,7 @@ int spline_interval(const double* xa, int n, double x) {
     return lo;
 }
 
-void splint(const double* xa, const double* ya, const double* y2a, int n, double x, double* y) {
+void spline_eval(const double* xa, const double* ya, const double* y2a, int n, double x, double* y) {
     if (n < 1) fatal_error("Bad xa input to routine splint");
     const int lo = spline_interval(xa, n, x);
     const int hi = n < 2 ? n : lo + 1;

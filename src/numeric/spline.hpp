@@ -2,7 +2,7 @@
 
 // Interpolating cubic spline through knots (x[i], y[i]), i = 1..n, on 1-based
 // unit-offset arrays: spline_coeffs computes the second derivative at every
-// knot once, splint then evaluates the spline anywhere from those values.
+// knot once, spline_eval then evaluates the spline anywhere from those values.
 
 namespace nongauss {
 
@@ -23,9 +23,9 @@ void spline_coeffs(const double* x, const double* y, int n, double d1, double dn
 /// Keeps no state and allocates nothing. Ends the process with
 /// "Bad xa input to routine splint" when the bracketing abscissae are equal
 /// (this includes n = 1; n < 1 is treated the same).
-void splint(const double* xa, const double* ya, const double* y2a, int n, double x, double* y);
+void spline_eval(const double* xa, const double* ya, const double* y2a, int n, double x, double* y);
 
-/// The spline's cubic on the knot interval [xa[lo], xa[hi]] at x, as splint
+/// The spline's cubic on the knot interval [xa[lo], xa[hi]] at x, as spline_eval
 /// evaluates it once it has found the interval (the width must not be 0).
 inline double spline_piece(const double* xa, const double* ya, const double* y2a, int lo, int hi,
                            double x) {
@@ -36,7 +36,7 @@ inline double spline_piece(const double* xa, const double* ya, const double* y2a
            ((a * a * a - a) * y2a[lo] + (b * b * b - b) * y2a[hi]) * (h * h) / 6.0;
 }
 
-/// The lower end of the interval that splint's bisection finds for x
+/// The lower end of the interval that spline_eval's bisection finds for x
 /// (n >= 2): for non-decreasing xa[1..n] this is the largest lo in 1..n-1
 /// with xa[lo] <= x, or 1 when there is none.
 int spline_interval(const double* xa, int n, double x);

@@ -32,7 +32,7 @@ SharedAbscissaeFit::SharedAbscissaeFit(const double* x, int n, int ma, int metho
             poly_basis(x[i], p, ma);
             for (int j = 1; j <= ma; ++j) u_[i][j] = p[j];
         }
-        svdcmp(u_, n, ma, w_, v_);
+        svd_decompose(u_, n, ma, w_, v_);
         svd_edit(w_, ma);
         release_vector(p, 1, ma);
         release_vector(b, 1, n);
@@ -135,10 +135,10 @@ void residuals_with(const double* powers, const double* y, const double* a, int 
 
 void SharedAbscissaeFit::fit(const double* y, double* a) const {
     if (svd_) {
-        svd_backsub(u_, w_, v_, n_, ma_, y, a);
+        svd_back_substitute(u_, w_, v_, n_, ma_, y, a);
         return;
     }
-    // The right-hand side as fit_normal_eq sums it, then gaussj's steps on it.
+    // The right-hand side as fit_normal_eq sums it, then gauss_jordan_solve's steps on it.
     const double* x = x_.data();
     switch (ma_) {
         case 2: normal_rhs<2>(x, y, n_, a); break;

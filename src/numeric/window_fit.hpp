@@ -3,7 +3,7 @@
 // Polynomial least squares over many data sets that share their abscissae, as
 // the detrending windows do (x = 1, 2, ..., n in every window). What depends on
 // the abscissae alone is worked out once: the normal matrix and the sequence of
-// elimination steps that gaussj applies to the right-hand side, or the singular
+// elimination steps that gauss_jordan_solve applies to the right-hand side, or the singular
 // value decomposition of the design matrix, and the powers x^(i-1) that
 // poly_eval raises. Each fit then costs O(n ma) operations, and its
 // coefficients and fitted values are, bit for bit, those of fit_normal_eq or

@@ -53,13 +53,13 @@ void resample_with_spline(const double* rri, int ndata, double dt, double* out, 
     }
     spline_coeffs(knot_time, knot_value, ndata, 1e30, 1e30, y2);
     if (ndata < 2) {
-        for (int j = 1; j <= nres; ++j) splint(knot_time, knot_value, y2, ndata, (j - 1) * dt, &out[j]);
+        for (int j = 1; j <= nres; ++j) spline_eval(knot_time, knot_value, y2, ndata, (j - 1) * dt, &out[j]);
     } else {
         // The grid points ascend and the knot times never decrease, so the
-        // interval that splint's bisection would find for each point is
+        // interval that spline_eval's bisection would find for each point is
         // reached by moving forward from the one before. Each part of the grid
         // starts with the bisection and stops at the first interval of width 0,
-        // where splint would end the process (done below, on this thread).
+        // where spline_eval would end the process (done below, on this thread).
         std::atomic<long> first_bad{LONG_MAX};
         parallel_parts(1, static_cast<long>(nres) + 1, 4096, [&](int, long begin, long end) {
             int lo = spline_interval(knot_time, ndata, (static_cast<int>(begin) - 1) * dt);

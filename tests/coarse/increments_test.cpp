@@ -78,7 +78,7 @@ void grain_uncaptured(const std::vector<double>& series, long scale_pt, int ncoe
 }
 
 TEST(IncrementsDeathTest, TooShortSeriesEndTheRun) {
-    const char* report = "^Numerical Recipes run-time error\\.\\.\\.\nThe data length is not enough!\n\n"
+    const char* report = "^Run-time error\\.\\.\\.\nThe data length is not enough!\n\n"
                          "\\.\\.\\.now exiting to system\\.\\.\\.\n$";
     EXPECT_EXIT(grain_uncaptured({1, 2, 3, 4, 5}, 3, 2), ::testing::ExitedWithCode(1), report);  // 2*3 > 5
     EXPECT_EXIT(grain_uncaptured({1, 2}, 3, 1), ::testing::ExitedWithCode(1), report);           // nres < scale_pt

@@ -71,10 +71,10 @@ TEST(Range, ResampledPointsAreCheckedInMilliseconds) {
     r.resampled_mean = 1e306;  // an out-of-range mean shows in the first point
     EXPECT_EQ(first_point_out_of_range(r), 1);
 
-    ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(check_resampled(r));
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "The resampled series is out of range at point 1!\n");
+    EXPECT_EXIT(check_resampled(r), ::testing::ExitedWithCode(1),
+                "^Run-time error\\.\\.\\.\n"
+                "The resampled series is out of range at point 1!\n"
+                "\\.\\.\\.now exiting to system\\.\\.\\.\n$");
 }
 
 TEST(Range, IncrementsAreCheckedThroughEveryValueAndTheirSpread) {
@@ -92,9 +92,10 @@ TEST(Range, IncrementsAreCheckedThroughEveryValueAndTheirSpread) {
     cg[1] = 1e306;
     EXPECT_FALSE(increments_in_range(inc));
 
-    ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(check_increments(inc));
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "The coarse-grained series is out of range!\n");
+    EXPECT_EXIT(check_increments(inc), ::testing::ExitedWithCode(1),
+                "^Run-time error\\.\\.\\.\n"
+                "The coarse-grained series is out of range!\n"
+                "\\.\\.\\.now exiting to system\\.\\.\\.\n$");
 }
 
 }  // namespace

@@ -266,10 +266,55 @@ TEST(HostileInput, ImpossibleAllocationsFailAtOnceWithoutTouchingMemory) {
     // 2147483648 coefficients: 16 GiB for the coefficient array alone.
     const Measured m = run_measured({"-d", "2147483647", "rec.txt"}, dir.path());
     EXPECT_EQ(m.run.status, 1);
-    EXPECT_TRUE(has(m.run.err, "Numerical Recipes run-time error...\nallocation failure in vector()\n"
+    EXPECT_TRUE(has(m.run.err, "Run-time error...\nallocation failure in vector()\n"
                                "...now exiting to system...\n"));
     EXPECT_LT(m.peak_rss_kb, 256 * 1024);
     EXPECT_LT(m.seconds, 20.0);
+}
+
+// Every way a run can end in the fatal report: the report is the last thing
+// on standard error, byte for byte, right after the transcript's last line,
+// standard output stays empty and nothing is written.
+TEST(HostileInput, EveryFatalPathEndsInTheSameReport) {
+    ScratchDir dir;
+    dir.write("rec.txt", intervals_ms(1200));
+    std::string ones;
+    for (int i = 0; i < 400; ++i) ones += "1\n";
+    dir.write("subnormal.txt", "1e-310\n" + ones);
+    dir.write("huge.txt", "1e300\n1e300\n1e300\n");
+    std::string huge_many;
+    for (int i = 0; i < 40; ++i) huge_many += i % 2 ? "1e300\n" : "2e300\n";
+    dir.write("hugegrid.txt", huge_many);
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+        std::string line_before;  // the transcript's last line before the report
+    } cases[] = {
+        {{"-s", "100000", "rec.txt"}, not_enough, "scale: 100000.00000 (400000 pt)\n"},
+        {{"-d", "300", "rec.txt"}, "gaussj: Singular Matrix-2", "------------------------------------------------\n"},
+        {{"-d", "300", "-m", "2", "rec.txt"}, "no convergence in 30 svdcmp iterations",
+         "------------------------------------------------\n"},
+        {{"-d", "2147483647", "rec.txt"}, "allocation failure in vector()", "------------------------------------------------\n"},
+        {{"huge.txt"}, "The data length is too long!\n", "Input file: huge.txt.\n------------------------------------------------\n"},
+        {{"-1", "subnormal.txt"}, "The resampled series is out of range at point 1!",
+         "scale: 25.00000 (100 pt)\n"},
+        {{"-0", "-t", "1e296", "-s", "1e297", "-d", "0", "hugegrid.txt"},
+         "The coarse-grained series is out of range!", "WITHOUT detrending\n"},
+    };
+    for (const auto& c : cases) {
+        const RunResult r = run_tool(c.args, dir.path());
+        const std::string report = "Run-time error...\n" + c.message + "\n...now exiting to system...\n";
+        EXPECT_EQ(r.status, 1) << c.message;
+        EXPECT_EQ(r.out, "") << c.message;
+        ASSERT_GE(r.err.size(), report.size() + c.line_before.size()) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.size() - report.size()), report) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.size() - report.size() - c.line_before.size(), c.line_before.size()),
+                  c.line_before)
+            << r.err;
+        EXPECT_EQ(r.err.find("error..."), r.err.size() - report.size() + 9) << r.err;  // one report only
+    }
+    for (const auto& file : fs::directory_iterator(dir.path()))
+        EXPECT_EQ(file.path().string().find("_TS.txt"), std::string::npos) << file.path();
 }
 
 TEST(HostileInput, AMillionBinsAreComputed) {

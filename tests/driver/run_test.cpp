@@ -175,7 +175,7 @@ TEST(Run, UnusableIntervalsAreNamedByRow) {
 
 TEST(Run, TooShortSeriesWriteNothing) {
     ScratchDir dir;
-    const std::string report = "Numerical Recipes run-time error...\nThe data length is not enough!\n\n"
+    const std::string report = "Run-time error...\nThe data length is not enough!\n\n"
                                "...now exiting to system...\n";
     const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
         {"800\n", {}},                           // one interval

@@ -55,7 +55,7 @@ TEST(Arrays, MatrixKeepsRowsContiguous) {
 
 TEST(ArraysDeathTest, ImpossibleRequestsEndWithTheAllocatorsMessage) {
     EXPECT_EXIT(vector(1, INT_MAX - 1), ::testing::ExitedWithCode(1),
-                "^Numerical Recipes run-time error\\.\\.\\.\n"
+                "^Run-time error\\.\\.\\.\n"
                 "allocation failure in vector\\(\\)\n"
                 "\\.\\.\\.now exiting to system\\.\\.\\.\n$");
     EXPECT_EXIT(ivector(1, INT_MAX - 1), ::testing::ExitedWithCode(1),
@@ -69,7 +69,7 @@ TEST(ArraysDeathTest, ImpossibleRequestsEndWithTheAllocatorsMessage) {
 
 TEST(FatalErrorDeathTest, ReportHasThreePartsAndKeepsTheMessagesOwnNewline) {
     EXPECT_EXIT(fatal_error("The data length is not enough!\n"), ::testing::ExitedWithCode(1),
-                "^Numerical Recipes run-time error\\.\\.\\.\n"
+                "^Run-time error\\.\\.\\.\n"
                 "The data length is not enough!\n\n"
                 "\\.\\.\\.now exiting to system\\.\\.\\.\n$");
 }

@@ -37,7 +37,7 @@ void check_decomposition(int m, int n, const double* vals) {
     double* w = vector(1, n);
     for (int i = 1; i <= m; ++i)
         for (int j = 1; j <= n; ++j) u[i][j] = vals[(i - 1) * n + (j - 1)];
-    svdcmp(u, m, n, w, v);
+    svd_decompose(u, m, n, w, v);
     for (int j = 1; j <= n; ++j) EXPECT_GE(w[j], 0.0) << j;
     for (int i = 1; i <= m; ++i)
         for (int j = 1; j <= n; ++j) {
@@ -74,7 +74,7 @@ TEST(Svdcmp, DiagonalValuesStayUnsortedAndTurnNonNegative) {
     u[1][1] = 2.0;
     u[2][2] = -5.0;
     u[3][3] = 3.0;
-    svdcmp(u, 3, 3, w, v);
+    svd_decompose(u, 3, 3, w, v);
     EXPECT_DOUBLE_EQ(w[1], 2.0);
     EXPECT_DOUBLE_EQ(w[2], 5.0);
     EXPECT_DOUBLE_EQ(w[3], 3.0);
@@ -125,8 +125,8 @@ TEST(SvdcmpDeathTest, NanInputDoesNotConverge) {
     double w[3];
     u[1][1] = u[2][2] = std::numeric_limits<double>::quiet_NaN();
     u[1][2] = u[2][1] = 1.0;
-    EXPECT_EXIT(svdcmp(u, 2, 2, w, v), ::testing::ExitedWithCode(1),
-                "^Numerical Recipes run-time error\\.\\.\\.\n"
+    EXPECT_EXIT(svd_decompose(u, 2, 2, w, v), ::testing::ExitedWithCode(1),
+                "^Run-time error\\.\\.\\.\n"
                 "no convergence in 30 svdcmp iterations\n"
                 "\\.\\.\\.now exiting to system\\.\\.\\.\n$");
     release_matrix(v, 1, 2, 1, 2);

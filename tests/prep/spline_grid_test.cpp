@@ -1,5 +1,5 @@
 // Spline resampling walks the grid with a cursor over the knots instead of
-// one bisection per point: it must land on the interval splint would use.
+// one bisection per point: it must land on the interval spline_eval would use.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -13,7 +13,7 @@
 namespace nongauss {
 namespace {
 
-// What resample gives with the spline, point by point through splint.
+// What resample gives with the spline, point by point through spline_eval.
 std::vector<double> by_splint(const std::vector<double>& rri, double dt, int nres) {
     const int n = static_cast<int>(rri.size()) - 1;
     std::vector<double> t(rri.size()), y2(rri.size());
@@ -24,7 +24,7 @@ std::vector<double> by_splint(const std::vector<double>& rri, double dt, int nre
     }
     spline_coeffs(t.data(), rri.data(), n, 1e30, 1e30, y2.data());
     std::vector<double> out(static_cast<std::size_t>(nres) + 1);
-    for (int j = 1; j <= nres; ++j) splint(t.data(), rri.data(), y2.data(), n, (j - 1) * dt, &out[static_cast<std::size_t>(j)]);
+    for (int j = 1; j <= nres; ++j) spline_eval(t.data(), rri.data(), y2.data(), n, (j - 1) * dt, &out[static_cast<std::size_t>(j)]);
     return out;
 }
 
@@ -70,7 +70,7 @@ TEST(SplineGrid, LastIntervalOfWidthZeroEndsAsSplintDoes) {
             std::vector<double> out(12);
             resample(rri.data(), 4, 0.25, 2, out.data(), 11);
         },
-        ::testing::ExitedWithCode(1), "Numerical Recipes run-time error...\nBad xa input to routine splint\n");
+        ::testing::ExitedWithCode(1), "Run-time error...\nBad xa input to routine splint\n");
 }
 
 }  // namespace
