@@ -25,9 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/interval_check.hpp"
+#include "prep/interval_check.hpp"
 #include "driver/options.hpp"
-#include "driver/reader.hpp"
+#include "text/reader.hpp"
 #include "driver/run.hpp"
 #include "numeric/arrays.hpp"
 #include "numeric/fatal_error.hpp"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/decimal.hpp"
+#include "text/decimal.hpp"
 #include "driver/options.hpp"
 #include "scratch.hpp"
 

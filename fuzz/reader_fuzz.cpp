@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/decimal.hpp"
-#include "driver/reader.hpp"
+#include "text/decimal.hpp"
+#include "text/reader.hpp"
 #include "numeric/arrays.hpp"
 #include "scratch.hpp"
 
