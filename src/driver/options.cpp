@@ -2,8 +2,13 @@
 
 #include <climits>
 #include <cstdio>
+#include <string_view>
 
 #include "driver/decimal.hpp"
+
+#ifndef NONGAUSS_VERSION
+#define NONGAUSS_VERSION "unknown"
+#endif
 
 namespace nongauss {
 
@@ -32,26 +37,55 @@ const char* const usage_lines[] = {
 
 const std::string& program_name() { return invoked_as; }
 
-void print_usage() {
-    std::fprintf(stderr, usage_lines[0], invoked_as.c_str());
-    for (int i = 1; usage_lines[i][0] != '\0'; ++i) std::fprintf(stderr, "%s\n", usage_lines[i]);
+namespace {
+
+void write_usage(std::FILE* stream) {
+    std::fprintf(stream, usage_lines[0], invoked_as.c_str());
+    for (int i = 1; usage_lines[i][0] != '\0'; ++i) std::fprintf(stream, "%s\n", usage_lines[i]);
+}
+
+bool flushed_stdout() { return std::fflush(stdout) == 0 && std::ferror(stdout) == 0; }
+
+}  // namespace
+
+void print_usage() { write_usage(stderr); }
+
+bool print_help() {
+    write_usage(stdout);
+    return flushed_stdout();
+}
+
+bool print_version() {
+    std::fputs("nongauss " NONGAUSS_VERSION "\n", stdout);
+    return flushed_stdout();
 }
 
 Names derive_names(const std::string& input_name) {
     Names names;
     names.input_name = input_name;
-    names.base_name = input_name.substr(0, input_name.find('.'));
+    const std::size_t slash = input_name.rfind('/');
+    const std::size_t component = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = input_name.rfind('.');
+    const bool ends_base = dot != std::string::npos && dot > component;
+    names.base_name = ends_base ? input_name.substr(0, dot) : input_name;
     names.ts_name = names.base_name + "_TS.txt";
     names.pdf_name = names.base_name + "_PDF.txt";
     return names;
 }
 
-bool parse_command_line(int argc, const char* const* argv, Settings& settings, Names& names) {
+CommandLine parse_command_line(int argc, const char* const* argv, Settings& settings, Names& names) {
     invoked_as = (argc > 0 && argv[0] != nullptr) ? argv[0] : "";
-    if (argc < 2) return false;
+    if (argc < 2) return CommandLine::usage_error;
 
     int i = 1;
     while (i < argc && argv[i][0] == '-') {
+        const std::string_view word = argv[i];
+        if (word == "--") {
+            if (i + 1 >= argc) return CommandLine::usage_error;  // no input after it
+            break;
+        }
+        if (word == "--help") return CommandLine::help;
+        if (word == "--version") return CommandLine::version;
         const char option = argv[i][1];
         switch (option) {
             case '0': settings.interp_method = 0; break;
@@ -60,7 +94,7 @@ bool parse_command_line(int argc, const char* const* argv, Settings& settings, N
             case 'v': settings.standardize = 1; break;
             case 'a': settings.standardize = 2; break;
             case 'd': case 'm': case 'n': case 'q': case 'r': case 's': case 't': {
-                if (++i >= argc) return false;  // a value option needs its value
+                if (++i >= argc) return CommandLine::usage_error;  // a value option needs its value
                 const char* value = argv[i];
                 switch (option) {
                     case 'd': {
@@ -97,13 +131,13 @@ bool parse_command_line(int argc, const char* const* argv, Settings& settings, N
                 }
                 break;
             }
-            default: return false;
+            default: return CommandLine::usage_error;
         }
         ++i;
     }
 
     names = derive_names(argv[argc - 1]);
-    return true;
+    return CommandLine::analyse;
 }
 
 }  // namespace nongauss

@@ -1,6 +1,8 @@
 #include "driver/reader.hpp"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -79,7 +81,12 @@ private:
 int read_series(const char* name) {
     std::FILE* file = std::fopen(name, "r");
     if (file == nullptr) {
-        std::fprintf(stderr, "File %s not found!\n", name);
+        // A file that is there but cannot be opened says why.
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
+            std::fprintf(stderr, "File %s not found!\n", name);
+        else
+            std::fprintf(stderr, "Cannot open input file %s: %s\n", name, std::strerror(error));
         return 0;
     }
     std::fprintf(stderr, "------------------------------------------------\n");

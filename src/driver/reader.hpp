@@ -12,7 +12,10 @@ extern double* rri;
 /// decimal numbers into rri[1..] until the end of the file or the first text
 /// that does not begin a number. Returns the number of values stored, 0 when
 /// nothing could be read. Messages (standard error):
-///   "File %s not found!\n"          the file cannot be opened (no banner);
+///   "File %s not found!\n"          there is no such file (no banner);
+///   "Cannot open input file %s: %s\n"
+///                                   it exists but cannot be opened, with
+///                                   the system's reason (no banner);
 ///   "Error while reading input file %s!\n"
 ///                                   reading failed (the name is a directory,
 ///                                   an I/O error): 0, whatever was read before;

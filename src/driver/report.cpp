@@ -106,27 +106,45 @@ void write_rows(std::FILE* file, long first, long last, const MakeRow& make_row)
 }
 
 // Opens an output file, or says why not.
-std::FILE* open_output(const std::string& name) {
-    std::FILE* file = std::fopen(name.c_str(), "w");
-    if (file == nullptr) std::fprintf(stderr, "No output file %s!\n", name.c_str());
-    return file;
+std::FILE* open_output(OutputFile& out, const std::string& name) {
+    if (out.open(name)) return out.stream();
+    std::fprintf(stderr, "No output file %s!\n", name.c_str());
+    return nullptr;
 }
 
-// Closes an output file; a write or close failure (such as a full disk) is
-// reported with the file's name.
-WriteOutcome close_output(std::FILE* file, const std::string& name) {
-    const bool write_error = std::ferror(file) != 0;
-    const bool close_error = std::fclose(file) != 0;
-    if (!write_error && !close_error) return WriteOutcome::written;
-    std::fprintf(stderr, "Error while writing output file %s!\n", name.c_str());
+// Finishes an output file; a write or close failure (such as a full disk) is
+// reported with the file's name, and the incomplete file is removed.
+WriteOutcome close_output(OutputFile& out) {
+    if (out.finish()) return WriteOutcome::written;
+    report_write_error(out);
     return WriteOutcome::failed;
 }
 
 }  // namespace
 
-WriteOutcome write_ts_file(const Names& names, const Settings& settings, Resampled& series,
+std::string escaped_field(const std::string& text) {
+    std::string field;
+    field.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+            case '\t': field += "\\t"; break;
+            case '\n': field += "\\n"; break;
+            case '\r': field += "\\r"; break;
+            case '\\': field += "\\\\"; break;
+            default: field += c;
+        }
+    }
+    return field;
+}
+
+void report_write_error(OutputFile& out) {
+    std::fprintf(stderr, "Error while writing output file %s!\n", out.name().c_str());
+    out.discard();
+}
+
+WriteOutcome write_ts_file(OutputFile& out, const Names& names, const Settings& settings, Resampled& series,
                    const Increments& inc) {
-    std::FILE* file = open_output(names.ts_name);
+    std::FILE* file = open_output(out, names.ts_name);
     if (file == nullptr) return WriteOutcome::not_opened;
     std::fprintf(stderr, "Resampled and coase-grained time series are written in \"%s\".\n",
                  names.ts_name.c_str());
@@ -145,12 +163,12 @@ WriteOutcome write_ts_file(const Names& names, const Settings& settings, Resampl
                                                     : inc.cg_series[j] / inc.cg_sd;
         return format_ts_row(out, time, rri_ms, cg);
     });
-    return close_output(file, names.ts_name);
+    return close_output(out);
 }
 
-WriteOutcome write_pdf_file(const Names& names, const Settings& settings, const double* bin_centre,
+WriteOutcome write_pdf_file(OutputFile& out, const Names& names, const Settings& settings, const double* bin_centre,
                     const double* p_exp, const double* p_model) {
-    std::FILE* file = open_output(names.pdf_name);
+    std::FILE* file = open_output(out, names.pdf_name);
     if (file == nullptr) return WriteOutcome::not_opened;
     std::fprintf(stderr, "The estimated PDF is written in \"%s\".\n", names.pdf_name.c_str());
     std::fputs("x/SD\tP_exp\tP_model\n", file);
@@ -159,7 +177,7 @@ WriteOutcome write_pdf_file(const Names& names, const Settings& settings, const 
         return format_pdf_row(out, bin_centre[i], p_exp[i] / settings.pdf_divisor,
                               p_model[i] / settings.pdf_divisor);
     });
-    return close_output(file, names.pdf_name);
+    return close_output(out);
 }
 
 bool print_summary(const Names& names, const Settings& settings, double cg_sd, double lambda) {
@@ -168,8 +186,8 @@ bool print_summary(const Names& names, const Settings& settings, double cg_sd, d
     std::fprintf(stderr, "file=%s ; scale=%5.1lf sec ; SD=%7.1lf msec ; lmd=%4.3lf\n",
                  names.input_name.c_str(), settings.scale, 1000 * cg_sd, lambda);
     std::fputs(rule, stderr);
-    std::fprintf(stdout, "%s\t%5.1lf\t%7.1lf\t%5.4lf\n", names.base_name.c_str(), settings.scale,
-                 1000 * cg_sd, lambda);
+    std::fprintf(stdout, "%s\t%5.1lf\t%7.1lf\t%5.4lf\n", escaped_field(names.base_name).c_str(),
+                 settings.scale, 1000 * cg_sd, lambda);
     if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
     std::fprintf(stderr, "Error while writing the summary to standard output!\n");
     return false;

@@ -58,9 +58,11 @@ TEST(ReportRows, TsFileOfManyChunksAsPrintfWouldWriteIt) {
         Settings settings;
         settings.dt = 0.1;
         settings.standardize = standardize;
+        OutputFile out;
         ::testing::internal::CaptureStderr();
-        ASSERT_EQ(write_ts_file(names, settings, series, inc), WriteOutcome::written);
+        ASSERT_EQ(write_ts_file(out, names, settings, series, inc), WriteOutcome::written);
         ::testing::internal::GetCapturedStderr();
+        ASSERT_TRUE(out.commit());
         std::string want = standardize == 0 ? "time(sec)\tRRI(ms)\tCG_series(ms)\n" : "time(sec)\tRRI(ms)\tCG_series\n";
         for (int j = 1; j <= ncg; ++j)
             want += row("%lf\t%lf\t%lf\n", (j - 1) * settings.dt,
@@ -87,9 +89,13 @@ TEST(ReportRows, PdfFileAsPrintfWouldWriteIt) {
     Settings settings;
     settings.nbins = nbins;
     settings.pdf_divisor = 3.0;
+    OutputFile out;
     ::testing::internal::CaptureStderr();
-    ASSERT_EQ(write_pdf_file(names, settings, centre.data(), p_exp.data(), p_model.data()), WriteOutcome::written);
+    ASSERT_EQ(write_pdf_file(out, names, settings, centre.data(), p_exp.data(), p_model.data()),
+              WriteOutcome::written);
     ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(dir.exists("rec_PDF.txt"));  // not in place before its commit
+    ASSERT_TRUE(out.commit());
     std::string want = "x/SD\tP_exp\tP_model\n";
     for (int i = 1; i <= nbins; ++i)
         want += row("%lf\t%8.7lf\t%12.11lf\n", centre[static_cast<std::size_t>(i)], p_exp[static_cast<std::size_t>(i)] / 3.0,
