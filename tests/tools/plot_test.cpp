@@ -151,7 +151,7 @@ TEST(Plot, LambdaAgainstScaleFromSummaryLinesAndFromACohortTable) {
     EXPECT_NE(dir.read("many.svg").find("median of 13 files"), std::string::npos);
 }
 
-TEST(Plot, OneScaleAndAZeroLambdaDrawWithoutWarnings) {
+TEST(Plot, OneScaleAZeroLambdaAndTheCLocaleDrawWithoutWarnings) {
     REQUIRE_GNUPLOT();
     ScratchDir dir;
     dir.write("one.tsv", "rec\t 25.0\t  215.9\t0.3627\n");
@@ -163,6 +163,11 @@ TEST(Plot, OneScaleAndAZeroLambdaDrawWithoutWarnings) {
             EXPECT_EQ(r.err, "") << input;
         }
     }
+    // The same in the C locale of a bare machine, where the Greek letters
+    // need gnuplot in a UTF-8 locale.
+    const auto c = run_shell("env -u LANG -u LANGUAGE LC_ALL=C '" + plot_script() + "' -o c.png one.tsv", dir.path());
+    EXPECT_EQ(c.status, 0);
+    EXPECT_EQ(c.err, "");
 }
 
 TEST(Plot, NothingFromTheInputRunsAsGnuplotCode) {
