@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "driver/decimal.hpp"
+#include "text/decimal.hpp"
 
 namespace nongauss::clean {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "driver/decimal.hpp"
+#include "text/decimal.hpp"
 
 namespace nongauss::clean {
 

@@ -1,4 +1,4 @@
-#include "driver/fixed_format.hpp"
+#include "text/fixed_format.hpp"
 
 #include <bit>
 #include <charconv>

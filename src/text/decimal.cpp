@@ -1,4 +1,4 @@
-#include "driver/decimal.hpp"
+#include "text/decimal.hpp"
 
 #include <bit>
 #include <charconv>

@@ -1,11 +1,13 @@
-#include "driver/reader.hpp"
+#include "text/reader.hpp"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
-#include "numeric/arrays.hpp"
+#include "nongauss/error.hpp"
+#include "nongauss/series.hpp"
 #include "support/run_tool.hpp"
 
 namespace nongauss {
@@ -19,16 +21,35 @@ struct Read {
     std::vector<double> v;  // v[k] = rri[k]; v[0] unused
 };
 
+// The numbers of a text, and the transcript and report of reading it as a series.
 Read read_text(const std::string& content) {
     ScratchDir dir;
     const auto path = dir.write("in.txt", content);
-    ::testing::internal::CaptureStderr();
-    const int n = read_series(path.c_str());
-    Read r{n, ::testing::internal::GetCapturedStderr(), std::vector<double>(n + 1)};
-    for (int k = 1; k <= n; ++k) r.v[k] = rri[k];
-    if (rri != nullptr) release_vector(rri, 1, n);
-    rri = nullptr;
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    const NumbersRead numbers = read_numbers(file);
+    std::fclose(file);
+    Read r{static_cast<int>(numbers.values.size()), "", {0.0}};
+    r.v.insert(r.v.end(), numbers.values.begin(), numbers.values.end());
+    StringTranscript transcript;
+    try {
+        Series::read_file(path, transcript);
+    } catch (const Error& e) {
+        r.err = e.report();
+    }
+    r.err = transcript.text() + r.err;
     return r;
+}
+
+// The transcript and the report of reading `path` as a series.
+std::string read_report(const std::string& path) {
+    StringTranscript transcript;
+    try {
+        Series::read_file(path, transcript);
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::input);
+        return transcript.text() + e.report();
+    }
+    return transcript.text();
 }
 
 TEST(Reader, NumbersSeparatedByAnyWhiteSpace) {
@@ -74,22 +95,16 @@ TEST(Reader, BannerAndNoData) {
 }
 
 TEST(Reader, MissingFileHasNoBanner) {
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(read_series("/nonexistent/rec.txt"), 0);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "File /nonexistent/rec.txt not found!\n");
+    EXPECT_EQ(read_report("/nonexistent/rec.txt"), "File /nonexistent/rec.txt not found!\n");
 }
 
 TEST(Reader, ReadErrorIsNotTakenForTheEndOfTheFile) {
     // A directory opens for reading but cannot be read.
     ScratchDir dir;
     const std::string banner(48, '-');
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(read_series(dir.path().c_str()), 0);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+    EXPECT_EQ(read_report(dir.path().string()),
               banner + "\nInput file: " + dir.path().string() + ".\n" + banner +
                   "\nError while reading input file " + dir.path().string() + "!\n");
-    if (rri != nullptr) release_vector(rri, 1, 0);
-    rri = nullptr;
 }
 
 TEST(Reader, GrowsPastTheStepBoundaries) {

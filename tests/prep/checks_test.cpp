@@ -4,10 +4,13 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 #include <vector>
 
-#include "driver/finite_check.hpp"
-#include "driver/interval_check.hpp"
+#include "nongauss/error.hpp"
+
+#include "prep/finite_check.hpp"
+#include "prep/interval_check.hpp"
 
 namespace nongauss {
 namespace {
@@ -20,7 +23,7 @@ std::vector<double> series(std::vector<double> values) {
 
 int stalled(const std::vector<double>& values, double& elapsed) {
     const auto rri = series(values);
-    return first_stalled_interval(rri.data(), static_cast<int>(values.size()), elapsed);
+    return first_stalled_interval(rri.data(), static_cast<int>(values.size()), values[0] > 100 ? 1000.0 : 1.0, elapsed);
 }
 
 TEST(TimeAxis, AnIntervalThatVanishesAgainstTheElapsedTimeIsNamed) {
@@ -45,57 +48,49 @@ TEST(TimeAxis, TheLastIntervalAndTinyFirstIntervalsPass) {
     EXPECT_EQ(stalled({800}, elapsed), 0);
 }
 
+// The message of the first failing check, or "" when both pass.
+std::string check_message(const std::vector<double>& values, double unit) {
+    const auto rri = series(values);
+    try {
+        check_intervals(rri.data(), static_cast<int>(values.size()), unit);
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::input);
+        return e.message();
+    }
+    return "";
+}
+
 TEST(TimeAxis, MessageNamesRowValueAndElapsedTime) {
-    const auto rri = series({1000, 1000, 1e-300, 1000});
-    ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(check_time_axis(rri.data(), 4));
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-              "Invalid RR interval at row 3: 1e-300 (does not advance the elapsed time of 2 sec)\n");
-    ::testing::internal::CaptureStderr();
-    EXPECT_TRUE(check_time_axis(rri.data(), 2));
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(check_message({1000, 1000, 1e-300, 1000}, 1000),
+              "Invalid RR interval at row 3: 1e-300 (does not advance the elapsed time of 2 sec)");
+    EXPECT_EQ(check_message({1000, 1000}, 1000), "");
+    // An unusable interval anywhere is named before a stalled one.
+    EXPECT_EQ(check_message({1000, 1e-300, 1000, -1}, 1000),
+              "Invalid RR interval at row 4: -1 (intervals must be positive and finite)");
+    // The unit given decides the conversion: 1e-300 s after 1000 s stalls too.
+    EXPECT_EQ(check_message({1000, 1e-300, 5}, 1),
+              "Invalid RR interval at row 2: 1e-300 (does not advance the elapsed time of 1000 sec)");
 }
 
 TEST(Range, ResampledPointsAreCheckedInMilliseconds) {
     std::vector<double> points = series({0.1, -0.1, 0.2});
-    Resampled r;
-    r.resampled = points.data();
-    r.nres = 3;
-    r.resampled_mean = 0.8;
-    EXPECT_EQ(first_point_out_of_range(r), 0);
+    EXPECT_EQ(first_point_out_of_range(points.data(), 3, 0.8), 0);
     points[2] = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_EQ(first_point_out_of_range(r), 2);
+    EXPECT_EQ(first_point_out_of_range(points.data(), 3, 0.8), 2);
     points[2] = 1e306;  // finite in seconds, not in milliseconds
-    EXPECT_EQ(first_point_out_of_range(r), 2);
+    EXPECT_EQ(first_point_out_of_range(points.data(), 3, 0.8), 2);
     points[2] = -0.1;
-    r.resampled_mean = 1e306;  // an out-of-range mean shows in the first point
-    EXPECT_EQ(first_point_out_of_range(r), 1);
-
-    EXPECT_EXIT(check_resampled(r), ::testing::ExitedWithCode(1),
-                "^Run-time error\\.\\.\\.\n"
-                "The resampled series is out of range at point 1!\n"
-                "\\.\\.\\.now exiting to system\\.\\.\\.\n$");
+    // an out-of-range mean shows in the first point
+    EXPECT_EQ(first_point_out_of_range(points.data(), 3, 1e306), 1);
 }
 
 TEST(Range, IncrementsAreCheckedThroughEveryValueAndTheirSpread) {
     std::vector<double> cg = series({-1.0, 1.0});
-    Increments inc;
-    inc.cg_series = cg.data();
-    inc.ncg = 2;
-    inc.cg_sd = 1.0;
-    EXPECT_TRUE(increments_in_range(inc));
-    inc.cg_sd = 0.0;  // no spread is a result, not an error
-    EXPECT_TRUE(increments_in_range(inc));
-    inc.cg_sd = std::numeric_limits<double>::infinity();  // squares beyond the range
-    EXPECT_FALSE(increments_in_range(inc));
-    inc.cg_sd = 1.0;
+    EXPECT_TRUE(increments_in_range(cg.data(), 2, 1.0));
+    EXPECT_TRUE(increments_in_range(cg.data(), 2, 0.0));  // no spread is a result, not an error
+    EXPECT_FALSE(increments_in_range(cg.data(), 2, std::numeric_limits<double>::infinity()));
     cg[1] = 1e306;
-    EXPECT_FALSE(increments_in_range(inc));
-
-    EXPECT_EXIT(check_increments(inc), ::testing::ExitedWithCode(1),
-                "^Run-time error\\.\\.\\.\n"
-                "The coarse-grained series is out of range!\n"
-                "\\.\\.\\.now exiting to system\\.\\.\\.\n$");
+    EXPECT_FALSE(increments_in_range(cg.data(), 2, 1.0));
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "driver/decimal.hpp"
+#include "text/decimal.hpp"
 
 namespace nongauss {
 namespace {
