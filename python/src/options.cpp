@@ -9,9 +9,9 @@ namespace nongauss::python {
 
 namespace {
 
-std::string repr(py::handle value) { return py::repr(value).cast<std::string>(); }
+std::string repr_of(py::handle value) { return py::repr(value).cast<std::string>(); }
 
-std::string quoted(const std::string& text) { return repr(py::str(text)); }
+std::string quoted(const std::string& text) { return repr_of(py::str(text)); }
 
 }  // namespace
 
@@ -25,14 +25,14 @@ std::optional<Unit> unit_option(const std::string& unit) {
 double finite_option(double value, const char* name) {
     if (!std::isfinite(value))
         throw py::value_error(std::string(name) + " must be a finite number, not " +
-                              repr(py::float_(value)));
+                              repr_of(py::float_(value)));
     return value;
 }
 
 long long integer_option(py::handle value, const char* name, long long lo, long long hi) {
     if (PyBool_Check(value.ptr()) || !PyIndex_Check(value.ptr()))
         throw py::type_error(std::string(name) + " must be an integer, not " +
-                             repr(py::type::handle_of(value).attr("__name__")));
+                             repr_of(py::type::handle_of(value).attr("__name__")));
     const py::int_ integer = py::reinterpret_steal<py::int_>(PyNumber_Index(value.ptr()));
     if (!integer) throw py::error_already_set();
     int overflow = 0;
@@ -40,7 +40,7 @@ long long integer_option(py::handle value, const char* name, long long lo, long 
     if (v == -1 && PyErr_Occurred()) throw py::error_already_set();
     if (overflow != 0 || v < lo || v > hi)
         throw py::value_error(std::string(name) + " must be an integer from " + std::to_string(lo) +
-                              " to " + std::to_string(hi) + ", not " + repr(integer));
+                              " to " + std::to_string(hi) + ", not " + repr_of(integer));
     return v;
 }
 
