@@ -16,6 +16,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <vector>
@@ -104,9 +105,9 @@ std::string repr_result(const PyResult& r) {
            " n_increments=" + std::to_string(r.n_increments) + ">";
 }
 
-PyResult analyse_py(py::handle rr, double scale, const std::string& unit,
-                    const std::string& resample, double dt, py::handle detrend,
-                    const std::string& fit, double q, py::handle bins) {
+PyResult analyse_py(py::object rr, double scale, const std::string& unit,
+                    const std::string& resample, double dt, py::object detrend,
+                    const std::string& fit, double q, py::object bins) {
     const Settings settings = analysis_settings(scale, resample, dt, detrend, fit, q, bins);
     const std::optional<Unit> chosen = unit_option(unit);
     std::vector<double> intervals = to_doubles(rr, "rr");
@@ -123,9 +124,9 @@ PyResult analyse_py(py::handle rr, double scale, const std::string& unit,
     return out;
 }
 
-py::object scan_py(py::handle rr, py::handle scales_in, const std::string& unit,
-                   const std::string& resample, double dt, py::handle detrend,
-                   const std::string& fit, double q, py::handle bins) {
+py::object scan_py(py::object rr, py::object scales_in, const std::string& unit,
+                   const std::string& resample, double dt, py::object detrend,
+                   const std::string& fit, double q, py::object bins) {
     const Settings settings = analysis_settings(25.0, resample, dt, detrend, fit, q, bins);
     const std::optional<Unit> chosen = unit_option(unit);
     const std::vector<double> scales = to_doubles(scales_in, "scales");
@@ -175,7 +176,7 @@ py::object scan_py(py::handle rr, py::handle scales_in, const std::string& unit,
     return columns;
 }
 
-py::array_t<double> read_rr_py(py::handle path) {
+py::array_t<double> read_rr_py(py::object path) {
     // Bytes as the file system takes them (str, bytes or a path object).
     const std::string name = py::module_::import("os").attr("fsencode")(path).cast<std::string>();
     if (name.find('\0') != std::string::npos) throw py::value_error("embedded null byte in path");
@@ -198,7 +199,7 @@ py::array_t<double> read_rr_py(py::handle path) {
     return to_array(std::move(intervals));
 }
 
-py::array_t<double> log_spaced_scales_py(double from, double to, py::handle count) {
+py::array_t<double> log_spaced_scales_py(double from, double to, py::object count) {
     finite_option(from, "from_s");
     finite_option(to, "to_s");
     const int n = static_cast<int>(integer_option(count, "count", 1, 1000000));
@@ -216,8 +217,8 @@ struct PyCleaned {
     double flagged_pct = 0.0, time_pct = 0.0;
 };
 
-PyCleaned clean_py(py::handle rr, const std::string& unit, double min_s, double max_s,
-                   py::handle window, double deviation_pct, bool range_filter,
+PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double max_s,
+                   py::object window, double deviation_pct, bool range_filter,
                    bool deviation_filter, bool replace) {
     CleanOptions options;
     const std::optional<Unit> chosen = unit_option(unit);
@@ -273,12 +274,12 @@ double in_range(double value, const char* name, double lo, double hi, const char
     return value;
 }
 
-py::array_t<double> synth_py(double hours, double lambda, py::handle seed, double mean_ms,
+py::array_t<double> synth_py(double hours, double lambda, py::object seed, double mean_ms,
                              double sd_ms, double block_s, const std::string& unit,
-                             py::handle decimals) {
+                             py::object decimals) {
     synth::Model model;
     model.hours = in_range(hours, "hours", 0.0, 10000.0, "a number of hours above 0 and at most 10000");
-    if (!(hours > 0)) throw py::value_error("hours wants a number of hours above 0 and at most 10000, not 0.0");
+    if (hours == 0.0) in_range(hours, "hours", 1.0, 0.0, "a number of hours above 0 and at most 10000");
     model.lambda = in_range(lambda, "lambda_", 0.0, 1.5, "a number from 0 to 1.5");
     model.mean_ms = in_range(mean_ms, "mean_ms", 300.0, 2000.0, "milliseconds from 300 to 2000");
     model.sd_ms = in_range(sd_ms, "sd_ms", 0.0, 300.0, "milliseconds from 0 to 300");
@@ -306,8 +307,13 @@ py::array_t<double> synth_py(double hours, double lambda, py::handle seed, doubl
         py::gil_scoped_release unlocked;
         intervals = synth_intervals(model, format, clamped);
     }
-    if (clamped > 0)
-        warn(std::to_string(clamped) + " intervals were clamped to 200..3000 ms; the series departs from the model");
+    if (clamped > 0) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "%ld intervals were clamped to %g..%g ms; the series departs from the model",
+                      clamped, synth::min_interval_ms, synth::max_interval_ms);
+        warn(text);
+    }
     return to_array(std::move(intervals));
 }
 

@@ -1,6 +1,7 @@
 """The module gives the command-line tool's numbers on the same intervals."""
 
 import subprocess
+import sys
 
 import numpy as np
 import pytest
@@ -129,3 +130,16 @@ def test_result_arrays():
     assert r.p_exp.sum() * width == pytest.approx(1.0, rel=1e-9)
     with pytest.raises(ValueError):
         r.p_exp[0] = 1.0  # a result is read-only
+
+
+def test_scan_without_pandas_gives_numpy_columns():
+    script = ("import sys; sys.modules['pandas'] = None\n"
+              "import nongauss\n"
+              "t = nongauss.scan(nongauss.read_rr(sys.argv[1]), [10, 25])\n"
+              "print(type(t).__name__, list(t), t['lambda_'].dtype, t['n_increments'].dtype)\n"
+              "print(t['lambda_'][1].hex())")
+    out = subprocess.run([sys.executable, "-c", script, str(EXAMPLE)], capture_output=True,
+                         text=True, check=True).stdout.splitlines()
+    assert out[0] == ("dict ['scale_s', 'scale_pt', 'sd_ms', 'lambda_', 'lambda_sq', "
+                      "'n_increments', 'error'] float64 int64")
+    assert out[1] == nongauss.analyse(nongauss.read_rr(EXAMPLE)).lambda_.hex()
