@@ -192,7 +192,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     argv.push_back(nullptr);
     nongauss::Settings settings;
     nongauss::Names names;
-    if (!nongauss::parse_command_line(static_cast<int>(words.size()), argv.data(), settings, names))
+    if (nongauss::parse_command_line(static_cast<int>(words.size()), argv.data(), settings, names) !=
+        nongauss::CommandLine::analyse)
         return 0;
 
     // The series, sized exactly, so that any read past it is caught.

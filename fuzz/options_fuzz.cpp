@@ -79,7 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     nongauss::Settings settings;
     nongauss::Names names;
-    const bool ok = nongauss::parse_command_line(argc, argv.data(), settings, names);
+    const nongauss::CommandLine outcome = nongauss::parse_command_line(argc, argv.data(), settings, names);
+    if (outcome == nongauss::CommandLine::help || outcome == nongauss::CommandLine::version) return 0;
+    const bool ok = outcome == nongauss::CommandLine::analyse;
     require(nongauss::program_name() == "nongauss", "program name stored");
     if (!ok) {
         nongauss::print_usage();
@@ -100,8 +102,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string& last = words.back();
     require(names.input_name == last, "input is the last word");
-    require(names.base_name == last.substr(0, last.find('.')), "base up to the first dot");
-    require(names.base_name.find('.') == std::string::npos, "base holds no dot");
+    const std::size_t component = last.rfind('/') == std::string::npos ? 0 : last.rfind('/') + 1;
+    const std::size_t dot = last.rfind('.');
+    require(names.base_name == (dot != std::string::npos && dot > component ? last.substr(0, dot) : last),
+            "base up to the last dot of the final component");
     require(names.ts_name == names.base_name + "_TS.txt", "TS name");
     require(names.pdf_name == names.base_name + "_PDF.txt", "PDF name");
     return 0;

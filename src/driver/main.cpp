@@ -1,4 +1,7 @@
 // nongauss: non-Gaussian analysis of heart-rate variability.
+#include <fcntl.h>
+
+#include "driver/output_file.hpp"
 #include "driver/run.hpp"
 
 #if defined(__GLIBC__)
@@ -6,6 +9,11 @@
 #endif
 
 int main(int argc, char** argv) {
+    // A standard stream closed by the caller would otherwise be taken by the
+    // first output file, and the transcript would land in it.
+    for (int fd = 0; fd <= 2; ++fd)
+        if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", O_RDWR) == -1) return 1;
+    nongauss::install_output_cleanup();
 #if defined(__GLIBC__)
     // The large arrays of a run come from the heap, and what one stage frees
     // the next one reuses: fresh pages, each a fault to fill with zeros, are

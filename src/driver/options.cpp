@@ -3,6 +3,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
+
+#include "nongauss/version.hpp"
 
 #include "text/decimal.hpp"
 
@@ -33,15 +36,37 @@ const char* const usage_lines[] = {
 
 const std::string& program_name() { return invoked_as; }
 
-void print_usage() {
-    std::fprintf(stderr, usage_lines[0], invoked_as.c_str());
-    for (int i = 1; usage_lines[i][0] != '\0'; ++i) std::fprintf(stderr, "%s\n", usage_lines[i]);
+namespace {
+
+void write_usage(std::FILE* stream) {
+    std::fprintf(stream, usage_lines[0], invoked_as.c_str());
+    for (int i = 1; usage_lines[i][0] != '\0'; ++i) std::fprintf(stream, "%s\n", usage_lines[i]);
+}
+
+bool flushed_stdout() { return std::fflush(stdout) == 0 && std::ferror(stdout) == 0; }
+
+}  // namespace
+
+void print_usage() { write_usage(stderr); }
+
+bool print_help() {
+    write_usage(stdout);
+    return flushed_stdout();
+}
+
+bool print_version() {
+    std::fprintf(stdout, "nongauss %s\n", nongauss::version);
+    return flushed_stdout();
 }
 
 Names derive_names(const std::string& input_name) {
     Names names;
     names.input_name = input_name;
-    names.base_name = input_name.substr(0, input_name.find('.'));
+    const std::size_t slash = input_name.rfind('/');
+    const std::size_t component = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = input_name.rfind('.');
+    const bool ends_base = dot != std::string::npos && dot > component;
+    names.base_name = ends_base ? input_name.substr(0, dot) : input_name;
     names.ts_name = names.base_name + "_TS.txt";
     names.pdf_name = names.base_name + "_PDF.txt";
     return names;
@@ -88,23 +113,30 @@ bool apply_value_option(char option, const char* value, Settings& settings) {
     }
 }
 
-bool parse_command_line(int argc, const char* const* argv, Settings& settings, Names& names) {
+CommandLine parse_command_line(int argc, const char* const* argv, Settings& settings, Names& names) {
     invoked_as = (argc > 0 && argv[0] != nullptr) ? argv[0] : "";
-    if (argc < 2) return false;
+    if (argc < 2) return CommandLine::usage_error;
 
     int i = 1;
     while (i < argc && argv[i][0] == '-') {
+        const std::string_view word = argv[i];
+        if (word == "--") {
+            if (i + 1 >= argc) return CommandLine::usage_error;  // no input after it
+            break;
+        }
+        if (word == "--help") return CommandLine::help;
+        if (word == "--version") return CommandLine::version;
         const char option = argv[i][1];
         if (!apply_flag_option(option, settings)) {
-            if (option == '\0' || std::strchr("dmnqrst", option) == nullptr) return false;
-            if (++i >= argc) return false;  // a value option needs its value
+            if (option == '\0' || std::strchr("dmnqrst", option) == nullptr) return CommandLine::usage_error;
+            if (++i >= argc) return CommandLine::usage_error;  // a value option needs its value
             apply_value_option(option, argv[i], settings);
         }
         ++i;
     }
 
     names = derive_names(argv[argc - 1]);
-    return true;
+    return CommandLine::analyse;
 }
 
 }  // namespace nongauss

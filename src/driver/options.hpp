@@ -11,7 +11,7 @@ namespace nongauss {
 /// The input name and the names derived from it.
 struct Names {
     std::string input_name;  ///< the last word of the command line, whole
-    std::string base_name;   ///< input_name up to, not including, its first '.'
+    std::string base_name;   ///< input_name up to, not including, the last '.' of its final component
     std::string ts_name;     ///< base_name + "_TS.txt"
     std::string pdf_name;    ///< base_name + "_PDF.txt"
 };
@@ -29,18 +29,36 @@ bool apply_value_option(char option, const char* value, Settings& settings);
 /// that is not one.
 bool apply_flag_option(char option, Settings& settings);
 
+/// What the command line asks for.
+enum class CommandLine {
+    analyse,      ///< settings and names are filled in
+    usage_error,  ///< the caller prints the usage text and ends with 1
+    help,         ///< --help: the usage text on standard output, status 0
+    version,      ///< --version: the version line on standard output, status 0
+};
+
 /// Parses argv into `settings` (which must hold the defaults) and `names`.
 /// Only the second character of an option word decides the option; a value
 /// option takes the whole next word; parsing stops at the first word not
-/// beginning with '-'; the input is always the last word. Returns false on a
-/// usage error (unrecognised option, value option without a value, no word
-/// besides the program name): the caller prints the usage text and ends with 1.
-bool parse_command_line(int argc, const char* const* argv, Settings& settings, Names& names);
+/// beginning with '-', or after the word "--"; the input is always the last
+/// word. The words "--help" and "--version" among the options ask for those.
+/// A usage error is an unrecognised option, a value option without a value,
+/// no word besides the program name, or "--" as the last word.
+CommandLine parse_command_line(int argc, const char* const* argv, Settings& settings, Names& names);
 
-/// Derives base, TS and PDF names from an input name.
+/// Derives base, TS and PDF names from an input name. The base name ends
+/// before the last '.' of the name's final path component, unless that '.'
+/// is the component's first character; a component without such a '.' is
+/// used whole. The directory part is kept, so the outputs go beside the input.
 Names derive_names(const std::string& input_name);
 
 /// Writes the usage text to standard error.
 void print_usage();
+
+/// Writes the usage text to standard output; false when that fails.
+bool print_help();
+
+/// Writes "nongauss VERSION\n" to standard output; false when that fails.
+bool print_version();
 
 }  // namespace nongauss

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "driver/options.hpp"
+#include "driver/output_file.hpp"
 #include "nongauss/result.hpp"
 #include "nongauss/stages.hpp"
 
@@ -17,18 +18,25 @@ enum class WriteOutcome {
     failed,      ///< a write or the close failed (full disk); reported, status 1
 };
 
-/// Writes the TS file (text/tables.hpp) named names.ts_name. Prints the
-/// success line to standard error once the file is open.
-WriteOutcome write_ts_file(const Names& names, const Settings& settings, const PreparedSeries& prepared,
-                           const ScaleIncrements& inc);
+/// Says "Error while writing output file %s!" for `out` and discards it.
+void report_write_error(OutputFile& out);
 
-/// Writes the PDF file named names.pdf_name from the result's densities.
-/// Prints the success line once the file is open.
-WriteOutcome write_pdf_file(const Names& names, const Settings& settings, const Result& result);
+/// Writes the TS file (text/tables.hpp) named names.ts_name into `out`
+/// (opened here, finished but not yet committed: the caller puts it in place
+/// once the PDF file is complete too; on failure nothing is left behind).
+/// Prints the success line to standard error once the file is open.
+WriteOutcome write_ts_file(OutputFile& out, const Names& names, const Settings& settings,
+                           const PreparedSeries& prepared, const ScaleIncrements& inc);
+
+/// Writes the PDF file named names.pdf_name from the result's densities into
+/// `out`, like write_ts_file. Prints the success line once the file is open.
+WriteOutcome write_pdf_file(OutputFile& out, const Names& names, const Settings& settings,
+                            const Result& result);
 
 /// The boxed summary on standard error and the one table line on standard
-/// output. Returns false, after saying so on standard error, when the table
-/// line cannot be written.
+/// output (the name in it through escaped_field, so that it is one line of
+/// four fields whatever the name holds). Returns false, after saying so on
+/// standard error, when the table line cannot be written.
 bool print_summary(const Names& names, const Settings& settings, double cg_sd, double lambda);
 
 }  // namespace nongauss

@@ -1,19 +1,51 @@
 #include "driver/run.hpp"
 
-#include <new>
+#include <sys/stat.h>
 
+#include <cstdio>
+#include <new>
+#include <string>
+
+#include "driver/output_file.hpp"
 #include "driver/report.hpp"
 #include "nongauss/stages.hpp"
 
 namespace nongauss {
 
+namespace {
+
+// True when `a` and `b` name one existing file (same device and inode,
+// whatever path or link leads there).
+bool same_file(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+// An output must never replace the input it is made from.
+bool check_outputs_spare_input(const Names& names) {
+    for (const std::string* output : {&names.ts_name, &names.pdf_name}) {
+        if (!same_file(*output, names.input_name)) continue;
+        std::fprintf(stderr, "The output file %s is the input file %s: nothing was written!\n",
+                     output->c_str(), names.input_name.c_str());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 int run_command_line(int argc, char** argv) {
     Settings settings;
     Names names;
-    if (!parse_command_line(argc, argv, settings, names)) {
-        print_usage();
-        return 1;
+    switch (parse_command_line(argc, argv, settings, names)) {
+        case CommandLine::usage_error: print_usage(); return 1;
+        case CommandLine::help: return print_help() ? 0 : 1;
+        case CommandLine::version: return print_version() ? 0 : 1;
+        case CommandLine::analyse: break;
     }
+    if (!check_outputs_spare_input(names)) return 1;
 
     StreamTranscript transcript(stderr);
     try {
@@ -35,16 +67,27 @@ int analyse_series(const Settings& settings, const Names& names, const Series& s
     const PreparedSeries prepared(series, settings, transcript);
     ScaleIncrements inc = increments_at(prepared, settings.scale, transcript);
 
-    const WriteOutcome ts = write_ts_file(names, prepared.settings(), prepared, inc);
+    OutputFile ts_file;
+    OutputFile pdf_file;
+    const WriteOutcome ts = write_ts_file(ts_file, names, prepared.settings(), prepared, inc);
     if (ts != WriteOutcome::written) return ts == WriteOutcome::not_opened ? 0 : 1;
 
     const Result result = complete(std::move(inc), prepared, transcript);
 
-    const WriteOutcome pdf = write_pdf_file(names, prepared.settings(), result);
+    const WriteOutcome pdf = write_pdf_file(pdf_file, names, prepared.settings(), result);
+    // The files are put in place together, once both are complete; a failed
+    // PDF file leaves the previous pair as it was.
     if (pdf == WriteOutcome::failed) return 1;
-    if (pdf == WriteOutcome::written && !print_summary(names, prepared.settings(), result.sd_s, result.lambda))
+    if (!ts_file.commit()) {
+        report_write_error(ts_file);
         return 1;
-    return 0;
+    }
+    if (pdf == WriteOutcome::not_opened) return 0;
+    if (!pdf_file.commit()) {
+        report_write_error(pdf_file);
+        return 1;
+    }
+    return print_summary(names, prepared.settings(), result.sd_s, result.lambda) ? 0 : 1;
 }
 
 }  // namespace nongauss

@@ -1,6 +1,8 @@
 #include "text/reader.hpp"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -128,7 +130,12 @@ Series Series::read_file(const std::string& path, const ReadOptions& options) {
 
 Series Series::read_file(const std::string& path, Transcript& transcript, const ReadOptions& options) {
     std::FILE* file = std::fopen(path.c_str(), "r");
-    if (file == nullptr) throw Error(ErrorKind::input, "File " + path + " not found!");
+    if (file == nullptr) {
+        // A file that is there but cannot be opened says why.
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR) throw Error(ErrorKind::input, "File " + path + " not found!");
+        throw Error(ErrorKind::input, "Cannot open input file " + path + ": " + std::strerror(error));
+    }
     NumbersRead read;
     try {
         transcript.write("------------------------------------------------\n"

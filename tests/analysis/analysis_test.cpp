@@ -81,7 +81,7 @@ Settings parsed(std::vector<std::string> options) {
     for (const auto& o : options) argv.push_back(o.c_str());
     Settings settings;
     Names names;
-    EXPECT_TRUE(parse_command_line(static_cast<int>(argv.size()), argv.data(), settings, names));
+    EXPECT_EQ(parse_command_line(static_cast<int>(argv.size()), argv.data(), settings, names), CommandLine::analyse);
     return settings;
 }
 

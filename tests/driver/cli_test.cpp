@@ -31,7 +31,7 @@ TEST(Cli, UsageTextByteForByteWithStatus1) {
     ScratchDir dir;
     const std::vector<std::vector<std::string>> cases = {
         {}, {"-h", "rec.txt"}, {"-2", "rec.txt"}, {"-x", "rec.txt"}, {"-", "rec.txt"},
-        {"--help"}, {"-s"}, {"-v", "-t"}};
+        {"--hel"}, {"-s"}, {"-v", "-t"}, {"--"}};
     for (const auto& args : cases) {
         const auto r = run_tool(args, dir.path(), NONGAUSS_EXE, "./my-nongauss");
         EXPECT_EQ(r.status, 1);

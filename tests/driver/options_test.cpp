@@ -20,7 +20,8 @@ struct Parsed {
 Parsed parse(std::vector<const char*> words) {
     words.insert(words.begin(), "nongauss");
     Parsed p{};
-    p.ok = parse_command_line(static_cast<int>(words.size()), words.data(), p.s, p.names);
+    p.ok = parse_command_line(static_cast<int>(words.size()), words.data(), p.s, p.names) ==
+           CommandLine::analyse;
     return p;
 }
 
@@ -42,13 +43,37 @@ TEST(Options, DefaultsAndNames) {
     EXPECT_EQ(program_name(), "nongauss");
 }
 
-TEST(Options, NameDerivationUsesTheFirstDotOfTheWholeWord) {
-    EXPECT_EQ(derive_names("rec.2.txt").base_name, "rec");
-    EXPECT_EQ(derive_names("../rec.txt").ts_name, "_TS.txt");
-    EXPECT_EQ(derive_names("data/x.txt").pdf_name, "data/x_PDF.txt");
+TEST(Options, NameDerivationUsesTheLastDotOfTheFinalComponent) {
+    EXPECT_EQ(derive_names("rec.txt").base_name, "rec");
+    EXPECT_EQ(derive_names("rec.2.txt").base_name, "rec.2");
+    EXPECT_EQ(derive_names("S01_2024.01.05.txt").base_name, "S01_2024.01.05");
+    EXPECT_EQ(derive_names("../rec.txt").ts_name, "../rec_TS.txt");
+    EXPECT_EQ(derive_names("./data/rec.txt").base_name, "./data/rec");
+    EXPECT_EQ(derive_names("data.d/x").pdf_name, "data.d/x_PDF.txt");  // no dot in the component
+    EXPECT_EQ(derive_names("data/.hidden").base_name, "data/.hidden");  // a leading dot is kept
+    EXPECT_EQ(derive_names(".rec.txt").base_name, ".rec");
     EXPECT_EQ(derive_names("rec").ts_name, "rec_TS.txt");
     const std::string long_name(400, 'a');
     EXPECT_EQ(derive_names(long_name + ".txt").ts_name, long_name + "_TS.txt");
+}
+
+TEST(Options, DoubleDashEndsTheOptionsAndLongWordsAskForHelpOrVersion) {
+    const Parsed p = parse({"-s", "50", "--", "-1.txt"});
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(p.s.scale, 50.0);
+    EXPECT_EQ(p.s.interpolation, Interpolation::spline);  // -1.txt is the input, not an option
+    EXPECT_EQ(p.names.base_name, "-1");
+    EXPECT_FALSE(parse({"--"}).ok);  // nothing to read after it
+    const auto outcome = [](std::vector<const char*> words) {
+        words.insert(words.begin(), "nongauss");
+        Settings s;
+        Names n;
+        return parse_command_line(static_cast<int>(words.size()), words.data(), s, n);
+    };
+    EXPECT_EQ(outcome({"--help"}), CommandLine::help);
+    EXPECT_EQ(outcome({"-v", "--version", "rec.txt"}), CommandLine::version);
+    EXPECT_EQ(outcome({"--", "--help"}), CommandLine::analyse);  // a file of that name
+    EXPECT_EQ(outcome({"--helpme", "rec.txt"}), CommandLine::usage_error);
 }
 
 TEST(Options, LimitsAndConversions) {

@@ -2,6 +2,8 @@
 // its failures.
 #include <gtest/gtest.h>
 
+#include "text/tsv_field.hpp"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -132,7 +134,7 @@ TEST(Scan, TableFields) {
     EXPECT_EQ(scan::shortest(0.1), "0.1");
     EXPECT_EQ(scan::shortest(1273.527651369688), "1273.527651369688");
     EXPECT_EQ(std::stod(scan::shortest(1.0 / 3)), 1.0 / 3);
-    EXPECT_EQ(scan::escaped("a\tb\nc\\d"), "a\\tb\\nc\\\\d");
+    EXPECT_EQ(escaped_field("a\tb\nc\\d"), "a\\tb\\nc\\\\d");
     EXPECT_EQ(scan::pdf_name("data/nsr001.txt", 25), "nsr001_25s_PDF.txt");
     EXPECT_EQ(scan::pdf_name("x.y.txt", 5.5), "x_5.5s_PDF.txt");
     std::vector<double> s;

@@ -66,14 +66,14 @@ int run(const ScanOptions& options) {
 
     std::fputs(nongauss::scan::table_header().c_str(), stdout);
     std::vector<std::thread> workers;
-    for (std::size_t j = 1; j < jobs; ++j) {
+    for (std::size_t j = 0; j < jobs; ++j) {
         try {
             workers.emplace_back(work);
         } catch (const std::system_error&) {
             break;
         }
     }
-    // This thread writes the rows in order; with no other worker it also works.
+    // This thread writes the rows in order; should no worker start, it works alone.
     bool any_failed = false;
     if (workers.empty()) work();
     for (std::size_t f = 0; f < nfiles; ++f) {

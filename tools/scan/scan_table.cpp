@@ -10,6 +10,7 @@
 #include <new>
 #include <optional>
 
+#include "text/tsv_field.hpp"
 #include "nongauss/analysis.hpp"
 #include "nongauss/error.hpp"
 #include "nongauss/series.hpp"
@@ -28,23 +29,9 @@ std::string shortest(double value) {
     return ec == std::errc() ? std::string(text, end) : std::string("?");
 }
 
-std::string escaped(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\\': out += "\\\\"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
-
 std::string table_row(const std::string& file, const Result& r, bool series_known) {
     const bool done = !r.error.has_value();
-    std::string row = escaped(file);
+    std::string row = escaped_field(file);
     row += '\t' + shortest(r.scale_s);
     row += '\t' + std::to_string(r.scale_pt);
     row += '\t' + (done ? shortest(r.sd_ms) : "");
@@ -61,7 +48,7 @@ std::string table_row(const std::string& file, const Result& r, bool series_know
         while (!message.empty() && message.back() == '\n') message.pop_back();
         notes += (notes.empty() ? "" : "; ") + ("error: " + message);
     }
-    row += '\t' + escaped(notes) + '\n';
+    row += '\t' + escaped_field(notes) + '\n';
     return row;
 }
 

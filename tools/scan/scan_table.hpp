@@ -16,10 +16,6 @@ std::string table_header();
 /// A number in its shortest form that reads back as the same double.
 std::string shortest(double value);
 
-/// A field of free text: tab, line feed, carriage return and backslash
-/// written as \t, \n, \r and \\, so that a field never splits a row.
-std::string escaped(const std::string& text);
-
 /// A row for a result (with its newline). Without a result (result.error
 /// set) the numbers of the analysis stay empty and the warnings column ends
 /// with "error: MESSAGE" (the message without its trailing newlines).
