@@ -28,7 +28,7 @@ using Quad = double __attribute__((vector_size(32)));
 // The moving sums are most of the work of a run without detrending; a build
 // for any x86-64 also carries a variant for processors with AVX2 (same
 // operations, wider registers), chosen when the program starts.
-#if defined(__x86_64__) && defined(__has_attribute)
+#if defined(__x86_64__) && defined(__has_attribute) && !defined(NONGAUSS_NO_PROCESSOR_VARIANTS)
 #if __has_attribute(target_clones)
 #define NONGAUSS_WIDE_VARIANT __attribute__((target_clones("avx2", "default")))
 #endif
@@ -136,7 +136,10 @@ int detrended_increments(int nres, int scale_pt, int ncoef, int fit_method,
         // window w gives increments w * scale_pt + 1 .. (w + 1) * scale_pt.
         const long windows = nres / scale_pt - 1;
         const long per_part = width + 1 + ncoef + 1;
-        std::vector<double> scratch(static_cast<std::size_t>(worker_threads() * per_part));
+        // One scratch block per part; the loop is split into at most that
+        // many parts (the thread count is read once: it may change).
+        const int parts = worker_threads();
+        std::vector<double> scratch(static_cast<std::size_t>(parts * per_part));
         parallel_parts(0, windows, 16, [&](int part, long begin, long end) {
             double* residual = scratch.data() + part * per_part;  // residual[1..width]
             double* coef = residual + width + 1;                   // coef[1..ncoef]
@@ -147,7 +150,7 @@ int detrended_increments(int nres, int scale_pt, int ncoef, int fit_method,
                 double* out = cg + w * scale_pt;
                 for (int k = 1; k <= scale_pt; ++k) out[k] = residual[k + scale_pt] - residual[k];
             }
-        });
+        }, parts);
         ncg = static_cast<int>(windows * scale_pt);
     }
     return ncg;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "support/run_tool.hpp"
+#include "support/sanitizers.hpp"
 
 namespace nongauss {
 namespace {
@@ -352,7 +353,10 @@ TEST(HostileInput, OutputsThatCannotBeWritten) {
 }
 
 TEST(HostileInput, TenMillionValuesStayWithin2GiB) {
-    // About 100 days of beats; within 2 GiB even with the sanitizers' overhead.
+    // About 100 days of beats; within 2 GiB even with AddressSanitizer's
+    // overhead. ThreadSanitizer's shadow memory alone is several times the
+    // program's: the bound is not its to check (and the run takes minutes).
+    if (nongauss::testing::thread_sanitizer) GTEST_SKIP() << "memory is measured without ThreadSanitizer";
     ScratchDir dir;
     {
         std::FILE* f = std::fopen((dir.path() / "big.txt").c_str(), "w");
@@ -368,8 +372,7 @@ TEST(HostileInput, TenMillionValuesStayWithin2GiB) {
         std::fputs(buf.c_str(), f);
         ASSERT_EQ(std::fclose(f), 0);
     }
-    // The TS file of 100 days (32 million rows) goes nowhere.
-    fs::create_symlink("/dev/null", dir.path() / "big_TS.txt");
+    // The TS file of 100 days (32 million rows, 1.2 GB) is written beside it.
     const Measured m = run_measured({"big.txt"}, dir.path());
     EXPECT_EQ(m.run.status, 0) << m.run.err;
     EXPECT_TRUE(has(m.run.err, "number of input data: 10000000\n"));

@@ -142,17 +142,14 @@ TEST(Reader, NumbersAcrossChunkBoundaries) {
 #include <cstdlib>
 #include <fstream>
 
+#include "support/sanitizers.hpp"
+
 namespace nongauss {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool address_sanitizer = true;
-#else
-constexpr bool address_sanitizer = false;
-#endif
-
 TEST(ReaderMemory, StorageThatCannotGrowTruncatesTheInputAtAStepBoundary) {
-    if (address_sanitizer) GTEST_SKIP() << "address-space limits do not apply under the sanitizer";
+    if (testing::address_sanitizer || testing::thread_sanitizer)
+        GTEST_SKIP() << "address-space limits do not apply under the sanitizers";
     ScratchDir dir;
     {
         std::ofstream out(dir.path() / "big.txt");
