@@ -82,6 +82,7 @@ def test_every_container_of_the_same_values_gives_the_same_doubles():
         "int16": rr.astype(np.int16),
         "uint32": rr.astype(np.uint32),
         "float32": rr.astype(np.float32),  # whole numbers: exact in float32
+        "float16": rr.astype(np.float16),  # and in float16 below 2048
         "longdouble": rr.astype(np.longdouble),
         "strided": interleaved[1::2],
         "reversed twice": rr[::-1].copy()[::-1],
