@@ -17,16 +17,15 @@ namespace {
 // decimal form that reads back as the same double.
 clean::RRText as_text(const std::vector<double>& intervals) {
     clean::RRText rr;
-    rr.content.reserve(intervals.size() * 8);
+    rr.texts.reserve(intervals.size() * 8);
     rr.numbers.reserve(intervals.size());
     char buffer[64];
     for (const double value : intervals) {
         const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
         if (written.ec != std::errc()) throw std::logic_error("interval not representable as text");
         const auto length = static_cast<std::size_t>(written.ptr - buffer);
-        rr.numbers.push_back({rr.content.size(), length, value});
-        rr.content.append(buffer, length);
-        rr.content.push_back('\n');
+        rr.numbers.push_back({rr.texts.size(), length, value});
+        rr.texts.append(buffer, length);
     }
     return rr;
 }
@@ -49,8 +48,9 @@ CleanOutput clean_intervals(const std::vector<double>& intervals, const CleanOpt
                                                  clean::resolution_decimals(rr), tally.counts);
 
     clean::RRText cleaned;
-    cleaned.content = text;
-    clean::scan_numbers(cleaned);
+    std::string message;
+    if (clean::read_rr_text(text, clean::ReadSettings{}, cleaned, message) != clean::ReadOutcome::ok)
+        throw std::logic_error("the cleaned intervals do not read back: " + message);
     out.intervals.reserve(cleaned.numbers.size());
     for (const clean::RRNumber& number : cleaned.numbers) out.intervals.push_back(number.value);
 
