@@ -205,14 +205,15 @@ TEST(Cohort, CleaningFirstRecordsTheFlaggedShareAndTheCleanersWarning) {
 TEST(Cohort, OtherMachinesThroughAStandInForSsh) {
     ScratchDir dir;
     // The stand-in for ssh runs the command here, in another working
-    // directory, and records the machine it was asked for.
+    // directory, with a login's bare environment and a shell other than
+    // bash, and records the machine it was asked for.
     dir.write("remote-ssh",
               "#!/bin/sh\n"
               "while [ $# -gt 0 ]; do case $1 in -[lpoiFJ]) shift 2 ;; -*) shift ;; *) break ;; esac; done\n"
               "echo \"$1\" >> \"$(dirname \"$0\")/machines.log\"\n"
               "shift; [ \"$1\" = -- ] && shift\n"
               "cd \"$(dirname \"$0\")/remote\" || exit 255\n"
-              "exec /bin/sh -c \"$*\"\n");
+              "exec env -i PATH=\"$PATH\" HOME=\"$HOME\" SHELL=/bin/sh /bin/sh -c \"$*\"\n");
     fs::permissions(dir.path() / "remote-ssh", fs::perms::owner_all);
     fs::create_directories(dir.path() / "remote");
     dir.write("machines.txt", "# two machines\n1/alpha\n1/beta\n");
