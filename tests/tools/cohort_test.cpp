@@ -221,6 +221,24 @@ TEST(Cohort, CleaningFirstRecordsTheFlaggedShareAndTheCleanersWarning) {
     EXPECT_NE(log[0][3].find("No data was read!"), std::string::npos);
 }
 
+// Each job's temporary files go when the job ends, not at the end of the
+// cohort: a scan wrapped to count the job directories sees only its own.
+TEST(Cohort, AJobRemovesItsTemporaryFilesWhenItEnds) {
+    NEEDS_SCAN();
+    ScratchDir dir;
+    dir.write("counting-scan", std::string("#!/bin/sh\nls -d \"$TMPDIR\"/nongauss-cohort-job.* | wc -l >> \"") +
+                                   (dir.path() / "counts.txt").string() + "\"\nexec '" + NONGAUSS_SCAN_EXE +
+                                   "' \"$@\"\n");
+    fs::permissions(dir.path() / "counting-scan", fs::perms::owner_all);
+    std::vector<std::string> args = {"-j", "1", "-c", "--scan", (dir.path() / "counting-scan").string()};
+    for (int i = 1; i <= 4; ++i) {
+        args.push_back("f" + std::to_string(i) + ".txt");
+        synthesize(dir, args.back(), {"--hours", "0.5", "--seed", std::to_string(i)});
+    }
+    ASSERT_EQ(cohort(dir, args).status, 0);
+    EXPECT_EQ(lines_of(dir.read("counts.txt")), (std::vector<std::string>(4, "1")));
+}
+
 TEST(Cohort, OtherMachinesThroughAStandInForSsh) {
     NEEDS_SCAN();
     ScratchDir dir;
