@@ -357,7 +357,9 @@ TEST(Cohort, KilledHalfWayTheSameCommandFinishesTheRest) {
     straight[5] = "straight.log";
     ASSERT_EQ(cohort(dir, straight).status, 0);
 
-    const pid_t pid = start_cohort(dir, args, "", "first.txt");
+    // (SIGKILL leaves the script's temporary directory: it goes to the scratch.)
+    fs::create_directories(dir.path() / "tmp");
+    const pid_t pid = start_cohort(dir, args, (dir.path() / "tmp").string(), "first.txt");
     ASSERT_GT(pid, 0);
     ASSERT_TRUE(wait_until([&] { return lines_in(dir.path() / "jobs.log") >= 5; }));
     kill(-pid, SIGKILL);
