@@ -4,12 +4,12 @@
 // The bytes give option words, which go through the real option parser, and a
 // series of up to a few hundred intervals (typical RR intervals in ms or s,
 // or arbitrary doubles), which goes to the same analysis the tool runs after
-// its reader. fatal_error, the legitimate end of many such runs, leaves by an
-// exception here; the arrays it leaves behind are reclaimed.
+// its reader. The library's errors, the legitimate end of many such runs,
+// are caught as the tool catches them; the leak checker sees every array a
+// run leaves behind, whichever way it ends.
 //
 // Besides memory safety and defined behaviour: the exit status is 0 or 1; a
-// run that ends normally releases every array but the input series; a run
-// with status 0 wrote a complete PDF file and one summary line, and nothing it
+// run with status 0 wrote a complete PDF file and one summary line, and nothing it
 // wrote is infinite or not a number unless the increments have no spread
 // (then the standardised values are undefined, as documented).
 #include <fuzzer/FuzzedDataProvider.h>
@@ -25,22 +25,18 @@
 #include <string>
 #include <vector>
 
-#include "driver/interval_check.hpp"
 #include "driver/options.hpp"
-#include "driver/reader.hpp"
 #include "driver/run.hpp"
+#include "nongauss/error.hpp"
+#include "nongauss/series.hpp"
 #include "numeric/arrays.hpp"
-#include "numeric/fatal_error.hpp"
+#include "prep/interval_check.hpp"
 #include "prep/resample.hpp"
 #include "scratch.hpp"
 
 namespace {
 
 using nongauss::fuzzing::require;
-
-struct FatalExit {};
-
-[[noreturn]] void leave_run(const char*) { throw FatalExit{}; }
 
 std::string dir;
 std::string summary_path;
@@ -104,14 +100,15 @@ bool affordable(const nongauss::Settings& s, const double* rri, int ndata) {
     const double sp = static_cast<double>(nongauss::scale_in_points(s.scale, s.dt));
     if (sp > nres) return true;  // ends at once: too short
     double cost = nres * 10;
-    if (s.ncoef <= 1) {
+    const int ncoef = nongauss::fit_coefficients(s);
+    if (ncoef <= 1) {
         cost += (nres - sp + 1) * sp;
-    } else if (s.ncoef > (1 << 28)) {
+    } else if (ncoef > (1 << 28)) {
         // the coefficient array cannot be had: ends at once
     } else {
-        const double m = s.ncoef;
+        const double m = ncoef;
         const double windows = std::floor(nres / sp);
-        cost += nres * 2 * m * (m + 2) + (s.fit_method > 1 ? 0 : windows * m * m * m);
+        cost += nres * 2 * m * (m + 2) + (s.fit == nongauss::FitMethod::svd ? 0 : windows * m * m * m);
     }
     if (s.nbins > (1 << 27)) return true;  // the bin arrays cannot be had: ends at once
     cost += s.nbins * 3000.0;
@@ -158,7 +155,7 @@ void check_outputs(const nongauss::Settings& s, const nongauss::Names& names) {
         const auto f = fields_of(ts[i]);
         require(f.size() == 3, "TS row of three fields");
         require(finite_text(f[0]) && finite_text(f[1]), "time and RRI finite");
-        require(finite_text(f[2]) || (s.standardize != 0 && degenerate), "increment finite");
+        require(finite_text(f[2]) || (s.standardized_ts && degenerate), "increment finite");
     }
 
     const auto summary = lines_of(summary_path);
@@ -172,7 +169,6 @@ void check_outputs(const nongauss::Settings& s, const nongauss::Names& names) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     dir = nongauss::fuzzing::make_scratch_dir();
     summary_path = dir + "/summary";
-    nongauss::set_fatal_error_hook(leave_run);
     std::atexit(write_outcomes);
     return 0;
 }
@@ -202,12 +198,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The series, sized exactly, so that any read past it is caught.
     const int ndata = fdp.ConsumeIntegralInRange<int>(1, max_intervals);
-    nongauss::rri = nongauss::vector(1, ndata);
-    for (int i = 1; i <= ndata; ++i) nongauss::rri[i] = interval(fdp);
-    if (!affordable(settings, nongauss::rri, ndata)) {
+    std::vector<double> intervals(static_cast<std::size_t>(ndata));
+    for (double& v : intervals) v = interval(fdp);
+    if (!affordable(settings, nongauss::unit_offset(intervals.data()), ndata)) {
         ++outcomes.skipped;
-        nongauss::release_vector(nongauss::rri, 1, ndata);
-        nongauss::rri = nullptr;
         return 0;
     }
 
@@ -216,20 +210,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(std::freopen(summary_path.c_str(), "w", stdout) != nullptr, "summary file");
     int status = -1;
     try {
-        status = nongauss::analyse_series(settings, names, ndata);
-    } catch (const FatalExit&) {
-        ++outcomes.fatal;
-        nongauss::release_all_blocks();  // the run's arrays and the series
-        nongauss::rri = nullptr;
-        return 0;
+        nongauss::DiscardTranscript transcript;
+        const nongauss::Series series = nongauss::Series::from_intervals(intervals);
+        status = nongauss::analyse_series(settings, names, series, transcript);
+    } catch (const nongauss::Error& e) {
+        if (e.kind() == nongauss::ErrorKind::fatal) {
+            ++outcomes.fatal;
+            return 0;
+        }
+        status = 1;  // the tool's status for unusable input
     }
     std::fflush(stdout);
 
     require(status == 0 || status == 1, "exit status 0 or 1");
     ++(status == 0 ? outcomes.status0 : outcomes.status1);
-    nongauss::release_vector(nongauss::rri, 1, ndata);
-    nongauss::rri = nullptr;
-    require(nongauss::blocks_held() == 0, "a run releases all its arrays");
     if (status == 0) check_outputs(settings, names);
     return 0;
 }

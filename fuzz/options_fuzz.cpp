@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/decimal.hpp"
+#include "text/decimal.hpp"
 #include "driver/options.hpp"
 #include "scratch.hpp"
 
@@ -89,9 +89,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     require(argc >= 2, "a parse needs a word besides the program name");
-    require(settings.interp_method >= 0 && settings.interp_method <= 3, "method in range");
-    require(settings.standardize >= 0 && settings.standardize <= 2, "standardize in range");
-    require(settings.fit_method >= 0 && settings.fit_method <= 2, "fit method in range");
+    // The parser applies the limits the library applies: nothing left to change.
+    const nongauss::Settings limited = nongauss::with_limits(settings);
+    require(limited.scale == settings.scale && limited.dt == settings.dt && limited.nbins == settings.nbins &&
+                limited.pdf_divisor == settings.pdf_divisor,
+            "parsed settings within the library's limits");
     require(settings.nbins >= 10, "at least 10 bins");
     require(settings.scale >= 2.0, "scale at least 2");
     require(settings.dt >= 0.01, "interval at least 0.01");

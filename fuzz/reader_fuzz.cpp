@@ -5,15 +5,17 @@
 // must not split or merge numbers at chunk boundaries), never NaN, and at most
 // one per byte.
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "driver/decimal.hpp"
-#include "driver/reader.hpp"
-#include "numeric/arrays.hpp"
+#include "text/decimal.hpp"
+#include "text/reader.hpp"
+#include "nongauss/error.hpp"
+#include "nongauss/series.hpp"
 #include "scratch.hpp"
 
 namespace {
@@ -45,20 +47,29 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using nongauss::fuzzing::require;
     nongauss::fuzzing::write_file(input_path, data, size);
-    const int n = nongauss::read_series(input_path.c_str());
+    std::FILE* file = std::fopen(input_path.c_str(), "r");
+    require(file != nullptr, "input opens");
+    const nongauss::NumbersRead read = nongauss::read_numbers(file);
+    std::fclose(file);
 
     const std::vector<double> expect =
         plain_scan(std::string_view(reinterpret_cast<const char*>(data), size));
-    require(n >= 0 && static_cast<std::size_t>(n) <= size, "count within the bytes");
-    require(static_cast<std::size_t>(n) == expect.size(), "count equals a plain scan");
-    require(n == 0 || nongauss::rri != nullptr, "values have storage");
-    for (int k = 1; k <= n; ++k) {
-        require(!std::isnan(nongauss::rri[k]), "no NaN is ever read");
-        require(same_double(nongauss::rri[k], expect[k - 1]), "value equals a plain scan");
+    const std::size_t n = read.values.size();
+    require(!read.read_error && !read.truncated, "a small file is read whole");
+    require(n <= size, "count within the bytes");
+    require(n == expect.size(), "count equals a plain scan");
+    for (std::size_t k = 0; k < n; ++k) {
+        require(!std::isnan(read.values[k]), "no NaN is ever read");
+        require(same_double(read.values[k], expect[k]), "value equals a plain scan");
     }
 
-    if (nongauss::rri != nullptr) nongauss::release_vector(nongauss::rri, 1, n);
-    nongauss::rri = nullptr;
-    require(nongauss::blocks_held() == 0, "the reader holds nothing but the series");
+    // As a series: the same values, or one of the reader's input errors.
+    try {
+        const nongauss::Series series = nongauss::Series::read_file(input_path);
+        require(series.intervals() == read.values, "the series holds the values read");
+        require(series.duration_s() >= 0, "a series lasts");
+    } catch (const nongauss::Error& e) {
+        require(e.kind() == nongauss::ErrorKind::input, "reading fails only for its input");
+    }
     return 0;
 }

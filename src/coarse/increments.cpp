@@ -1,7 +1,6 @@
 #include "coarse/increments.hpp"
 
 #include <cmath>
-#include <cstdio>
 #include <vector>
 
 #include "numeric/arrays.hpp"
@@ -10,6 +9,7 @@
 #include "numeric/lsq_svd.hpp"
 #include "numeric/parallel.hpp"
 #include "numeric/window_fit.hpp"
+#include "text/printf.hpp"
 
 namespace nongauss {
 
@@ -28,7 +28,7 @@ using Quad = double __attribute__((vector_size(32)));
 // The moving sums are most of the work of a run without detrending; a build
 // for any x86-64 also carries a variant for processors with AVX2 (same
 // operations, wider registers), chosen when the program starts.
-#if defined(__x86_64__) && defined(__has_attribute)
+#if defined(__x86_64__) && defined(__has_attribute) && !defined(NONGAUSS_NO_PROCESSOR_VARIANTS)
 #if __has_attribute(target_clones)
 #define NONGAUSS_WIDE_VARIANT __attribute__((target_clones("avx2", "default")))
 #endif
@@ -77,8 +77,8 @@ void moving_sums_range(const double* resampled, int scale_pt, long begin, long e
 
 namespace {
 
-int moving_sums(const double* resampled, int nres, int scale_pt, double* cg) {
-    std::fprintf(stderr, "WITHOUT detrending\n");
+int moving_sums(const double* resampled, int nres, int scale_pt, double* cg, Transcript& transcript) {
+    transcript.write("WITHOUT detrending\n");
     const int ncg = nres - scale_pt + 1;
     parallel_parts(1, static_cast<long>(ncg) + 1, 256, [=](int, long begin, long end) {
         moving_sums_range(resampled, scale_pt, begin, end, cg);
@@ -91,9 +91,9 @@ int moving_sums(const double* resampled, int nres, int scale_pt, double* cg) {
 int detrend_each_window(const double* profile, int nres, int scale_pt, int ncoef, int fit_method,
                         double* cg) {
     const int width = 2 * scale_pt;
-    double* window_x = vector(1, width);
-    double* window_y = vector(1, width);
-    double* coef = vector(1, ncoef);
+    const OwnedVector window_x(1, width);
+    const OwnedVector window_y(1, width);
+    const OwnedVector coef(1, ncoef);
     int ncg = 0;
     for (int k = 1; k <= width; ++k) window_x[k] = k;
 
@@ -111,37 +111,35 @@ int detrend_each_window(const double* profile, int nres, int scale_pt, int ncoef
             cg[ncg] = window_y[k + scale_pt] - window_y[k];
         }
     }
-
-    release_vector(window_x, 1, width);
-    release_vector(window_y, 1, width);
-    release_vector(coef, 1, ncoef);
     return ncg;
 }
 
-int detrended_increments(const double* resampled, int nres, int scale_pt, int ncoef,
-                         int fit_method, double* cg) {
-    std::fprintf(stderr, "detrend using polynomial fits of order %d\n", ncoef - 1);
-    std::fprintf(stderr, "------------------------------------------------\n");
+int detrended_increments(int nres, int scale_pt, int ncoef, int fit_method,
+                         const ProfileSource& profile_source, Transcript& transcript,
+                         int shared_fit_limit, double* cg) {
+    transcript.write(formatted("detrend using polynomial fits of order %d\n", ncoef - 1));
+    transcript.write("------------------------------------------------\n");
 
-    double* profile = vector(1, nres);
-    profile[1] = resampled[1];
-    for (int i = 2; i <= nres; ++i) profile[i] = profile[i - 1] + resampled[i];
+    const double* profile = profile_source();
 
     int ncg = 0;
-    if (ncoef > SharedAbscissaeFit::max_coefficients) {
+    if (ncoef > shared_fit_limit) {
         ncg = detrend_each_window(profile, nres, scale_pt, ncoef, fit_method, cg);
     } else {
         const int width = 2 * scale_pt;
-        double* window_x = vector(1, width);
+        OwnedVector window_x(1, width);
         for (int k = 1; k <= width; ++k) window_x[k] = k;
         const SharedAbscissaeFit fit(window_x, width, ncoef, fit_method);
-        release_vector(window_x, 1, width);
+        window_x.reset();
 
         // Windows start at 1, 1 + scale_pt, ..., (nres / scale_pt - 2) * scale_pt + 1;
         // window w gives increments w * scale_pt + 1 .. (w + 1) * scale_pt.
         const long windows = nres / scale_pt - 1;
         const long per_part = width + 1 + ncoef + 1;
-        std::vector<double> scratch(static_cast<std::size_t>(worker_threads() * per_part));
+        // One scratch block per part; the loop is split into at most that
+        // many parts (the thread count is read once: it may change).
+        const int parts = worker_threads();
+        std::vector<double> scratch(static_cast<std::size_t>(parts * per_part));
         parallel_parts(0, windows, 16, [&](int part, long begin, long end) {
             double* residual = scratch.data() + part * per_part;  // residual[1..width]
             double* coef = residual + width + 1;                   // coef[1..ncoef]
@@ -152,18 +150,22 @@ int detrended_increments(const double* resampled, int nres, int scale_pt, int nc
                 double* out = cg + w * scale_pt;
                 for (int k = 1; k <= scale_pt; ++k) out[k] = residual[k + scale_pt] - residual[k];
             }
-        });
+        }, parts);
         ncg = static_cast<int>(windows * scale_pt);
     }
-
-    release_vector(profile, 1, nres);
     return ncg;
 }
 
 }  // namespace
 
+void running_sum(const double* resampled, int nres, double* profile) {
+    profile[1] = resampled[1];
+    for (int i = 2; i <= nres; ++i) profile[i] = profile[i - 1] + resampled[i];
+}
+
 Increments coarse_grain(const double* resampled, int nres, int ndata, long scale_pt, int ncoef,
-                        int fit_method) {
+                        int fit_method, const ProfileSource& profile, Transcript& transcript,
+                        int shared_fit_limit) {
     const bool detrending = ncoef > 1;
     if (!long_enough(ndata, nres, scale_pt, detrending))
         fatal_error("The data length is not enough!\n");
@@ -172,9 +174,10 @@ Increments coarse_grain(const double* resampled, int nres, int ndata, long scale
     Increments inc;
     // nres is bounded by the allocation of the resampled series, so this fits.
     inc.upper = 2 * (nres - points) + 2;
-    inc.cg_series = vector(1, inc.upper);
-    inc.ncg = detrending ? detrended_increments(resampled, nres, points, ncoef, fit_method, inc.cg_series)
-                         : moving_sums(resampled, nres, points, inc.cg_series);
+    inc.cg_series = OwnedVector(1, inc.upper);
+    inc.ncg = detrending ? detrended_increments(nres, points, ncoef, fit_method, profile, transcript,
+                                                shared_fit_limit, inc.cg_series)
+                         : moving_sums(resampled, nres, points, inc.cg_series, transcript);
 
     double* cg = inc.cg_series;
     double sum = 0.0;

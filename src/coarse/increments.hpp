@@ -3,33 +3,51 @@
 // Coarse-grained increments of the resampled series at a scale, with or
 // without local polynomial detrending.
 
+#include <functional>
+
+#include "nongauss/transcript.hpp"
+#include "numeric/arrays.hpp"
+#include "numeric/window_fit.hpp"
+
 namespace nongauss {
 
 /// The increments and their statistics.
 struct Increments {
-    double* cg_series = nullptr;  ///< cg_series[1..ncg]; allocated over [1..upper]
+    OwnedVector cg_series;        ///< cg_series[1..ncg]; allocated over [1..upper]
     int upper = 0;                ///< upper allocation bound, 2 * (nres - scale_pt) + 2
     int ncg = 0;                  ///< number of increments
     double cg_mean = 0.0;         ///< mean before centring, seconds
     double cg_sd = 0.0;           ///< standard deviation (divisor ncg), seconds
 };
 
+/// The profile of a resampled series: profile[1..nres], its running sum in
+/// index order (profile[1] = resampled[1]). Supplied on demand to
+/// coarse_grain, which asks for it once the detrending lines are written.
+using ProfileSource = std::function<const double*()>;
+
+/// Writes the profile of resampled[1..nres] into profile[1..nres] (nres >= 1).
+void running_sum(const double* resampled, int nres, double* profile);
+
 /// Builds the increments of resampled[1..nres] over scale_pt points, then
 /// their mean and standard deviation, and centres them (not yet divided by
 /// the standard deviation: see standardize_increments).
 ///
-/// ncoef <= 1: moving sums of scale_pt points, prints "WITHOUT detrending\n".
+/// ncoef <= 1: moving sums of scale_pt points, writes "WITHOUT detrending\n".
 /// ncoef > 1: residuals of polynomial fits with ncoef coefficients
-/// (fit_method > 1: singular value decomposition, else normal equations) in
-/// half-overlapping windows of 2 * scale_pt points; prints the detrending
-/// line and a line of 48 hyphens.
+/// (fit_method > 1: singular value decomposition, else normal equations) of
+/// profile() in half-overlapping windows of 2 * scale_pt points; writes the
+/// detrending line and a line of 48 hyphens. Fits with more than
+/// `shared_fit_limit` coefficients fit every window on its own; the others
+/// share the work that depends on the abscissae (SharedAbscissaeFit), with
+/// the same results. Tests lower the limit to compare the two.
 ///
-/// Before any line is printed, a series too short to analyse (ndata < 2,
-/// nres < 1, nres < scale_pt, or nres < 2 * scale_pt when detrending) ends the
-/// process through fatal_error with "The data length is not enough!\n".
-/// The fitting routines may end the process with their own messages.
+/// Before any line is written, a series too short to analyse (ndata < 2,
+/// nres < 1, nres < scale_pt, or nres < 2 * scale_pt when detrending) throws
+/// (fatal_error) "The data length is not enough!\n". The fitting routines may
+/// throw their own messages.
 Increments coarse_grain(const double* resampled, int nres, int ndata, long scale_pt, int ncoef,
-                        int fit_method);
+                        int fit_method, const ProfileSource& profile, Transcript& transcript,
+                        int shared_fit_limit = SharedAbscissaeFit::max_coefficients);
 
 /// The moving sums for i in [begin, end): cg[i] = resampled[i] + ... +
 /// resampled[i + scale_pt - 1], each formed afresh from 0.0 in that order, so

@@ -2,13 +2,12 @@
 
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 
-#include "driver/decimal.hpp"
+#include "nongauss/version.hpp"
 
-#ifndef NONGAUSS_VERSION
-#define NONGAUSS_VERSION "unknown"
-#endif
+#include "text/decimal.hpp"
 
 namespace nongauss {
 
@@ -56,7 +55,7 @@ bool print_help() {
 }
 
 bool print_version() {
-    std::fputs("nongauss " NONGAUSS_VERSION "\n", stdout);
+    std::fprintf(stdout, "nongauss %s\n", nongauss::version);
     return flushed_stdout();
 }
 
@@ -73,6 +72,47 @@ Names derive_names(const std::string& input_name) {
     return names;
 }
 
+bool apply_flag_option(char option, Settings& settings) {
+    switch (option) {
+        case '0': settings.interpolation = Interpolation::step; return true;
+        case '1': settings.interpolation = Interpolation::linear; return true;
+        case '3': settings.interpolation = Interpolation::spline; return true;
+        case 'v': case 'a': settings.standardized_ts = true; return true;
+        default: return false;
+    }
+}
+
+bool apply_value_option(char option, const char* value, Settings& settings) {
+    switch (option) {
+        case 'd': settings.degree = convert_int_option(value); return true;
+        case 'm':  // below 2 (also 0 and negative values): normal equations
+            settings.fit = convert_int_option(value) >= 2 ? FitMethod::svd : FitMethod::normal_equations;
+            return true;
+        case 'n': {
+            const int n = convert_int_option(value);
+            settings.nbins = n < 10 ? 10 : n;
+            return true;
+        }
+        case 'q': settings.moment_order = convert_double_option(value); return true;
+        case 'r': {
+            const double r = convert_double_option(value);
+            settings.pdf_divisor = r == 0.0 ? 1.0 : r;
+            return true;
+        }
+        case 's': {
+            const double s = convert_double_option(value);
+            settings.scale = s < 2.0 ? 2.0 : s;
+            return true;
+        }
+        case 't': {
+            const double t = convert_double_option(value);
+            settings.dt = t < 0.01 ? 0.01 : t;
+            return true;
+        }
+        default: return false;
+    }
+}
+
 CommandLine parse_command_line(int argc, const char* const* argv, Settings& settings, Names& names) {
     invoked_as = (argc > 0 && argv[0] != nullptr) ? argv[0] : "";
     if (argc < 2) return CommandLine::usage_error;
@@ -87,51 +127,10 @@ CommandLine parse_command_line(int argc, const char* const* argv, Settings& sett
         if (word == "--help") return CommandLine::help;
         if (word == "--version") return CommandLine::version;
         const char option = argv[i][1];
-        switch (option) {
-            case '0': settings.interp_method = 0; break;
-            case '1': settings.interp_method = 1; break;
-            case '3': settings.interp_method = 2; break;
-            case 'v': settings.standardize = 1; break;
-            case 'a': settings.standardize = 2; break;
-            case 'd': case 'm': case 'n': case 'q': case 'r': case 's': case 't': {
-                if (++i >= argc) return CommandLine::usage_error;  // a value option needs its value
-                const char* value = argv[i];
-                switch (option) {
-                    case 'd': {
-                        const int n = convert_int_option(value);
-                        settings.ncoef = n == INT_MAX ? INT_MAX : n + 1;
-                        break;
-                    }
-                    case 'm': {
-                        const int m = convert_int_option(value);
-                        settings.fit_method = m < 0 ? 1 : (m > 2 ? 2 : m);
-                        break;
-                    }
-                    case 'n': {
-                        const int n = convert_int_option(value);
-                        settings.nbins = n < 10 ? 10 : n;
-                        break;
-                    }
-                    case 'q': settings.moment_order = convert_double_option(value); break;
-                    case 'r': {
-                        const double r = convert_double_option(value);
-                        settings.pdf_divisor = r == 0.0 ? 1.0 : r;
-                        break;
-                    }
-                    case 's': {
-                        const double s = convert_double_option(value);
-                        settings.scale = s < 2.0 ? 2.0 : s;
-                        break;
-                    }
-                    default: {  // 't'
-                        const double t = convert_double_option(value);
-                        settings.dt = t < 0.01 ? 0.01 : t;
-                        break;
-                    }
-                }
-                break;
-            }
-            default: return CommandLine::usage_error;
+        if (!apply_flag_option(option, settings)) {
+            if (option == '\0' || std::strchr("dmnqrst", option) == nullptr) return CommandLine::usage_error;
+            if (++i >= argc) return CommandLine::usage_error;  // a value option needs its value
+            apply_value_option(option, argv[i], settings);
         }
         ++i;
     }

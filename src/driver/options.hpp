@@ -4,20 +4,9 @@
 
 #include <string>
 
-namespace nongauss {
+#include "nongauss/settings.hpp"
 
-/// Settings of one run, with their defaults.
-struct Settings {
-    int interp_method = 3;       ///< 0 step, 1 linear, anything else cubic spline
-    int ncoef = 4;               ///< coefficients of the detrending polynomial; <= 1: none
-    double scale = 25.0;         ///< coarse-graining scale, seconds
-    int fit_method = 1;          ///< <= 1 normal equations, 2 singular value decomposition
-    int nbins = 100;             ///< histogram bins
-    double moment_order = 0.25;  ///< order q of the absolute moment; 0: logarithmic moment
-    double pdf_divisor = 1.0;    ///< divides both density columns of the PDF file
-    double dt = 0.25;            ///< resampling interval, seconds
-    int standardize = 0;         ///< non-zero: the TS file shows standardised increments
-};
+namespace nongauss {
 
 /// The input name and the names derived from it.
 struct Names {
@@ -29,6 +18,16 @@ struct Names {
 
 /// The name the program was invoked under (argv[0]); set by parse_command_line.
 const std::string& program_name();
+
+/// Applies the analysis option `option` (one of d m n q r s t) with its value
+/// word to `settings`, with the tool's conversions and limits. Returns false
+/// for a letter that is not a value option. Shared by every face that takes
+/// the tool's analysis options.
+bool apply_value_option(char option, const char* value, Settings& settings);
+
+/// Applies the analysis flag `option` (0 1 3 v a). Returns false for a letter
+/// that is not one.
+bool apply_flag_option(char option, Settings& settings);
 
 /// What the command line asks for.
 enum class CommandLine {

@@ -1,14 +1,13 @@
 #pragma once
 
-// The output files and the summary of a run.
+// The output files and the summary of a run of the tool.
 
-#include <cstdio>
 #include <string>
 
-#include "coarse/increments.hpp"
 #include "driver/options.hpp"
 #include "driver/output_file.hpp"
-#include "prep/resample.hpp"
+#include "nongauss/result.hpp"
+#include "nongauss/stages.hpp"
 
 namespace nongauss {
 
@@ -22,25 +21,17 @@ enum class WriteOutcome {
 /// Says "Error while writing output file %s!" for `out` and discards it.
 void report_write_error(OutputFile& out);
 
-/// Writes the TS file into `out` (opened here, finished but not yet
-/// committed: the caller puts it in place once the PDF file is complete too;
-/// on failure nothing is left behind): a header, then for j = 1..ncg the time (j-1)*dt, the
-/// resampled interval in ms at point j + scale_pt/2, and the centred increment
-/// (ms, or divided by cg_sd when standardize is set). Prints the success line
-/// once the file is open. May scale resampled[j + scale_pt/2] by 1000.
-WriteOutcome write_ts_file(OutputFile& out, const Names& names, const Settings& settings, Resampled& series,
-                   const Increments& inc);
+/// Writes the TS file (text/tables.hpp) named names.ts_name into `out`
+/// (opened here, finished but not yet committed: the caller puts it in place
+/// once the PDF file is complete too; on failure nothing is left behind).
+/// Prints the success line to standard error once the file is open.
+WriteOutcome write_ts_file(OutputFile& out, const Names& names, const Settings& settings,
+                           const PreparedSeries& prepared, const ScaleIncrements& inc);
 
-/// Writes the PDF file into `out`, like write_ts_file: a header, then per bin the centre, the empirical and
-/// the model density, both divided by pdf_divisor. Prints the success line
-/// once the file is open.
-WriteOutcome write_pdf_file(OutputFile& out, const Names& names, const Settings& settings, const double* bin_centre,
-                    const double* p_exp, const double* p_model);
-
-/// `text` as one field of a tab-separated line: tab, newline, carriage return
-/// and backslash written as backslash-t, backslash-n, backslash-r and two
-/// backslashes.
-std::string escaped_field(const std::string& text);
+/// Writes the PDF file named names.pdf_name from the result's densities into
+/// `out`, like write_ts_file. Prints the success line once the file is open.
+WriteOutcome write_pdf_file(OutputFile& out, const Names& names, const Settings& settings,
+                            const Result& result);
 
 /// The boxed summary on standard error and the one table line on standard
 /// output (the name in it through escaped_field, so that it is one line of

@@ -3,19 +3,12 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <new>
 #include <string>
 
-#include "coarse/increments.hpp"
-#include "driver/finite_check.hpp"
-#include "driver/interval_check.hpp"
 #include "driver/output_file.hpp"
-#include "driver/reader.hpp"
 #include "driver/report.hpp"
-#include "numeric/arrays.hpp"
-#include "prep/resample.hpp"
-#include "stats/empirical_pdf.hpp"
-#include "stats/lambda.hpp"
-#include "stats/model_pdf.hpp"
+#include "nongauss/stages.hpp"
 
 namespace nongauss {
 
@@ -54,68 +47,47 @@ int run_command_line(int argc, char** argv) {
     }
     if (!check_outputs_spare_input(names)) return 1;
 
-    const int ndata = read_series(names.input_name.c_str());
-    if (ndata < 1) return 1;  // the reader has said why
-    return analyse_series(settings, names, ndata);
+    StreamTranscript transcript(stderr);
+    try {
+        ReadOptions read_options;
+        read_options.program_name = program_name();
+        const Series series = Series::read_file(names.input_name, transcript, read_options);
+        return analyse_series(settings, names, series, transcript);
+    } catch (const Error& e) {
+        std::fputs(e.report().c_str(), stderr);
+        return 1;
+    } catch (const std::bad_alloc&) {
+        std::fputs(Error(ErrorKind::fatal, "allocation failure").report().c_str(), stderr);
+        return 1;
+    }
 }
 
-int analyse_series(const Settings& settings, const Names& names, int ndata) {
-    if (!check_intervals(rri, ndata) || !check_time_axis(rri, ndata)) return 1;
-
-    Resampled series = prepare_series(rri, ndata, settings.dt, settings.scale, settings.interp_method);
-    check_resampled(series);
-    Increments inc = coarse_grain(series.resampled, series.nres, ndata, series.scale_pt,
-                                  settings.ncoef, settings.fit_method);
-    check_increments(inc);
+int analyse_series(const Settings& settings, const Names& names, const Series& series,
+                   Transcript& transcript) {
+    const PreparedSeries prepared(series, settings, transcript);
+    ScaleIncrements inc = increments_at(prepared, settings.scale, transcript);
 
     OutputFile ts_file;
     OutputFile pdf_file;
-    const WriteOutcome ts = write_ts_file(ts_file, names, settings, series, inc);
-    if (ts != WriteOutcome::written) {
-        release_vector(series.resampled, 1, series.nres);
-        release_vector(inc.cg_series, 1, inc.upper);
-        return ts == WriteOutcome::not_opened ? 0 : 1;
-    }
-    standardize_increments(inc);
+    const WriteOutcome ts = write_ts_file(ts_file, names, prepared.settings(), prepared, inc);
+    if (ts != WriteOutcome::written) return ts == WriteOutcome::not_opened ? 0 : 1;
 
-    double moment_order = settings.moment_order;
-    const double lambda = estimate_lambda(inc.cg_series, inc.ncg, moment_order);
+    const Result result = complete(std::move(inc), prepared, transcript);
 
-    const int nbins = settings.nbins;
-    double* bin_centre = vector(1, nbins);
-    double* p_exp = vector(1, nbins);
-    double* p_model = vector(1, nbins);
-    estimate_pdf(inc.ncg, inc.cg_series, nbins, bin_centre, p_exp);
-
-    constexpr int table_length = 100000;
-    double* de_table = vector(1, table_length);
-    compute_model_pdf(lambda, nbins, bin_centre, p_model, de_table);
-
-    const WriteOutcome pdf = write_pdf_file(pdf_file, names, settings, bin_centre, p_exp, p_model);
+    const WriteOutcome pdf = write_pdf_file(pdf_file, names, prepared.settings(), result);
     // The files are put in place together, once both are complete; a failed
     // PDF file leaves the previous pair as it was.
-    int status = 0;
-    if (pdf == WriteOutcome::failed) {
-        status = 1;
-    } else if (!ts_file.commit()) {
+    if (pdf == WriteOutcome::failed) return 1;
+    if (!ts_file.commit()) {
         report_write_error(ts_file);
-        status = 1;
-    } else if (pdf == WriteOutcome::written) {
-        if (!pdf_file.commit()) {
-            report_write_error(pdf_file);
-            status = 1;
-        } else if (!print_summary(names, settings, inc.cg_sd, lambda)) {
-            status = 1;
-        }
+        return 1;
     }
-
-    release_vector(bin_centre, 1, nbins);
-    release_vector(p_exp, 1, nbins);
-    release_vector(p_model, 1, nbins);
-    release_vector(de_table, 1, table_length);
-    release_vector(series.resampled, 1, series.nres);
-    release_vector(inc.cg_series, 1, inc.upper);
-    return status;
+    if (pdf == WriteOutcome::not_opened) return 0;
+    if (!pdf_file.commit()) {
+        report_write_error(pdf_file);
+        return 1;
+    }
+    return print_summary(names, prepared.settings(), result.sd_s, result.lambda) ? 0 : 1;
 }
 
 }  // namespace nongauss

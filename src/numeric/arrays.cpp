@@ -2,42 +2,12 @@
 
 #include <cstdint>
 #include <cstdlib>
-#ifdef NONGAUSS_FUZZING
-#include <mutex>
-#include <unordered_set>
-#endif
 
 #include "numeric/fatal_error.hpp"
 
 namespace nongauss {
 
 namespace {
-
-#ifdef NONGAUSS_FUZZING
-// Every block the allocators hold out, so that a harness can reclaim the
-// arrays of a run that fatal_error left behind.
-// Worker threads allocate too, so the record is guarded.
-std::unordered_set<void*>& held_blocks() {
-    static std::unordered_set<void*> blocks;
-    return blocks;
-}
-std::mutex& held_blocks_mutex() {
-    static std::mutex m;
-    return m;
-}
-void note_obtained(void* block) {
-    if (block == nullptr) return;
-    const std::lock_guard<std::mutex> lock(held_blocks_mutex());
-    held_blocks().insert(block);
-}
-void note_released(void* block) {
-    const std::lock_guard<std::mutex> lock(held_blocks_mutex());
-    held_blocks().erase(block);
-}
-#else
-void note_obtained(void*) {}
-void note_released(void*) {}
-#endif
 
 // Heap block of `count` elements of `size` bytes, or nullptr when the request
 // is negative, too large for the block limit, or refused by the heap.
@@ -46,12 +16,10 @@ void* obtain_block(long long count, std::size_t size) {
     if (static_cast<unsigned long long>(count) > max_block_bytes / size) return nullptr;
     const std::size_t bytes = static_cast<std::size_t>(count) * size;
     void* block = std::malloc(bytes == 0 ? 1 : bytes);
-    note_obtained(block);
     return block;
 }
 
 void release_block(void* block) {
-    note_released(block);
     std::free(block);
 }
 
@@ -94,7 +62,6 @@ double** matrix(int nrl, int nrh, int ncl, int nch) {
         cells = nrow * ncol + 1;
     auto* data = static_cast<double*>(obtain_block(cells, sizeof(double)));
     if (data == nullptr) {
-        // The process ends either way; the row table is not left to a leak checker.
         release_block(rows);
         fatal_error("allocation failure 2 in matrix()");
     }
@@ -122,24 +89,7 @@ double* resize_vector(double* v, long long count) {
     if (count < 0 || static_cast<unsigned long long>(count) > max_block_bytes / sizeof(double))
         return nullptr;
     void* grown = std::realloc(v, static_cast<std::size_t>(count) * sizeof(double));
-    if (grown != nullptr) {
-        note_released(v);
-        note_obtained(grown);
-    }
     return static_cast<double*>(grown);
 }
-
-#ifdef NONGAUSS_FUZZING
-std::size_t blocks_held() {
-    const std::lock_guard<std::mutex> lock(held_blocks_mutex());
-    return held_blocks().size();
-}
-
-void release_all_blocks() {
-    const std::lock_guard<std::mutex> lock(held_blocks_mutex());
-    for (void* block : held_blocks()) std::free(block);
-    held_blocks().clear();
-}
-#endif
 
 }  // namespace nongauss

@@ -7,11 +7,12 @@
 // Elements are not initialised. Release an array with the same lower bounds it
 // was made with; the upper bounds are accepted and ignored.
 //
-// A request that cannot be had ends the process through fatal_error with the
-// allocator's message. A single block larger than `max_block_bytes` is never
+// A request that cannot be had throws (fatal_error) with the allocator's
+// message. A single block larger than `max_block_bytes` is never
 // requested from the heap: it fails at once, before any memory is touched.
 
 #include <cstddef>
+#include <cstdint>
 
 namespace nongauss {
 
@@ -40,12 +41,82 @@ void release_matrix(double** m, int nrl, int nrh, int ncl, int nch);
 /// nullptr (the old array stays valid) when the block cannot be had.
 double* resize_vector(double* v, long long count);
 
-#ifdef NONGAUSS_FUZZING
-/// Fuzzing builds only (never defined in the tool): the number of blocks the
-/// allocators hold out, and the release of all of them, for a harness that
-/// survives fatal_error and must reclaim the arrays of the run it ended.
-std::size_t blocks_held();
-void release_all_blocks();
-#endif
+/// A unit-offset handle onto zero-based storage: unit_offset(p)[1] is p[0].
+/// Computed on the integer representation, as the allocators' handles are.
+template <typename T>
+T* unit_offset(T* zero_based) {
+    return reinterpret_cast<T*>(reinterpret_cast<std::uintptr_t>(zero_based) - sizeof(T));
+}
+
+/// Owners of the arrays above: each makes its array as the function of the
+/// same name does (same request, same message on failure) and releases it when
+/// it goes. They convert to the handle, so a[i] and a[i][j] read as before.
+class OwnedVector {
+public:
+    OwnedVector() = default;
+    OwnedVector(int nl, int nh) : v_(vector(nl, nh)), nl_(nl) {}
+    ~OwnedVector() { reset(); }
+    OwnedVector(OwnedVector&& o) noexcept : v_(o.v_), nl_(o.nl_) { o.v_ = nullptr; }
+    OwnedVector& operator=(OwnedVector&& o) noexcept {
+        if (this != &o) {
+            reset();
+            v_ = o.v_;
+            nl_ = o.nl_;
+            o.v_ = nullptr;
+        }
+        return *this;
+    }
+    operator double*() const noexcept { return v_; }
+    double* get() const noexcept { return v_; }
+    void reset() noexcept {
+        if (v_ != nullptr) release_vector(v_, nl_, nl_);
+        v_ = nullptr;
+    }
+
+private:
+    double* v_ = nullptr;
+    int nl_ = 1;
+};
+
+class OwnedIVector {
+public:
+    OwnedIVector(int nl, int nh) : v_(ivector(nl, nh)), nl_(nl) {}
+    ~OwnedIVector() { release_ivector(v_, nl_, nl_); }
+    OwnedIVector(const OwnedIVector&) = delete;
+    OwnedIVector& operator=(const OwnedIVector&) = delete;
+    operator int*() const noexcept { return v_; }
+
+private:
+    int* v_;
+    int nl_;
+};
+
+class OwnedMatrix {
+public:
+    OwnedMatrix() = default;
+    OwnedMatrix(int nrl, int nrh, int ncl, int nch) : m_(matrix(nrl, nrh, ncl, nch)), nrl_(nrl), ncl_(ncl) {}
+    ~OwnedMatrix() { reset(); }
+    OwnedMatrix(OwnedMatrix&& o) noexcept : m_(o.m_), nrl_(o.nrl_), ncl_(o.ncl_) { o.m_ = nullptr; }
+    OwnedMatrix& operator=(OwnedMatrix&& o) noexcept {
+        if (this != &o) {
+            reset();
+            m_ = o.m_;
+            nrl_ = o.nrl_;
+            ncl_ = o.ncl_;
+            o.m_ = nullptr;
+        }
+        return *this;
+    }
+    operator double**() const noexcept { return m_; }
+    void reset() noexcept {
+        if (m_ != nullptr) release_matrix(m_, nrl_, nrl_, ncl_, ncl_);
+        m_ = nullptr;
+    }
+
+private:
+    double** m_ = nullptr;
+    int nrl_ = 1;
+    int ncl_ = 1;
+};
 
 }  // namespace nongauss

@@ -1,20 +1,14 @@
 #pragma once
 
+// The one way the numerical stages give up: an nongauss::Error of kind fatal
+// carrying the message. The command-line faces turn it into the report
+// "Run-time error...\n" MESSAGE "\n...now exiting to system...\n" and status 1.
+
+#include "nongauss/error.hpp"
+
 namespace nongauss {
 
-/// The one exit for unrecoverable conditions. Writes to standard error
-///   "Run-time error...\n", then `message` followed by "\n",
-///   then "...now exiting to system...\n",
-/// flushes the standard streams and ends the process with exit status 1.
+/// Throws Error(ErrorKind::fatal, message).
 [[noreturn]] void fatal_error(const char* message);
-
-#ifdef NONGAUSS_FUZZING
-/// Fuzzing builds only (never defined in the tool): a harness that must
-/// survive the legitimate ends of a run installs a hook that leaves by an
-/// exception. fatal_error writes its report and then calls the hook; should
-/// the hook return, the process ends as usual. nullptr removes the hook.
-using FatalErrorHook = void (*)(const char* message);
-void set_fatal_error_hook(FatalErrorHook hook);
-#endif
 
 }  // namespace nongauss

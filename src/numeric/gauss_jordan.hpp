@@ -14,25 +14,17 @@
 
 namespace nongauss {
 
-/// Releases gauss_jordan's index arrays, then ends the process with `message`.
-[[noreturn]] inline void gauss_jordan_fail(int* indxc, int* indxr, int* used, int n, const char* message) {
-    release_ivector(used, 1, n);
-    release_ivector(indxr, 1, n);
-    release_ivector(indxc, 1, n);
-    fatal_error(message);
-}
-
 /// Gauss-Jordan elimination with full pivoting of a[1..n][1..n] (replaced by
 /// its inverse), with the right-hand side operations sent to `rhs`:
 ///   rhs.swap_rows(r1, r2)        exchange rows r1 and r2;
 ///   rhs.scale_row(r, f)          row r *= f;
 ///   rhs.subtract_row(r, p, t)    row r -= row p * t.
-/// The messages and exits are those of gauss_jordan_solve (see lsq_normal.hpp).
+/// The errors are those of gauss_jordan_solve (see lsq_normal.hpp).
 template <typename RightSide>
 void gauss_jordan(double** a, int n, RightSide& rhs) {
-    int* indxc = ivector(1, n);
-    int* indxr = ivector(1, n);
-    int* used = ivector(1, n);
+    const OwnedIVector indxc(1, n);
+    const OwnedIVector indxr(1, n);
+    const OwnedIVector used(1, n);
     for (int j = 1; j <= n; ++j) used[j] = 0;
 
     for (int i = 1; i <= n; ++i) {
@@ -50,13 +42,13 @@ void gauss_jordan(double** a, int n, RightSide& rhs) {
                         pcol = k;
                     }
                 } else if (used[k] > 1) {
-                    gauss_jordan_fail(indxc, indxr, used, n, "gaussj: Singular Matrix-1");
+                    fatal_error("gaussj: Singular Matrix-1");
                 }
             }
         }
         // Every candidate was NaN: there is no pivot, so the matrix is
         // treated as singular.
-        if (pcol == 0) gauss_jordan_fail(indxc, indxr, used, n, "gaussj: Singular Matrix-2");
+        if (pcol == 0) fatal_error("gaussj: Singular Matrix-2");
         ++used[pcol];
 
         if (prow != pcol) {
@@ -66,7 +58,7 @@ void gauss_jordan(double** a, int n, RightSide& rhs) {
         indxr[i] = prow;
         indxc[i] = pcol;
 
-        if (a[pcol][pcol] == 0.0) gauss_jordan_fail(indxc, indxr, used, n, "gaussj: Singular Matrix-2");
+        if (a[pcol][pcol] == 0.0) fatal_error("gaussj: Singular Matrix-2");
         const double pivinv = 1.0 / a[pcol][pcol];
         a[pcol][pcol] = 1.0;
         for (int l = 1; l <= n; ++l) a[pcol][l] *= pivinv;
@@ -86,10 +78,6 @@ void gauss_jordan(double** a, int n, RightSide& rhs) {
         if (indxr[l] != indxc[l])
             for (int k = 1; k <= n; ++k) std::swap(a[k][indxr[l]], a[k][indxc[l]]);
     }
-
-    release_ivector(used, 1, n);
-    release_ivector(indxr, 1, n);
-    release_ivector(indxc, 1, n);
 }
 
 }  // namespace nongauss

@@ -34,9 +34,9 @@ double sum_of_squared_residuals(const double* x, const double* y, int ndat, cons
 }
 
 void fit_normal_eq(const double* x, const double* y, int ndat, double* a, int ma, double* chisq) {
-    double** b = matrix(1, ma, 1, 1);
-    double* p = vector(1, ma < 1 ? 1 : ma);  // poly_basis always writes p[1]
-    double** g = matrix(1, ma, 1, ma);
+    const OwnedMatrix b(1, ma, 1, 1);
+    const OwnedVector p(1, ma < 1 ? 1 : ma);  // poly_basis always writes p[1]
+    const OwnedMatrix g(1, ma, 1, ma);
 
     for (int j = 1; j <= ma; ++j) {
         for (int k = 1; k <= ma; ++k) g[j][k] = 0.0;
@@ -59,10 +59,6 @@ void fit_normal_eq(const double* x, const double* y, int ndat, double* a, int ma
     for (int l = 1; l <= ma; ++l) a[l] = b[l][1];
 
     *chisq = sum_of_squared_residuals(x, y, ndat, a, ma, p);
-
-    release_vector(p, 1, ma);
-    release_matrix(b, 1, ma, 1, 1);
-    release_matrix(g, 1, ma, 1, ma);
 }
 
 namespace {

@@ -22,13 +22,13 @@ double sum_of_squared_residuals(const double* x, const double* y, int ndat, cons
 
 /// Fits a[1..ma] to the points (x[i], y[i]), i = 1..ndat, by solving the
 /// normal equations with gauss_jordan_solve; *chisq is the sum of squared residuals.
-/// May end the process with gauss_jordan_solve's messages ("gaussj: Singular Matrix-1",
+/// May throw (fatal_error) gauss_jordan_solve's messages ("gaussj: Singular Matrix-1",
 /// "gaussj: Singular Matrix-2") or an allocator's message.
 void fit_normal_eq(const double* x, const double* y, int ndat, double* a, int ma, double* chisq);
 
 /// Gauss-Jordan elimination with full pivoting: a[1..n][1..n] is replaced by
 /// its inverse and b[1..n][1..m] by the solutions of a * X = b.
-/// Ends the process with "gaussj: Singular Matrix-2" on a pivot of exactly
+/// Throws (fatal_error) "gaussj: Singular Matrix-2" on a pivot of exactly
 /// 0.0, and also when no pivot can be chosen (every candidate is NaN);
 /// "gaussj: Singular Matrix-1" when a column would be used twice as pivot.
 void gauss_jordan_solve(double** a, int n, double** b, int m);

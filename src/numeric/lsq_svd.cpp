@@ -37,11 +37,11 @@ void svd_edit(double* w, int n) {
 }
 
 void fit_svd(const double* x, const double* y, int ndata, double* a, int ma, double* chisq) {
-    double* b = vector(1, ndata);
-    double* p = vector(1, ma < 1 ? 1 : ma);  // poly_basis always writes p[1]
-    double** u = matrix(1, ndata, 1, ma);
-    double** v = matrix(1, ma, 1, ma);
-    double* w = vector(1, ma);
+    const OwnedVector b(1, ndata);
+    const OwnedVector p(1, ma < 1 ? 1 : ma);  // poly_basis always writes p[1]
+    const OwnedMatrix u(1, ndata, 1, ma);
+    const OwnedMatrix v(1, ma, 1, ma);
+    const OwnedVector w(1, ma);
 
     for (int i = 1; i <= ndata; ++i) {
         poly_basis(x[i], p, ma);
@@ -53,16 +53,10 @@ void fit_svd(const double* x, const double* y, int ndata, double* a, int ma, dou
     svd_back_substitute(u, w, v, ndata, ma, b, a);
 
     *chisq = sum_of_squared_residuals(x, y, ndata, a, ma, p);
-
-    release_vector(p, 1, ma);
-    release_vector(b, 1, ndata);
-    release_matrix(u, 1, ndata, 1, ma);
-    release_matrix(v, 1, ma, 1, ma);
-    release_vector(w, 1, ma);
 }
 
 void svd_back_substitute(double** u, const double* w, double** v, int m, int n, const double* b, double* x) {
-    double* t = vector(1, n);
+    const OwnedVector t(1, n);
     for (int j = 1; j <= n; ++j) {
         double s = 0.0;
         if (w[j] != 0.0) {
@@ -76,11 +70,10 @@ void svd_back_substitute(double** u, const double* w, double** v, int m, int n, 
         for (int k = 1; k <= n; ++k) s += v[j][k] * t[k];
         x[j] = s;
     }
-    release_vector(t, 1, n);
 }
 
 void svd_decompose(double** a, int m, int n, double* w, double** v) {
-    double* e = vector(1, n);
+    const OwnedVector e(1, n);
     // |v| + nrm rounding back to nrm: v is negligible against the matrix.
     double nrm = 0.0;
     const auto negligible = [&nrm](double value) { return std::fabs(value) + nrm == nrm; };
@@ -283,8 +276,6 @@ void svd_decompose(double** a, int m, int n, double* w, double** v) {
             w[k] = x;
         }
     }
-
-    release_vector(e, 1, n);
 }
 
 }  // namespace nongauss

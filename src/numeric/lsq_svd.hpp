@@ -11,7 +11,7 @@ inline constexpr double svd_edit_factor = 1.0e-10;
 
 /// Fits a[1..ma] of a[1] + a[2]*x + ... to the points (x[i], y[i]),
 /// i = 1..ndata, with unit weights; *chisq is the sum of squared residuals.
-/// May end the process with svd_decompose's message or an allocator's message.
+/// May throw (fatal_error) svd_decompose's message or an allocator's message.
 void fit_svd(const double* x, const double* y, int ndata, double* a, int ma, double* chisq);
 
 /// Sets to 0.0 every w[1..n] strictly below 1.0e-10 times the largest w[j]
@@ -20,7 +20,7 @@ void svd_edit(double* w, int n);
 
 /// Decomposes a[1..m][1..n] = U * diag(w) * V^T: a is replaced by U, w[1..n]
 /// gets the singular values (all >= 0, unsorted), v[1..n][1..n] the right
-/// singular vectors as columns. m < n is allowed. Ends the process with
+/// singular vectors as columns. m < n is allowed. Throws (fatal_error)
 /// "no convergence in 30 svdcmp iterations" when a value does not converge
 /// (which is how input containing NaN ends as well).
 void svd_decompose(double** a, int m, int n, double* w, double** v);

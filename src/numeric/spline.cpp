@@ -10,7 +10,7 @@ void spline_coeffs(const double* x, const double* y, int n, double d1, double dn
         if (n == 1) y2[1] = 0.0;
         return;
     }
-    double* work = vector(1, n - 1);
+    const OwnedVector work(1, n - 1);
 
     if (d1 > spline_natural_limit) {
         y2[1] = 0.0;
@@ -39,8 +39,6 @@ void spline_coeffs(const double* x, const double* y, int n, double d1, double dn
 
     // Back substitution.
     for (int k = n - 1; k >= 1; --k) y2[k] = y2[k] * y2[k + 1] + work[k];
-
-    release_vector(work, 1, n - 1);
 }
 
 int spline_interval(const double* xa, int n, double x) {

@@ -13,14 +13,14 @@ inline constexpr double spline_natural_limit = 9.9e29;
 /// increasing, n >= 2; not checked) and y[1..n]. `d1` and `dn` are the first
 /// derivatives at the first and last knot; a value > 9.9e29 (pass 1e30) gives
 /// a natural end instead (second derivative zero there). Allocates one work
-/// array; may end the process with "allocation failure in vector()".
+/// array; may throw "allocation failure in vector()".
 /// With fewer than two knots there is no curve: y2[1] (if n == 1) is set to 0.
 void spline_coeffs(const double* x, const double* y, int n, double d1, double dn, double* y2);
 
 /// Value of the spline at `x` into *y, from the knots xa[1..n], ya[1..n] and
 /// y2a[1..n] of spline_coeffs. Bisection puts an interior knot on the
 /// interval to its right; outside [xa[1], xa[n]] the end cubic extrapolates.
-/// Keeps no state and allocates nothing. Ends the process with
+/// Keeps no state and allocates nothing. Throws (fatal_error)
 /// "Bad xa input to routine splint" when the bracketing abscissae are equal
 /// (this includes n = 1; n < 1 is treated the same).
 void spline_eval(const double* xa, const double* ya, const double* y2a, int n, double x, double* y);

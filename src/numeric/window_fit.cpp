@@ -23,24 +23,22 @@ SharedAbscissaeFit::SharedAbscissaeFit(const double* x, int n, int ma, int metho
     : x_(x, x + n + 1), n_(n), ma_(ma), svd_(method > 1) {
     if (svd_) {
         // fit_svd's allocations, in its order (b and p are not needed here).
-        double* b = vector(1, n);
-        double* p = vector(1, ma < 1 ? 1 : ma);
-        u_ = matrix(1, n, 1, ma);
-        v_ = matrix(1, ma, 1, ma);
-        w_ = vector(1, ma);
+        const OwnedVector b(1, n);
+        const OwnedVector p(1, ma < 1 ? 1 : ma);
+        u_ = OwnedMatrix(1, n, 1, ma);
+        v_ = OwnedMatrix(1, ma, 1, ma);
+        w_ = OwnedVector(1, ma);
         for (int i = 1; i <= n; ++i) {
             poly_basis(x[i], p, ma);
             for (int j = 1; j <= ma; ++j) u_[i][j] = p[j];
         }
         svd_decompose(u_, n, ma, w_, v_);
         svd_edit(w_, ma);
-        release_vector(p, 1, ma);
-        release_vector(b, 1, n);
     } else {
         // fit_normal_eq's allocations and normal matrix, in its order.
-        double** b = matrix(1, ma, 1, 1);
-        double* p = vector(1, ma < 1 ? 1 : ma);
-        double** g = matrix(1, ma, 1, ma);
+        const OwnedMatrix b(1, ma, 1, 1);
+        const OwnedVector p(1, ma < 1 ? 1 : ma);
+        const OwnedMatrix g(1, ma, 1, ma);
         for (int j = 1; j <= ma; ++j)
             for (int k = 1; k <= ma; ++k) g[j][k] = 0.0;
         for (int i = 1; i <= n; ++i) {
@@ -55,9 +53,6 @@ SharedAbscissaeFit::SharedAbscissaeFit(const double* x, int n, int ma, int metho
         steps_.reserve(static_cast<std::size_t>(ma) * static_cast<std::size_t>(ma + 1));
         Recorder recorder{steps_};
         gauss_jordan(g, ma, recorder);
-        release_vector(p, 1, ma);
-        release_matrix(b, 1, ma, 1, 1);
-        release_matrix(g, 1, ma, 1, ma);
     }
 
     const long entries = static_cast<long>(n) * (ma - 1);
@@ -70,14 +65,6 @@ SharedAbscissaeFit::SharedAbscissaeFit(const double* x, int n, int ma, int metho
         double* out = powers_.data();
         for (int k = 1; k <= n; ++k)
             for (int i = 2; i <= ma; ++i) *out++ = std::pow(x[k], static_cast<double>(i - 1));
-    }
-}
-
-SharedAbscissaeFit::~SharedAbscissaeFit() {
-    if (svd_) {
-        release_matrix(u_, 1, n_, 1, ma_);
-        release_matrix(v_, 1, ma_, 1, ma_);
-        release_vector(w_, 1, ma_);
     }
 }
 

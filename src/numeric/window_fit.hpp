@@ -12,6 +12,8 @@
 
 #include <vector>
 
+#include "numeric/arrays.hpp"
+
 namespace nongauss {
 
 class SharedAbscissaeFit {
@@ -25,10 +27,9 @@ public:
     /// Abscissae x[1..n], ma coefficients (1 <= ma <= max_coefficients),
     /// method > 1: singular value decomposition, else normal equations. Does
     /// the part of the first fit that depends on x alone, with the same
-    /// allocations in the same order, so it ends the process with the same
+    /// allocations in the same order, so it throws the same
     /// messages as the first call of fit_normal_eq or fit_svd would.
     SharedAbscissaeFit(const double* x, int n, int ma, int method);
-    ~SharedAbscissaeFit();
     SharedAbscissaeFit(const SharedAbscissaeFit&) = delete;
     SharedAbscissaeFit& operator=(const SharedAbscissaeFit&) = delete;
 
@@ -58,9 +59,9 @@ private:
     int ma_;
     bool svd_;
     std::vector<Step> steps_;        // normal equations
-    double** u_ = nullptr;           // singular value decomposition
-    double** v_ = nullptr;
-    double* w_ = nullptr;
+    OwnedMatrix u_;                  // singular value decomposition
+    OwnedMatrix v_;
+    OwnedVector w_;
     std::vector<double> powers_;     // pow(x[k], i - 1) at (k - 1) * (ma - 1) + i - 2
 };
 

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <climits>
-#include <cstdio>
 
 #include "numeric/arrays.hpp"
 #include "numeric/fatal_error.hpp"
@@ -43,9 +42,9 @@ void resample_with_cursor(const double* rri, int ndata, double dt, bool linear, 
 
 void resample_with_spline(const double* rri, int ndata, double dt, double* out, int nres) {
     // The knots are (start time of interval i, rri[i]).
-    double* knot_time = vector(1, ndata);
+    const OwnedVector knot_time(1, ndata);
     const double* knot_value = rri;
-    double* y2 = vector(1, ndata);
+    const OwnedVector y2(1, ndata);
     double elapsed = 0.0;
     for (int i = 1; i <= ndata; ++i) {
         knot_time[i] = elapsed;
@@ -78,8 +77,6 @@ void resample_with_spline(const double* rri, int ndata, double dt, double* out, 
         });
         if (first_bad.load() != LONG_MAX) fatal_error("Bad xa input to routine splint");
     }
-    release_vector(y2, 1, ndata);
-    release_vector(knot_time, 1, ndata);
 }
 
 }  // namespace
@@ -89,48 +86,6 @@ void resample(const double* rri, int ndata, double dt, int method, double* out, 
         resample_with_cursor(rri, ndata, dt, method == linear_interpolation, out, nres);
     else
         resample_with_spline(rri, ndata, dt, out, nres);
-}
-
-Resampled prepare_series(double* rri, int ndata, double dt, double scale, int interp_method) {
-    Resampled r;
-    double sum = 0.0;
-    for (int i = 1; i <= ndata; ++i) sum = sum + rri[i];
-    r.unit = input_unit(rri[1]);
-    r.total_time = (sum - rri[ndata]) / r.unit;
-
-    const double points = r.total_time / dt;
-    if (!(points < static_cast<double>(INT_MAX))) fatal_error("The data length is too long!\n");
-    r.nres = static_cast<int>(points);
-    r.resampled = vector(1, r.nres);
-
-    if (r.unit > 1)
-        for (int i = 1; i <= ndata; ++i) rri[i] = rri[i] / r.unit;
-
-    std::fprintf(stderr, "number of input data: %d\n", ndata);
-    std::fprintf(stderr, "total time: %7.1lf sec = %7.1lf min = %3.1lf h \n", r.total_time,
-                 r.total_time / 60, r.total_time / 3600);
-    std::fprintf(stderr, "resampling interval (frequency): %5.3lf sec (%5.2lf Hz)\n", dt, 1 / dt);
-
-    r.scale_pt = scale_in_points(scale, dt);
-
-    if (interp_method < 1)
-        std::fprintf(stderr, "Resamping as a step function\n");
-    else if (interp_method == 1)
-        std::fprintf(stderr, "Resamping with linear interpolation.\n");
-    else
-        std::fprintf(stderr, "Resamping with cubic spline interpolation.\n");
-
-    if (r.nres >= 1) {
-        const int method = interp_method < 1 ? step_function : interp_method;
-        resample(rri, ndata, dt, method, r.resampled, r.nres);
-        double s = 0.0;
-        for (int j = 1; j <= r.nres; ++j) s = s + r.resampled[j];
-        r.resampled_mean = s / r.nres;
-        for (int j = 1; j <= r.nres; ++j) r.resampled[j] = r.resampled[j] - r.resampled_mean;
-    }
-
-    std::fprintf(stderr, "scale: %5.5lf (%ld pt)\n", scale, r.scale_pt);
-    return r;
 }
 
 }  // namespace nongauss

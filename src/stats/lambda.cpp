@@ -1,7 +1,6 @@
 #include "stats/lambda.hpp"
 
 #include <cmath>
-#include <cstdio>
 #include <memory>
 
 #include "numeric/parallel.hpp"
@@ -53,9 +52,8 @@ double log_gamma(double x) {
     return -t + std::log(2.5066282746310007 * ser / x);
 }
 
-double estimate_lambda(const double* cg_series, int ncg, double& moment_order) {
-    if (moment_order < -0.9) moment_order = -0.9;
-    const double q = moment_order;
+double estimate_lambda_sq(const double* cg_series, int ncg, double moment_order) {
+    const double q = moment_order < -0.9 ? -0.9 : moment_order;
 
     double estimate;
     if (q == 0.0) {
@@ -74,8 +72,11 @@ double estimate_lambda(const double* cg_series, int ncg, double& moment_order) {
         estimate = ((l1 - l2) - g) * f;
     }
 
+    return estimate;
+}
+
+double lambda_from_estimate(double estimate) {
     if (estimate > 0 && std::isfinite(estimate)) return std::sqrt(estimate);
-    std::fprintf(stderr, "square of lambda = %lf\n", estimate);
     return 0;
 }
 

@@ -10,13 +10,15 @@ namespace nongauss {
 /// over 0.05 <= x <= 10.
 double log_gamma(double x);
 
-/// The lambda stage. Clamps moment_order (q) in place to -0.9 when it is
-/// below -0.9, then estimates lambda^2 from cg_series[1..ncg]: from the mean
-/// of ln|x| when q == 0, from the mean of |x|^q otherwise. Returns the square
-/// root of the estimate when it is positive and finite. Otherwise (0, negative,
-/// infinite or not a number, e.g. q = 2 or a zero increment with q <= 0) it
-/// writes "square of lambda = %lf\n" with the estimate to standard error and
-/// returns 0.
-double estimate_lambda(const double* cg_series, int ncg, double& moment_order);
+/// The estimate of lambda^2 from cg_series[1..ncg] with the moment order q
+/// (raised to -0.9 when it is below -0.9): from the mean of ln|x| when q == 0,
+/// from the mean of |x|^q otherwise. Any value: 0, negative, infinite or not a
+/// number (e.g. q = 2, or a zero increment with q <= 0) are possible.
+double estimate_lambda_sq(const double* cg_series, int ncg, double moment_order);
+
+/// Lambda from its squared estimate: the square root when the estimate is
+/// positive and finite, otherwise 0 (the stage then writes
+/// "square of lambda = %lf\n" with the estimate to the transcript).
+double lambda_from_estimate(double estimate);
 
 }  // namespace nongauss

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "coarse/increments.hpp"
+#include "nongauss/transcript.hpp"
 #include "numeric/arrays.hpp"
 #include "numeric/lsq_normal.hpp"
 #include "numeric/lsq_svd.hpp"
@@ -66,17 +67,49 @@ TEST(IncrementsExact, SameBitsAsThePlainComputation) {
                          Case{20000, 100, 4, 2}, Case{12345, 33, 6, 1}, Case{12345, 33, 2, 2}, Case{600, 300, 3, 1}}) {
         const std::vector<double> r = series(c.nres, static_cast<std::uint64_t>(c.nres + c.sp));
         const std::vector<double> want = plain_increments(r, c.nres, c.sp, c.ncoef, c.method);
-        ::testing::internal::CaptureStderr();
-        Increments inc = coarse_grain(r.data(), c.nres, 100, c.sp, c.ncoef, c.method);
-        ::testing::internal::GetCapturedStderr();
-        ASSERT_EQ(inc.ncg, static_cast<int>(want.size())) << c.nres << " " << c.sp << " " << c.ncoef;
-        double sum = 0.0;
-        for (double v : want) sum = sum + v;
-        const double mean = sum / inc.ncg;
-        int differ = 0;
-        for (int i = 1; i <= inc.ncg; ++i) differ += !same_bits(inc.cg_series[i], want[static_cast<std::size_t>(i - 1)] - mean);
-        EXPECT_EQ(differ, 0) << c.nres << " " << c.sp << " " << c.ncoef << " " << c.method;
-        release_vector(inc.cg_series, 1, inc.upper);
+        std::vector<double> profile(r.size());
+        running_sum(r.data(), c.nres, profile.data());
+        // The shared-abscissae fit, and (limit 0) every window fitted on its own.
+        for (const int limit : {SharedAbscissaeFit::max_coefficients, 0}) {
+            DiscardTranscript discard;
+            const Increments inc = coarse_grain(r.data(), c.nres, 100, c.sp, c.ncoef, c.method,
+                                                [&] { return profile.data(); }, discard, limit);
+            ASSERT_EQ(inc.ncg, static_cast<int>(want.size())) << c.nres << " " << c.sp << " " << c.ncoef;
+            double sum = 0.0;
+            for (double v : want) sum = sum + v;
+            const double mean = sum / inc.ncg;
+            int differ = 0;
+            for (int i = 1; i <= inc.ncg; ++i)
+                differ += !same_bits(inc.cg_series[i], want[static_cast<std::size_t>(i - 1)] - mean);
+            EXPECT_EQ(differ, 0) << c.nres << " " << c.sp << " " << c.ncoef << " " << c.method << " limit " << limit;
+        }
+    }
+}
+
+// The two detrending paths side by side on windows that a fault in the window
+// stepping, the window start or the residual pairing would move: every
+// increment the same bits, including the standard deviation.
+TEST(IncrementsExact, PerWindowPathEqualsSharedPath) {
+    for (const int sp : {1, 2, 3, 7, 64}) {
+        for (const int nres : {2 * sp, 2 * sp + 1, 3 * sp - 1, 5 * sp + 2, 40 * sp + 3}) {
+            const std::vector<double> r = series(nres, static_cast<std::uint64_t>(nres * 31 + sp));
+            std::vector<double> profile(r.size());
+            running_sum(r.data(), nres, profile.data());
+            for (const int ncoef : {2, 4}) {
+                for (const int method : {1, 2}) {
+                    DiscardTranscript discard;
+                    const auto source = [&] { return profile.data(); };
+                    const Increments shared = coarse_grain(r.data(), nres, 100, sp, ncoef, method, source, discard);
+                    const Increments each = coarse_grain(r.data(), nres, 100, sp, ncoef, method, source, discard, 1);
+                    ASSERT_EQ(shared.ncg, each.ncg);
+                    ASSERT_EQ(shared.ncg, (nres / sp - 1) * sp);
+                    EXPECT_TRUE(same_bits(shared.cg_sd, each.cg_sd));
+                    for (int i = 1; i <= shared.ncg; ++i)
+                        ASSERT_TRUE(same_bits(shared.cg_series[i], each.cg_series[i]))
+                            << "sp " << sp << " nres " << nres << " ncoef " << ncoef << " method " << method << " i " << i;
+                }
+            }
+        }
     }
 }
 

@@ -3,12 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
+#include <string>
 #include <vector>
 
+#include "nongauss/error.hpp"
+#include "nongauss/transcript.hpp"
 #include "numeric/arrays.hpp"
 
 namespace nongauss {
 namespace {
+
+// A profile source over r[1..]: made when asked, as the analysis makes it.
+ProfileSource profile_of(const std::vector<double>& r) {
+    auto profile = std::make_shared<std::vector<double>>(r.size());
+    return [&r, profile] {
+        running_sum(r.data(), static_cast<int>(r.size()) - 1, profile->data());
+        return profile->data();
+    };
+}
 
 struct Grained {
     Increments inc;
@@ -20,14 +33,14 @@ struct Grained {
 Grained grain(const std::vector<double>& series, long scale_pt, int ncoef, int fit_method = 1) {
     std::vector<double> r(series.size() + 1);
     for (std::size_t i = 0; i < series.size(); ++i) r[i + 1] = series[i];
-    ::testing::internal::CaptureStderr();
-    Grained g{coarse_grain(r.data(), static_cast<int>(series.size()), 100, scale_pt, ncoef, fit_method),
+    StringTranscript transcript;
+    Grained g{coarse_grain(r.data(), static_cast<int>(series.size()), 100, scale_pt, ncoef, fit_method,
+                           profile_of(r), transcript),
               {}, {}, ""};
-    g.err = ::testing::internal::GetCapturedStderr();
+    g.err = transcript.text();
     for (int i = 1; i <= g.inc.ncg; ++i) g.centred.push_back(g.inc.cg_series[i]);
     standardize_increments(g.inc);
     for (int i = 1; i <= g.inc.ncg; ++i) g.standardised.push_back(g.inc.cg_series[i]);
-    release_vector(g.inc.cg_series, 1, g.inc.upper);
     return g;
 }
 
@@ -70,20 +83,30 @@ TEST(Increments, WindowsOverlapByHalf) {
     EXPECT_EQ(grain({1, 2, 3, 4, 5, 7}, 3, 2).inc.ncg, 3);  // exactly one window
 }
 
-// Runs the stage without capturing its output (death tests capture it).
-void grain_uncaptured(const std::vector<double>& series, long scale_pt, int ncoef) {
-    std::vector<double> r(series.size() + 1);
-    for (std::size_t i = 0; i < series.size(); ++i) r[i + 1] = series[i];
-    coarse_grain(r.data(), static_cast<int>(series.size()), 100, scale_pt, ncoef, 1);
-}
-
-TEST(IncrementsDeathTest, TooShortSeriesEndTheRun) {
-    const char* report = "^Run-time error\\.\\.\\.\nThe data length is not enough!\n\n"
-                         "\\.\\.\\.now exiting to system\\.\\.\\.\n$";
-    EXPECT_EXIT(grain_uncaptured({1, 2, 3, 4, 5}, 3, 2), ::testing::ExitedWithCode(1), report);  // 2*3 > 5
-    EXPECT_EXIT(grain_uncaptured({1, 2}, 3, 1), ::testing::ExitedWithCode(1), report);           // nres < scale_pt
-    EXPECT_EXIT(grain_uncaptured({}, 1, 1), ::testing::ExitedWithCode(1), report);               // nres 0
-    EXPECT_EXIT(grain_uncaptured({1, 2}, 4000000000000L, 1), ::testing::ExitedWithCode(1), report);
+// A series too short for its scale throws before any line is written.
+TEST(Increments, TooShortSeriesAreRejectedBeforeAnyLine) {
+    struct Case {
+        std::vector<double> series;
+        long scale_pt;
+        int ncoef;
+    };
+    for (const Case& c : {Case{{1, 2, 3, 4, 5}, 3, 2},          // 2*3 > 5
+                          Case{{1, 2}, 3, 1},                   // nres < scale_pt
+                          Case{{}, 1, 1},                       // nres 0
+                          Case{{1, 2}, 4000000000000L, 1}}) {
+        std::vector<double> r(c.series.size() + 1);
+        for (std::size_t i = 0; i < c.series.size(); ++i) r[i + 1] = c.series[i];
+        StringTranscript transcript;
+        try {
+            coarse_grain(r.data(), static_cast<int>(c.series.size()), 100, c.scale_pt, c.ncoef, 1, profile_of(r),
+                         transcript);
+            ADD_FAILURE() << "no error for " << c.series.size() << " points at " << c.scale_pt;
+        } catch (const Error& e) {
+            EXPECT_EQ(e.kind(), ErrorKind::fatal);
+            EXPECT_EQ(e.message(), "The data length is not enough!\n");
+        }
+        EXPECT_EQ(transcript.text(), "");
+    }
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "driver/decimal.hpp"
+#include "text/decimal.hpp"
 
 namespace nongauss {
 namespace {
@@ -28,15 +28,16 @@ Parsed parse(std::vector<const char*> words) {
 TEST(Options, DefaultsAndNames) {
     const Parsed p = parse({"rec.txt"});
     ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.s.interp_method, 3);
-    EXPECT_EQ(p.s.ncoef, 4);
+    EXPECT_EQ(p.s.interpolation, Interpolation::spline);
+    EXPECT_EQ(p.s.degree, 3);
+    EXPECT_EQ(fit_coefficients(p.s), 4);
     EXPECT_EQ(p.s.scale, 25.0);
-    EXPECT_EQ(p.s.fit_method, 1);
+    EXPECT_EQ(p.s.fit, FitMethod::normal_equations);
     EXPECT_EQ(p.s.nbins, 100);
     EXPECT_EQ(p.s.moment_order, 0.25);
     EXPECT_EQ(p.s.pdf_divisor, 1.0);
     EXPECT_EQ(p.s.dt, 0.25);
-    EXPECT_EQ(p.s.standardize, 0);
+    EXPECT_FALSE(p.s.standardized_ts);
     EXPECT_EQ(p.names.ts_name, "rec_TS.txt");
     EXPECT_EQ(p.names.pdf_name, "rec_PDF.txt");
     EXPECT_EQ(program_name(), "nongauss");
@@ -60,7 +61,7 @@ TEST(Options, DoubleDashEndsTheOptionsAndLongWordsAskForHelpOrVersion) {
     const Parsed p = parse({"-s", "50", "--", "-1.txt"});
     ASSERT_TRUE(p.ok);
     EXPECT_EQ(p.s.scale, 50.0);
-    EXPECT_EQ(p.s.interp_method, 3);  // -1.txt is the input, not an option
+    EXPECT_EQ(p.s.interpolation, Interpolation::spline);  // -1.txt is the input, not an option
     EXPECT_EQ(p.names.base_name, "-1");
     EXPECT_FALSE(parse({"--"}).ok);  // nothing to read after it
     const auto outcome = [](std::vector<const char*> words) {
@@ -80,18 +81,19 @@ TEST(Options, LimitsAndConversions) {
     EXPECT_EQ(parse({"-s", "2", "f"}).s.scale, 2.0);
     EXPECT_EQ(parse({"-s", "abc", "f"}).s.scale, 2.0);
     EXPECT_EQ(parse({"-t", "0.001", "f"}).s.dt, 0.01);
-    EXPECT_EQ(parse({"-m", "-3", "f"}).s.fit_method, 1);
-    EXPECT_EQ(parse({"-m", "0", "f"}).s.fit_method, 0);
-    EXPECT_EQ(parse({"-m", "7", "f"}).s.fit_method, 2);
+    EXPECT_EQ(parse({"-m", "-3", "f"}).s.fit, FitMethod::normal_equations);
+    EXPECT_EQ(parse({"-m", "0", "f"}).s.fit, FitMethod::normal_equations);
+    EXPECT_EQ(parse({"-m", "2", "f"}).s.fit, FitMethod::svd);
+    EXPECT_EQ(parse({"-m", "7", "f"}).s.fit, FitMethod::svd);
     EXPECT_EQ(parse({"-n", "5", "f"}).s.nbins, 10);
     EXPECT_EQ(parse({"-r", "0", "f"}).s.pdf_divisor, 1.0);
     EXPECT_EQ(parse({"-q", "-2", "f"}).s.moment_order, -2.0);  // clamped later, not here
-    EXPECT_EQ(parse({"-d", "0", "f"}).s.ncoef, 1);
-    EXPECT_EQ(parse({"-d", "-5", "f"}).s.ncoef, -4);
-    EXPECT_EQ(parse({"-d", "3", "f"}).s.ncoef, 4);
-    EXPECT_EQ(parse({"-d", "2147483647", "f"}).s.ncoef, INT_MAX);
-    EXPECT_EQ(parse({"-d", "99999999999999999999", "f"}).s.ncoef, INT_MAX);
-    EXPECT_EQ(parse({"-d", "-99999999999999999999", "f"}).s.ncoef, INT_MIN + 1);
+    EXPECT_EQ(fit_coefficients(parse({"-d", "0", "f"}).s), 1);
+    EXPECT_EQ(fit_coefficients(parse({"-d", "-5", "f"}).s), -4);
+    EXPECT_EQ(fit_coefficients(parse({"-d", "3", "f"}).s), 4);
+    EXPECT_EQ(fit_coefficients(parse({"-d", "2147483647", "f"}).s), INT_MAX);
+    EXPECT_EQ(fit_coefficients(parse({"-d", "99999999999999999999", "f"}).s), INT_MAX);
+    EXPECT_EQ(fit_coefficients(parse({"-d", "-99999999999999999999", "f"}).s), INT_MIN + 1);
     EXPECT_EQ(parse({"-n", " +40x", "f"}).s.nbins, 40);
     EXPECT_EQ(parse({"-s", " 3.5e1sec", "f"}).s.scale, 35.0);
     // nan, inf and hexadecimal words do not begin a number: they convert to 0.
@@ -103,10 +105,10 @@ TEST(Options, LimitsAndConversions) {
 TEST(Options, OnlyTheSecondCharacterDecides) {
     const Parsed p = parse({"-verbose", "-s30", "40", "-1x", "-q", "-0.5", "-3", "-0", "-a", "f.txt"});
     ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.s.standardize, 2);
+    EXPECT_TRUE(p.s.standardized_ts);
     EXPECT_EQ(p.s.scale, 40.0);
     EXPECT_EQ(p.s.moment_order, -0.5);
-    EXPECT_EQ(p.s.interp_method, 0);  // -3 then -0: the later one wins
+    EXPECT_EQ(p.s.interpolation, Interpolation::step);  // -3 then -0: the later one wins
 }
 
 TEST(Options, ParsingStopsAtTheFirstNonOptionAndTheInputIsTheLastWord) {
@@ -115,7 +117,7 @@ TEST(Options, ParsingStopsAtTheFirstNonOptionAndTheInputIsTheLastWord) {
     EXPECT_EQ(p.names.input_name, "b.txt");
     p = parse({"rec.txt", "-v"});
     ASSERT_TRUE(p.ok);
-    EXPECT_EQ(p.s.standardize, 0);
+    EXPECT_FALSE(p.s.standardized_ts);
     EXPECT_EQ(p.names.input_name, "-v");
     EXPECT_EQ(p.names.ts_name, "-v_TS.txt");
     p = parse({"-s", "30"});  // the value is also the input name

@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 
 #include "numeric/fatal_error.hpp"
+#include "support/errors.hpp"
 
 namespace nongauss {
 namespace {
+
+using nongauss::testing::thrown_message;
 
 TEST(Arrays, UnitOffsetVectorIsTheBlockAndGrowsByRealloc) {
     double* v = vector(1, 3);
@@ -53,25 +57,45 @@ TEST(Arrays, MatrixKeepsRowsContiguous) {
     release_matrix(col, 1, 5, 1, 1);
 }
 
-TEST(ArraysDeathTest, ImpossibleRequestsEndWithTheAllocatorsMessage) {
-    EXPECT_EXIT(vector(1, INT_MAX - 1), ::testing::ExitedWithCode(1),
-                "^Run-time error\\.\\.\\.\n"
-                "allocation failure in vector\\(\\)\n"
-                "\\.\\.\\.now exiting to system\\.\\.\\.\n$");
-    EXPECT_EXIT(ivector(1, INT_MAX - 1), ::testing::ExitedWithCode(1),
-                "allocation failure in ivector\\(\\)\n");
-    EXPECT_EXIT(matrix(1, INT_MAX - 1, 1, 1), ::testing::ExitedWithCode(1),
-                "allocation failure 1 in matrix\\(\\)\n");
-    EXPECT_EXIT(matrix(1, 2, 1, INT_MAX - 1), ::testing::ExitedWithCode(1),
-                "allocation failure 2 in matrix\\(\\)\n");
+TEST(Arrays, ImpossibleRequestsThrowTheAllocatorsMessage) {
+    EXPECT_EQ(thrown_message([] { vector(1, INT_MAX - 1); }), "allocation failure in vector()");
+    EXPECT_EQ(thrown_message([] { ivector(1, INT_MAX - 1); }), "allocation failure in ivector()");
+    EXPECT_EQ(thrown_message([] { matrix(1, INT_MAX - 1, 1, 1); }), "allocation failure 1 in matrix()");
+    EXPECT_EQ(thrown_message([] { matrix(1, 2, 1, INT_MAX - 1); }), "allocation failure 2 in matrix()");
+    EXPECT_EQ(thrown_message([] { OwnedVector v(1, INT_MAX - 1); }), "allocation failure in vector()");
     EXPECT_EQ(resize_vector(nullptr, (long long)INT_MAX * 4), nullptr);
 }
 
-TEST(FatalErrorDeathTest, ReportHasThreePartsAndKeepsTheMessagesOwnNewline) {
-    EXPECT_EXIT(fatal_error("The data length is not enough!\n"), ::testing::ExitedWithCode(1),
-                "^Run-time error\\.\\.\\.\n"
-                "The data length is not enough!\n\n"
-                "\\.\\.\\.now exiting to system\\.\\.\\.\n$");
+TEST(FatalError, ReportHasThreePartsAndKeepsTheMessagesOwnNewline) {
+    try {
+        fatal_error("The data length is not enough!\n");
+        FAIL() << "fatal_error returned";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::fatal);
+        EXPECT_EQ(e.message(), "The data length is not enough!\n");
+        EXPECT_STREQ(e.what(), "The data length is not enough!\n");
+        EXPECT_EQ(e.report(), "Run-time error...\nThe data length is not enough!\n\n...now exiting to system...\n");
+    }
+    EXPECT_EQ(Error(ErrorKind::input, "No data was read!").report(), "No data was read!\n");
+}
+
+TEST(Arrays, OwnersReleaseAndMove) {
+    OwnedVector a(1, 4);
+    double* handle = a;
+    a[4] = 2.5;
+    OwnedVector b(std::move(a));
+    EXPECT_EQ(a.get(), nullptr);
+    EXPECT_EQ(b.get(), handle);
+    EXPECT_EQ(b[4], 2.5);
+    OwnedMatrix m(1, 2, 1, 3);
+    m[2][3] = 7;
+    OwnedMatrix n;
+    n = std::move(m);
+    EXPECT_EQ(n[2][3], 7.0);
+    b.reset();
+    EXPECT_EQ(b.get(), nullptr);
+    const std::vector<double> zero_based = {1.0, 2.0};
+    EXPECT_EQ(unit_offset(zero_based.data())[2], 2.0);
 }
 
 }  // namespace

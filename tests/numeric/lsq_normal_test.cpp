@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <limits>
 
 #include "numeric/arrays.hpp"
+#include "support/errors.hpp"
 
 namespace nongauss {
 namespace {
+
+using nongauss::testing::thrown_message;
 
 TEST(PolyBasis, PowersAndTheSingleTermCase) {
     double p[6] = {-1.0, -1.0, -1.0, -1.0, -1.0, -1.0};
@@ -75,24 +79,21 @@ TEST(FitNormalEq, StraightLineThroughScatter) {
     EXPECT_NEAR(chisq, 1.8, 1e-13);
 }
 
-TEST(GaussjDeathTest, SingularMatricesEndTheRun) {
-    const char* report =
-        "^Run-time error\\.\\.\\.\n"
-        "gaussj: Singular Matrix-2\n"
-        "\\.\\.\\.now exiting to system\\.\\.\\.\n$";
+TEST(Gaussj, SingularMatricesEndTheRun) {
+    const std::string report = "gaussj: Singular Matrix-2";
     // Every abscissa 0: the normal matrix is [[n, 0], [0, 0]].
     const double x[] = {0.0, 0.0, 0.0, 0.0};
     const double y[] = {0.0, 1.0, 2.0, 4.0};
     double a[3];
     double chisq = 0.0;
-    EXPECT_EXIT(fit_normal_eq(x, y, 3, a, 2, &chisq), ::testing::ExitedWithCode(1), report);
+    EXPECT_EQ(thrown_message([&] { fit_normal_eq(x, y, 3, a, 2, &chisq); }), report);
 
     // No pivot at all: every candidate is NaN.
     double** m = matrix(1, 2, 1, 2);
     double** b = matrix(1, 2, 1, 1);
     m[1][1] = m[1][2] = m[2][1] = m[2][2] = std::numeric_limits<double>::quiet_NaN();
     b[1][1] = b[2][1] = 1.0;
-    EXPECT_EXIT(gauss_jordan_solve(m, 2, b, 1), ::testing::ExitedWithCode(1), report);
+    EXPECT_EQ(thrown_message([&] { gauss_jordan_solve(m, 2, b, 1); }), report);
     release_matrix(b, 1, 2, 1, 1);
     release_matrix(m, 1, 2, 1, 2);
 }

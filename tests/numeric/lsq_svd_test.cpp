@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <cmath>
 #include <limits>
 
 #include "numeric/arrays.hpp"
 #include "numeric/lsq_normal.hpp"
+#include "support/errors.hpp"
 
 namespace nongauss {
 namespace {
+
+using nongauss::testing::thrown_message;
 
 TEST(SafeHypot, ValuesAndRange) {
     EXPECT_EQ(safe_hypot(0.0, 0.0), 0.0);
@@ -119,16 +123,13 @@ TEST(FitSvd, RankDeficientDesignStillFits) {
     EXPECT_NEAR(chisq, 9.0 + 4.0 + 0.0 + 25.0, 1e-12);
 }
 
-TEST(SvdcmpDeathTest, NanInputDoesNotConverge) {
+TEST(Svdcmp, NanInputDoesNotConverge) {
     double** u = matrix(1, 2, 1, 2);
     double** v = matrix(1, 2, 1, 2);
     double w[3];
     u[1][1] = u[2][2] = std::numeric_limits<double>::quiet_NaN();
     u[1][2] = u[2][1] = 1.0;
-    EXPECT_EXIT(svd_decompose(u, 2, 2, w, v), ::testing::ExitedWithCode(1),
-                "^Run-time error\\.\\.\\.\n"
-                "no convergence in 30 svdcmp iterations\n"
-                "\\.\\.\\.now exiting to system\\.\\.\\.\n$");
+    EXPECT_EQ(thrown_message([&] { svd_decompose(u, 2, 2, w, v); }), "no convergence in 30 svdcmp iterations");
     release_matrix(v, 1, 2, 1, 2);
     release_matrix(u, 1, 2, 1, 2);
 }

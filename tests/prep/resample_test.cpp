@@ -2,28 +2,52 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <string>
 #include <vector>
 
-#include "numeric/arrays.hpp"
+#include "nongauss/stages.hpp"
 
 namespace nongauss {
 namespace {
 
-// Runs the preparation stage on `values` (as read) and returns resampled[1..nres].
+// Runs the preparation stage on `values` (as read) through the public stages,
+// up to the scale line, and returns resampled[1..nres].
+struct Stage {
+    double unit = 0;
+    double total_time = 0;
+    int nres = 0;
+    double resampled_mean = 0;
+    long scale_pt = 0;
+};
 struct Prepared {
-    Resampled r;
+    Stage r;
     std::vector<double> points;  // points[j - 1] = resampled[j]
     std::string err;
 };
 
 Prepared prepare(std::vector<double> values, double dt, double scale, int method) {
-    std::vector<double> rri(values.size() + 1);
-    for (std::size_t i = 0; i < values.size(); ++i) rri[i + 1] = values[i];
-    ::testing::internal::CaptureStderr();
-    Prepared p{prepare_series(rri.data(), static_cast<int>(values.size()), dt, scale, method), {}, ""};
-    p.err = ::testing::internal::GetCapturedStderr();
-    for (int j = 1; j <= p.r.nres; ++j) p.points.push_back(p.r.resampled[j]);
-    release_vector(p.r.resampled, 1, p.r.nres);
+    Settings settings;
+    settings.dt = dt;
+    settings.interpolation = method < 1 ? Interpolation::step : method == 1 ? Interpolation::linear : Interpolation::spline;
+    StringTranscript transcript;
+    const Series series = Series::from_intervals(values);
+    const PreparedSeries prepared(series, settings, transcript);
+    Prepared p;
+    p.r.unit = series.unit_divisor();
+    p.r.total_time = prepared.duration_s();
+    p.r.nres = prepared.nres();
+    p.r.resampled_mean = prepared.resampled_mean_s();
+    for (int j = 1; j <= p.r.nres; ++j) p.points.push_back(prepared.resampled()[j]);
+    try {
+        const ScaleIncrements inc = increments_at(prepared, scale, transcript);
+        p.r.scale_pt = inc.scale_pt();
+    } catch (const Error&) {
+        p.r.scale_pt = scale_in_points(scale, dt);  // too short for the scale: the line is written all the same
+    }
+    p.err = transcript.text();
+    if (const auto end = p.err.find("scale: "); end != std::string::npos)
+        p.err.erase(p.err.find('\n', end) + 1);
     return p;
 }
 

@@ -117,7 +117,7 @@ TEST(CleanCli, MissingEmptyAndNonNumericInputHaveTheAnalysisMessages) {
     EXPECT_EQ(r.err, "File absent.txt not found!\n");
     EXPECT_EQ(r.out, "");
     const std::vector<std::pair<std::string, std::string>> files = {
-        {"empty.txt", ""}, {"blank.txt", " \r\n\n"}, {"header.txt", "RR(ms)\n800\n"}, {"nan.txt", "nan\n0.8\n"}};
+        {"empty.txt", ""}, {"blank.txt", " \r\n\n"}, {"header.txt", "RR(ms)\n"}, {"junk.txt", "\x01\n0.8\n"}};
     for (const auto& [name, content] : files) {
         dir.write(name, content);
         r = clean({"-o", "out.txt", name}, dir.path());

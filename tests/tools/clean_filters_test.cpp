@@ -110,6 +110,18 @@ TEST(CleanFilters, RangeArtefactsNeverEnterTheMedianWindow) {
         EXPECT_EQ(flags[i], i >= 300 && i < 330 ? Flag::range : Flag::kept) << "beat " << i;
 }
 
+TEST(CleanFilters, TheMedianLeavesTheBeatItselfOut) {
+    // 41 beats alternating 0.9 and 1.1 s around one of 1.21 s in the middle.
+    // Its 40 neighbours have the median 1.0: 21 % away, flagged. A median
+    // that counted the beat itself would be 1.1, 10 % away: kept. Every other
+    // beat is within 20 % of its neighbours' median (1.0 or 1.1) either way.
+    std::vector<double> s;
+    for (int i = 0; i < 41; ++i) s.push_back(i == 20 ? 1.21 : i % 2 == 0 ? 0.9 : 1.1);
+    const auto flags = flag_intervals(s, FilterSettings{});
+    for (std::size_t i = 0; i < flags.size(); ++i)
+        EXPECT_EQ(flags[i], i == 20 ? Flag::deviation : Flag::kept) << "beat " << i;
+}
+
 TEST(CleanFilters, ShortSeries) {
     FilterSettings f;
     EXPECT_TRUE(flag_intervals({}, f).empty());

@@ -16,11 +16,20 @@
 namespace nongauss::clean {
 namespace {
 
-RRText scanned(const std::string& content) {
+RRText scanned(const std::string& content, const ReadSettings& settings = {}) {
     RRText rr;
-    rr.content = content;
-    scan_numbers(rr);
+    std::string message;
+    const ReadOutcome outcome = read_rr_text(content, settings, rr, message);
+    EXPECT_EQ(outcome, ReadOutcome::ok) << message;
     return rr;
+}
+
+// The message of an input that is refused.
+std::string refused(const std::string& content, const ReadSettings& settings = {}) {
+    RRText rr;
+    std::string message;
+    EXPECT_EQ(read_rr_text(content, settings, rr, message), ReadOutcome::bad_input) << content;
+    return message;
 }
 
 std::vector<std::string> texts(const RRText& rr) {
@@ -58,14 +67,109 @@ TEST(CleanRead, NumbersKeepTheirTextAndReadingStopsAtText) {
 
     EXPECT_EQ(scanned("800\n810\n").stop_line, 0);
     EXPECT_EQ(texts(scanned("800ms\n810\n")), std::vector<std::string>{"800"});
-    EXPECT_EQ(texts(scanned("812,5\n")), std::vector<std::string>{"812"});
     EXPECT_EQ(texts(scanned("1e\n")), std::vector<std::string>{"1"});
-    for (const char* none : {"", " \r\n", "RR\n800\n", "nan\n", "inf\n", "x1p3\n", "-\n", ".\n"}) {
+    for (const char* none : {"", " \r\n", "nan\n", "inf\n", "x1p3\n", "-\n", ".\n", "\xef\xbb\n800\n"}) {
         const RRText rr2 = scanned(none);
         EXPECT_TRUE(rr2.numbers.empty()) << none;
     }
-    EXPECT_EQ(scanned("RR\n800\n").stop_line, 1);
     EXPECT_EQ(texts(scanned("0x1p3\n")), std::vector<std::string>{"0"});
+}
+
+TEST(CleanRead, HeaderLinesAndAByteOrderMarkAreSkippedAndCounted) {
+    for (const char* text : {"RR (ms)\r\n800\r\n810\r\n", "\xef\xbb\xbfRR (ms)\n\n800\n810\n",
+                             "\xef\xbb\xbf# export\nRR (ms)\n800 810\n"}) {
+        const RRText rr = scanned(text);
+        EXPECT_EQ(texts(rr), (std::vector<std::string>{"800", "810"})) << text;
+        EXPECT_EQ(rr.last_header, "RR (ms)");
+        EXPECT_GE(rr.header_lines, 1);
+        EXPECT_EQ(rr.stop_line, 0);
+    }
+    EXPECT_EQ(scanned("\xef\xbb\xbf" "800\n").numbers.size(), 1u);
+    // Control characters are no header: reading stops there, as at any text.
+    const RRText binary = scanned("RR\x01\n800\n");
+    EXPECT_TRUE(binary.numbers.empty());
+    EXPECT_EQ(binary.stop_line, 1);
+    // At most max_header_lines of them.
+    std::string many;
+    for (int i = 0; i <= max_header_lines; ++i) many += "note\n";
+    EXPECT_TRUE(scanned(many + "800\n").numbers.empty());
+    EXPECT_EQ(scanned(many.substr(5) + "800\n").header_lines, max_header_lines);
+}
+
+TEST(CleanRead, ATableNeedsAColumnAndTheFirstLineCountsItsNumbers) {
+    EXPECT_NE(refused("time,RR\n0.0,820\n").find("line 2 holds fields separated by commas: choose the "
+                                                   "column of the RR intervals with --column N or "
+                                                   "--column NAME, or give --decimal-comma"),
+              std::string::npos);
+    EXPECT_NE(refused("0,0;820\n").find("semicolons"), std::string::npos);
+    EXPECT_NE(refused("0.0\t820\n0.8\t810\n").find("line 1 holds fields separated by tabs"), std::string::npos);
+    // Blank-separated numbers are a series; how many stand on the first line is told.
+    const RRText rr = scanned("800  810\t\n\n820\t830\n");
+    EXPECT_EQ(rr.numbers.size(), 4u);
+    EXPECT_EQ(rr.first_line_numbers, 2);
+    EXPECT_EQ(scanned("RR\n800\n810\n").first_line_numbers, 1);
+    EXPECT_EQ(scanned("RR\n800\n810\n").first_data_line, 2);
+}
+
+TEST(CleanRead, DecimalCommaBecomesAPoint) {
+    ReadSettings comma;
+    comma.decimal_comma = true;
+    const RRText rr = scanned("RR (s)\n0,820\n0,8125\n1\n", comma);
+    EXPECT_EQ(texts(rr), (std::vector<std::string>{"0.820", "0.8125", "1"}));
+    EXPECT_EQ(rr.numbers[1].value, 0.8125);
+    EXPECT_EQ(resolution_decimals(rr), 4);
+    // A point is no decimal mark then: reading stops before it.
+    const RRText point = scanned("0,8\n0.9\n", comma);
+    EXPECT_EQ(texts(point), std::vector<std::string>{"0.8"});
+    EXPECT_EQ(point.stop_line, 2);
+}
+
+TEST(CleanRead, AColumnByNumberOrNameWithTheDelimiterDetected) {
+    struct Case { const char* text; const char* column; bool comma; char delimiter; };
+    const std::vector<Case> cases = {
+        {"time,RR_ms\n0.000,800\n0.800,810\n", "2", false, ','},
+        {"time,RR_ms\r\n0.000,800\r\n0.800,810\r\n", "rr_ms", false, ','},
+        {"Zeit;RR (ms)\n0,000;800\n0,800;810\n", "RR (ms)", true, ';'},
+        {"0.000\t800\n0.800\t810\n", "2", false, '\t'},
+        {"  time    RR\n   0.000   800\n   0.800   810\n", "RR", false, ' '},
+        {"\"stamp\",\"RR\"\n\"2024-01-05, 10:00\",\"800\"\n\"2024-01-05, 10:01\",\"810\"\n", "RR", false, ','},
+        {"RR (ms)\n800\n810\n", "RR (ms)", false, ' '},
+        {"\xef\xbb\xbf" "800\n810\n", "1", false, ' '},
+    };
+    for (const Case& c : cases) {
+        ReadSettings settings;
+        settings.column = c.column;
+        settings.decimal_comma = c.comma;
+        const RRText rr = scanned(c.text, settings);
+        EXPECT_EQ(texts(rr), (std::vector<std::string>{"800", "810"})) << c.text;
+        EXPECT_EQ(rr.delimiter, c.delimiter) << c.text;
+        EXPECT_EQ(rr.stop_line, 0) << c.text;
+    }
+    ReadSettings second;
+    second.column = "2";
+    // Reading stops at the first row whose field is not one whole number.
+    for (const char* bad : {"0,800\n1,\n2,810\n", "0,800\n1,810ms\n", "0,800\n1\n2,810\n", "0,800\n1,nan\n"}) {
+        const RRText rr = scanned(bad, second);
+        EXPECT_EQ(texts(rr), std::vector<std::string>{"800"}) << bad;
+        EXPECT_EQ(rr.stop_line, 2) << bad;
+    }
+    ReadSettings named;
+    named.column = "RR";
+    EXPECT_EQ(refused("time,rri\n0,800\n", named),
+              "no column named 'RR' in a header line at the start of the file");
+}
+
+TEST(CleanRead, MemoryIsBoundedByLineAndNumberLengths) {
+    ReadSettings first;
+    first.column = "1";
+    EXPECT_NE(refused(std::string(max_line_bytes + 1, '8') + "\n", first).find("line 1 is longer than"),
+              std::string::npos);
+    EXPECT_NE(refused("800\n" + std::string(max_number_chars + 1, '8') + "\n").find(
+                  "line 2: a number of more than 1000 characters"),
+              std::string::npos);
+    // A number of the longest length is read; a long run of junk ends reading.
+    EXPECT_EQ(scanned("800 " + std::string(max_number_chars, '8')).numbers.size(), 2u);
+    EXPECT_TRUE(scanned(std::string(1 << 20, '\0')).numbers.empty());
 }
 
 TEST(CleanRead, ResolutionFollowsTheFinestNumber) {
@@ -119,7 +223,8 @@ std::string as_text(const std::vector<double>& seconds) {
 
 TEST(CleanReplace, DeleteLeavesOutFlaggedLinesAndReplaceKeepsTheTotalTime) {
     const auto synthetic = nongauss::testing::rr_with_artefacts(2000, 3);
-    const RRText rr = scanned(as_text(synthetic.seconds));
+    const std::string input = as_text(synthetic.seconds);
+    const RRText rr = scanned(input);
     std::vector<double> seconds;
     for (const auto& n : rr.numbers) seconds.push_back(n.value);
     const auto flags = flag_intervals(seconds, FilterSettings{});
@@ -134,7 +239,7 @@ TEST(CleanReplace, DeleteLeavesOutFlaggedLinesAndReplaceKeepsTheTotalTime) {
     EXPECT_EQ(counts.interpolated, 0u);
 
     const std::string replaced = cleaned_text(rr, flags, true, 4, counts);
-    EXPECT_EQ(units_of(replaced, 4), units_of(rr.content, 4));  // to the last decimal
+    EXPECT_EQ(units_of(replaced, 4), units_of(input, 4));  // to the last decimal
     EXPECT_EQ(counts.stretches, 6u);
     EXPECT_EQ(counts.unfilled, 0u);
     // A 30-s gap, a 7-s gap and six double beats become some 58 ordinary beats.

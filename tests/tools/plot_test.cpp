@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 
 #include "tools/companions.hpp"
 
@@ -43,22 +44,45 @@ TEST(Plot, DensityOfTheExampleAsPngAndSvg) {
     ScratchDir dir;
     const Summary summary = parse_summary(analyse_example(dir));
 
-    // Default output: beside the input, .txt replaced by .png.
-    const auto png = run_tool({"example_PDF.txt"}, dir.path(), plot_script());
+    // Default output: beside the input, .txt replaced by .png; nothing on
+    // standard error when the scale is given.
+    const auto png = run_tool({"-s", "25", "example_PDF.txt"}, dir.path(), plot_script());
     ASSERT_EQ(png.status, 0) << png.err;
     EXPECT_EQ(png.out, "");
+    EXPECT_EQ(png.err, "");
     EXPECT_TRUE(is_png(dir.read("example_PDF.png")));
 
-    // The title carries the lambda of the run, recovered from the model column.
-    const auto svg = run_tool({"-o", "d.svg", "example_PDF.txt"}, dir.path(), plot_script());
+    // The title carries the scale and the lambda of the run, recovered from
+    // the model column, with a Greek lambda.
+    const auto svg = run_tool({"--scale=25", "-o", "d.svg", "example_PDF.txt"}, dir.path(), plot_script());
     ASSERT_EQ(svg.status, 0) << svg.err;
-    char expected[64];
-    std::snprintf(expected, sizeof expected, "lambda = %.3f", summary.lambda);
+    char expected[128];
+    std::snprintf(expected, sizeof expected, "example, scale 25 s: density of the standardised increments, "
+                  "\u03bb = %.3f", summary.lambda);
     const std::string image = dir.read("d.svg");
     EXPECT_NE(image.find("<svg"), std::string::npos);
     EXPECT_NE(image.find(expected), std::string::npos) << expected;
     EXPECT_NE(image.find("standard normal"), std::string::npos);
     EXPECT_NE(image.find("probability density"), std::string::npos);
+
+    // The scale from the file's name or its directory's; else a warning (a
+    // directory "s1" may well be a subject's, so it carries no scale).
+    for (const char* sub : {"50s", "s1"}) fs::create_directory(dir.path() / sub);
+    const std::vector<std::pair<std::string, std::string>> named = {
+        {"50s/example_PDF.txt", "scale 50 s"}, {"rec_scale2.5_PDF.txt", "scale 2.5 s"},
+        {"s1/example_PDF.txt", "scale not given"}};
+    for (const auto& [file, scale] : named) {
+        fs::copy_file(dir.path() / "example_PDF.txt", dir.path() / file);
+        const auto r = run_tool({"-o", "n.svg", file}, dir.path(), plot_script());
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(dir.read("n.svg").find(scale + ": density"), std::string::npos) << file;
+        if (scale == "scale not given") {
+            EXPECT_EQ(r.err, "Warning: the scale of " + file + " is not known: give it with -s W to "
+                             "show it in the title\n");
+        } else {
+            EXPECT_EQ(r.err, "");
+        }
+    }
 }
 
 TEST(Plot, LambdaIsRecoveredWhateverTheDensityDivisorAndCanBeGiven) {
@@ -66,13 +90,13 @@ TEST(Plot, LambdaIsRecoveredWhateverTheDensityDivisorAndCanBeGiven) {
     ScratchDir dir;
     const Summary summary = parse_summary(analyse_example(dir, {"-r", "7", "-s", "50"}));
     char expected[64];
-    std::snprintf(expected, sizeof expected, "lambda = %.3f", summary.lambda);
+    std::snprintf(expected, sizeof expected, "\u03bb = %.3f", summary.lambda);
     ASSERT_EQ(run_tool({"-o", "d.svg", "example_PDF.txt"}, dir.path(), plot_script()).status, 0);
     EXPECT_NE(dir.read("d.svg").find(expected), std::string::npos) << expected;
 
     ASSERT_EQ(run_tool({"--lambda", "0.123", "-o", "given.svg", "example_PDF.txt"}, dir.path(),
                        plot_script()).status, 0);
-    EXPECT_NE(dir.read("given.svg").find("lambda = 0.123"), std::string::npos);
+    EXPECT_NE(dir.read("given.svg").find("\u03bb = 0.123"), std::string::npos);
 }
 
 TEST(Plot, LambdaAgainstScaleFromSummaryLinesAndFromACohortTable) {
@@ -83,18 +107,99 @@ TEST(Plot, LambdaAgainstScaleFromSummaryLinesAndFromACohortTable) {
     dir.write("summaries.tsv", lines);
     const auto r = run_tool({"-o", "scales.png", "summaries.tsv"}, dir.path(), plot_script());
     ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
     EXPECT_TRUE(is_png(dir.read("scales.png")));
+    const auto svg = run_tool({"-o", "scales.svg", "summaries.tsv"}, dir.path(), plot_script());
+    ASSERT_EQ(svg.status, 0) << svg.err;
+    EXPECT_NE(dir.read("scales.svg").find("<text>\u03bb</text>"), std::string::npos);  // the y label
 
-    // A cohort table of many files: thin lines and the median per scale.
-    std::string table = "file\tscale\tSD\tlambda\n";
-    for (int f = 0; f < 12; ++f)
-        for (const int scale : {10, 25, 60})
-            table += "rec" + std::to_string(f) + ".txt\t" + std::to_string(scale) + ".0\t200.0\t0." +
-                     std::to_string(30 + f + scale / 10) + "\n";
-    dir.write("cohort.tsv", table);
-    const auto many = run_tool({"-o", "many.svg", "cohort.tsv"}, dir.path(), plot_script());
+    // A cohort table of 12 files under a directory: a legend of base names,
+    // twelve colours and twelve markers.
+    const auto table = [](int files) {
+        std::string t = "file\tscale\tSD\tlambda\n";
+        for (int f = 0; f < files; ++f)
+            for (const int scale : {10, 25, 60})
+                t += "/data/cohort/rec" + std::to_string(f + 10) + ".txt\t" + std::to_string(scale) +
+                     ".0\t200.0\t0." + std::to_string(30 + f + scale / 10) + "\n";
+        return t;
+    };
+    dir.write("cohort12.tsv", table(12));
+    const auto twelve = run_tool({"-o", "twelve.svg", "cohort12.tsv"}, dir.path(), plot_script());
+    ASSERT_EQ(twelve.status, 0) << twelve.err;
+    EXPECT_EQ(twelve.err, "");
+    const std::string image = dir.read("twelve.svg");
+    EXPECT_EQ(image.find("/data/cohort"), std::string::npos);
+    std::set<std::string> colours, markers;
+    for (int f = 10; f < 22; ++f)
+        EXPECT_NE(image.find(">rec" + std::to_string(f) + "</text>"), std::string::npos) << f;
+    // gnuplot's SVG places each marker as a use of a point symbol, in its colour.
+    for (std::size_t at = image.find("xlink:href='#gpPt"); at != std::string::npos;
+         at = image.find("xlink:href='#gpPt", at + 1)) {
+        const std::size_t end = image.find('\'', at + 12);
+        if (image.compare(end, 12, "' transform=") != 0) continue;  // a symbol's definition
+        markers.insert(image.substr(at, end - at));
+        const std::size_t colour = image.find("color='", end);
+        colours.insert(image.substr(colour, image.find('\'', colour + 7) - colour));
+    }
+    EXPECT_EQ(colours.size(), 12u);
+    EXPECT_EQ(markers.size(), 12u);
+
+    // More files: thin lines and the median per scale.
+    dir.write("cohort13.tsv", table(13));
+    const auto many = run_tool({"-o", "many.svg", "cohort13.tsv"}, dir.path(), plot_script());
     ASSERT_EQ(many.status, 0) << many.err;
-    EXPECT_NE(dir.read("many.svg").find("median of 12 files"), std::string::npos);
+    EXPECT_NE(dir.read("many.svg").find("median of 13 files"), std::string::npos);
+}
+
+TEST(Plot, OneScaleAZeroLambdaAndTheCLocaleDrawWithoutWarnings) {
+    REQUIRE_GNUPLOT();
+    ScratchDir dir;
+    dir.write("one.tsv", "rec\t 25.0\t  215.9\t0.3627\n");
+    dir.write("zero.tsv", "a.txt\t 25.0\t  215.9\t0.0000\nb.txt\t 25.0\t  215.9\t0.0000\n");
+    for (const char* input : {"one.tsv", "zero.tsv"}) {
+        for (const char* output : {"o.png", "o.svg"}) {
+            const auto r = run_tool({"-o", output, input}, dir.path(), plot_script());
+            EXPECT_EQ(r.status, 0) << input;
+            EXPECT_EQ(r.err, "") << input;
+        }
+    }
+    // The same in the C locale of a bare machine, where the Greek letters
+    // need gnuplot in a UTF-8 locale.
+    const auto c = run_shell("env -u LANG -u LANGUAGE LC_ALL=C '" + plot_script() + "' -o c.png one.tsv", dir.path());
+    EXPECT_EQ(c.status, 0);
+    EXPECT_EQ(c.err, "");
+}
+
+TEST(Plot, NothingFromTheInputRunsAsGnuplotCode) {
+    REQUIRE_GNUPLOT();
+    ScratchDir dir;
+    const std::string attack = "1);system(\"touch PWNED\");#";
+    dir.write("table.tsv", "rec.txt\t" + attack + "\t200.0\t0.4\n"
+                           "rec.txt\t25.0\t200.0\t0.4\n"
+                           "rec.txt\t50.0\t200.0\t0.45\n"
+                           "x');system('touch PWNED');#.txt\t25.0\t200.0\t0.3\n"
+                           "y\\\");system(\"touch PWNED\");#\t25.0\t200.0\t0.3\n"
+                           "rec.txt\t25.0\t200.0\t`touch PWNED`\n");
+    const auto r = run_tool({"-o", "t.svg", "-t", "`touch PWNED` ');system('touch PWNED');#", "table.tsv"},
+                            dir.path(), plot_script());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(dir.exists("PWNED"));
+    EXPECT_EQ(lines_of(r.err), (std::vector<std::string>{
+                                   "Warning: table.tsv line 1: a field is not a number, the row is skipped: "
+                                   "rec.txt?1);system(\"touch PWNED\");#?200.0?0.4",
+                                   "Warning: table.tsv line 6: a field is not a number, the row is skipped: "
+                                   "rec.txt?25.0?200.0?`touch PWNED`"}));
+    EXPECT_NE(dir.read("t.svg").find(">x');system('touch PWNED');#</text>"), std::string::npos);
+
+    // A density file with the same scale field and a name made to break out.
+    const std::string pdf = "x/SD\tP_exp\tP_model\n" + attack + "\t0.1\t0.1\n-1\t0.2\t0.24\n0\t0.4\t0.4\n1\t0.2\t0.24\n";
+    dir.write("a');system('touch PWNED');#_PDF.txt", pdf);
+    const auto d = run_tool({"-s", "25", "-o", "d.png", "a');system('touch PWNED');#_PDF.txt"}, dir.path(),
+                            plot_script());
+    EXPECT_EQ(d.status, 0) << d.err;
+    EXPECT_FALSE(dir.exists("PWNED"));
+    EXPECT_NE(d.err.find("Warning: a');system('touch PWNED');#_PDF.txt line 2: a field is not a number"),
+              std::string::npos) << d.err;
 }
 
 TEST(Plot, CommandLineConventions) {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "driver/decimal.hpp"
+#include "text/decimal.hpp"
 
 namespace nongauss::clean {
 
@@ -47,11 +47,16 @@ std::string help_text() {
            "\n"
            "Flags implausible RR intervals (artefacts, gaps, ectopic beats) and writes the\n"
            "cleaned series, one interval per line, in the unit of the input. Kept intervals\n"
-           "are written exactly as they stood in the input. A report goes to standard error.\n"
+           "are written exactly as they stood in the input. Header lines at the start are\n"
+           "skipped and counted. A report goes to standard error.\n"
            "\n"
            "options:\n"
            "  -o, --output FILE     write the series to FILE (default: standard output)\n"
            "  -u, --unit UNIT       ms or s (default: ms when the first interval exceeds 100)\n"
+           "  -c, --column N|NAME   read column N (from 1), or the column of that name in a\n"
+           "                        header line, of a table whose fields are separated by\n"
+           "                        tabs, semicolons, commas or blanks (detected)\n"
+           "      --decimal-comma   the comma is the decimal mark (0,820)\n"
            "      --min SEC         shortest plausible interval, seconds (default 0.3)\n"
            "      --max SEC         longest plausible interval, seconds (default 2.0)\n"
            "      --no-range        no range filter\n"
@@ -98,6 +103,7 @@ ParseOutcome parse_clean_options(int argc, const char* const* argv, CleanSetting
         // Options without a value.
         if (is(opt.name, "-h", "--help") || is(opt.name, "-V", "--version") ||
             is(opt.name, "-r", "--replace") || is(opt.name, "-s", "--summary") ||
+            is(opt.name, nullptr, "--decimal-comma") ||
             is(opt.name, nullptr, "--no-range") || is(opt.name, nullptr, "--no-deviation")) {
             if (opt.attached) {
                 message = "option " + name + " takes no value";
@@ -108,12 +114,14 @@ ParseOutcome parse_clean_options(int argc, const char* const* argv, CleanSetting
             if (is(opt.name, "-r", "--replace")) settings.replace = true;
             else if (is(opt.name, "-s", "--summary")) settings.summary = true;
             else if (opt.name == "--no-range") settings.range_filter = false;
+            else if (opt.name == "--decimal-comma") settings.decimal_comma = true;
             else settings.deviation_filter = false;
             continue;
         }
 
         // Options with a value.
         const bool known = is(opt.name, "-o", "--output") || is(opt.name, "-u", "--unit") ||
+                           is(opt.name, "-c", "--column") ||
                            is(opt.name, nullptr, "--min") || is(opt.name, nullptr, "--max") ||
                            is(opt.name, "-w", "--window") || is(opt.name, "-p", "--deviation");
         if (!known) {
@@ -144,6 +152,13 @@ ParseOutcome parse_clean_options(int argc, const char* const* argv, CleanSetting
                 message = bad + " (ms or s)";
                 return ParseOutcome::error;
             }
+        } else if (is(opt.name, "-c", "--column")) {
+            const bool digits = value.find_first_not_of("0123456789") == std::string_view::npos;
+            if (value.empty() || (digits && (value.size() > 5 || std::stoi(std::string(value)) == 0))) {
+                message = bad + " (a column number from 1, or a column name)";
+                return ParseOutcome::error;
+            }
+            settings.column = std::string(value);
         } else if (is(opt.name, "-w", "--window")) {
             const std::optional<double> w = whole_number(value);
             if (!w || *w < 3 || *w > 100001 || std::floor(*w) != *w ||

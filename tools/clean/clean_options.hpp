@@ -14,6 +14,8 @@ struct CleanSettings {
     std::string input;               ///< the input file
     std::string output;              ///< the output file; empty: standard output
     UnitChoice unit = UnitChoice::detect;
+    std::string column;              ///< the column to read: a 1-based number or a header name; empty: all numbers
+    bool decimal_comma = false;      ///< ',' is the decimal mark
     bool range_filter = true;        ///< flag intervals outside [min_s, max_s]
     double min_s = 0.3;              ///< shortest plausible interval, seconds
     double max_s = 2.0;              ///< longest plausible interval, seconds

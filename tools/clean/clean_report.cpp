@@ -54,6 +54,14 @@ std::string report_text(const CleanSettings& settings, const Tally& tally,
     const char* action = settings.replace ? "replaced" : "deleted";
     std::string r;
     r += format("Input file: %s (unit %s, %s)\n", settings.input.c_str(), unit, how);
+    if (tally.header_lines > 0)
+        r += format("header:    %d line%s skipped (the last: \"%s\")\n", tally.header_lines,
+                    tally.header_lines == 1 ? "" : "s", tally.last_header.c_str());
+    if (tally.column > 0) {
+        const char d = tally.delimiter;
+        r += format("column:    %d, fields separated by %s\n", tally.column,
+                    d == '\t' ? "tabs" : d == ';' ? "semicolons" : d == ',' ? "commas" : "blanks");
+    }
     r += format("read:      %zu intervals, %.1f s\n", tally.read, tally.total_s);
     if (tally.stop_line > 0)
         r += format("note:      reading stopped at line %d, at text that does not begin a number\n",

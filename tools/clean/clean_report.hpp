@@ -25,6 +25,10 @@ struct Tally {
     double total_s = 0.0;          ///< sum of all intervals read, seconds
     double flagged_s = 0.0;        ///< sum of the flagged intervals, seconds
     int stop_line = 0;             ///< line where reading stopped early; 0: none
+    int header_lines = 0;          ///< header lines skipped at the start
+    std::string last_header;       ///< the last of them
+    int column = 0;                ///< the column read (1-based); 0: every number of the text
+    char delimiter = 0;            ///< the column's delimiter: '\t', ';', ',' or ' ' (blanks)
     OutputCounts counts;           ///< what was written
 
     std::size_t flagged() const { return by_range + by_deviation; }

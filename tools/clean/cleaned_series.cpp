@@ -67,7 +67,7 @@ std::string cleaned_text(const RRText& rr, const std::vector<Flag>& flags, bool 
                          int decimals, OutputCounts& counts) {
     counts = OutputCounts{};
     std::string out;
-    out.reserve(rr.content.size() + rr.numbers.size());
+    out.reserve(rr.texts.size() + rr.numbers.size());
     const std::size_t n = rr.numbers.size();
     std::size_t i = 0;
     while (i < n) {

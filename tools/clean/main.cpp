@@ -1,6 +1,8 @@
 // nongauss-clean: flags implausible RR intervals (range and local deviation
 // filters), deletes or replaces them, and writes the cleaned series.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -46,15 +48,40 @@ int main(int argc, char** argv) {
         case ParseOutcome::run: break;
     }
 
-    RRText rr;
-    if (!load_file(settings.input, rr.content)) {
-        std::fprintf(stderr, "File %s not found!\n", settings.input.c_str());
-        return 1;
+    if (settings.deviation_filter && settings.deviation_pct < 1.0) {
+        std::fprintf(stderr,
+                     "Warning: -p %g is a deviation of %g %% of the median, which flags almost every "
+                     "beat; -p takes a percentage (-p 25 for 25 %%)\n",
+                     settings.deviation_pct, settings.deviation_pct);
     }
-    scan_numbers(rr);
+
+    RRText rr;
+    ReadSettings reading;
+    reading.column = settings.column;
+    reading.decimal_comma = settings.decimal_comma;
+    std::string why;
+    switch (read_rr_file(settings.input, reading, rr, why)) {
+        case ReadOutcome::cannot_open:
+            if (why == std::strerror(ENOENT)) std::fprintf(stderr, "File %s not found!\n", settings.input.c_str());
+            else std::fprintf(stderr, "Cannot open input file %s: %s\n", settings.input.c_str(), why.c_str());
+            return 1;
+        case ReadOutcome::read_error:
+            std::fprintf(stderr, "Error while reading input file %s!\n", settings.input.c_str());
+            return 1;
+        case ReadOutcome::bad_input:
+            std::fprintf(stderr, "%s: %s\n", settings.input.c_str(), why.c_str());
+            return 1;
+        case ReadOutcome::ok: break;
+    }
     if (rr.numbers.empty()) {
         std::fprintf(stderr, "No data was read!\n");
         return 1;
+    }
+    if (rr.first_line_numbers > 1) {
+        std::fprintf(stderr,
+                     "Warning: line %d holds %d numbers, read as consecutive intervals; if they are "
+                     "columns (a time and an interval), choose one with --column N\n",
+                     rr.first_data_line, rr.first_line_numbers);
     }
 
     double unit = rr.numbers[0].value > 100 ? 1000.0 : 1.0;
@@ -74,6 +101,10 @@ int main(int argc, char** argv) {
 
     Tally tally = tally_flags(seconds, flags, unit);
     tally.stop_line = rr.stop_line;
+    tally.header_lines = rr.header_lines;
+    tally.last_header = rr.last_header;
+    tally.column = rr.column;
+    tally.delimiter = rr.delimiter;
     if (tally.flagged() == tally.read) {
         std::fputs(report_text(settings, tally, "").c_str(), stderr);
         std::fprintf(stderr, "No interval was kept!\n");

@@ -1,0 +1,66 @@
+#pragma once
+
+// The analysis: a series -> the resampled series -> increments at a scale ->
+// lambda and the densities.
+//
+// Thread safety: the library has no global state. Any number of analyses may
+// run at once on different threads, also on the same (const) Series. Each call
+// spreads its own loops over the cores (see ScaleOptions::threads); every
+// result is the same double whatever the number of threads.
+
+#include <vector>
+
+#include "nongauss/result.hpp"
+#include "nongauss/series.hpp"
+#include "nongauss/settings.hpp"
+#include "nongauss/transcript.hpp"
+
+namespace nongauss {
+
+struct ScaleOptions {
+    /// Compute the model density (the most costly part of a scale after the
+    /// increments; the PDF file needs it).
+    bool model_density = true;
+    /// Keep the standardised increments in Result::increments.
+    bool increments = false;
+    /// Threads for the loops of one analysis: 0 = the processor's count (at
+    /// most 16), 1 = the calling thread only.
+    int threads = 0;
+};
+
+/// The analysis at settings.scale, as the tool runs it after its reader.
+/// Writes the tool's transcript from "number of input data" to the last line
+/// before the TS file line, and "square of lambda = ..." where it appears.
+/// Throws Error (kind fatal) with the tool's messages; the result is then
+/// not made. Settings are taken with_limits().
+Result analyse(const Series& series, const Settings& settings, Transcript& transcript,
+               const ScaleOptions& options = {});
+Result analyse(const Series& series, const Settings& settings, const ScaleOptions& options = {});
+
+/// The analysis at every scale of `scales` (seconds, each limited as
+/// Settings::scale; in order, duplicates allowed), from one unit decision, one
+/// resampling, one mean removal and one profile. Result i is, double for
+/// double, analyse() of the series with settings.scale = scales[i]
+/// (settings.scale itself is ignored).
+///
+/// Transcript: the part before the scale line once, then per scale the scale
+/// line and what follows it in a run at that scale.
+///
+/// Errors of the whole series (the resampling: "The data length is too
+/// long!\n", an allocation, "Bad xa input to routine splint") are thrown.
+/// Errors of one scale ("The data length is not enough!\n", the resampled or
+/// coarse-grained series out of range, the fits) go to that Result's `error`
+/// and the other scales go on.
+std::vector<Result> analyse_scales(const Series& series, const Settings& settings,
+                                   const std::vector<double>& scales, Transcript& transcript,
+                                   const ScaleOptions& options = {});
+std::vector<Result> analyse_scales(const Series& series, const Settings& settings,
+                                   const std::vector<double>& scales,
+                                   const ScaleOptions& options = {});
+
+/// `count` scales from `from` to `to` spaced evenly on a logarithmic axis:
+/// from * (to / from)^(i / (count - 1)), i = 0..count-1, the ends exact;
+/// count 1 gives {from}. Needs from > 0, to > 0, count >= 1.
+std::vector<double> log_spaced_scales(double from, double to, int count);
+
+}  // namespace nongauss

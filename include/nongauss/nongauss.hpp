@@ -1,0 +1,23 @@
+#pragma once
+
+// The non-Gaussian analysis of heart-rate variability as a library.
+//
+//   auto series = nongauss::Series::read_file("nsr001.txt");
+//   nongauss::Settings settings;          // the tool's defaults
+//   nongauss::Result r = nongauss::analyse(series, settings);
+//   // r.sd_ms, r.lambda: the doubles the tool's summary line formats
+//
+//   auto rs = nongauss::analyse_scales(series, settings,
+//                                      nongauss::log_spaced_scales(5, 1000, 20));
+//
+// Errors are nongauss::Error exceptions carrying the tool's messages; progress
+// lines go to a Transcript of the caller's choice (discarded by default).
+
+#include "nongauss/analysis.hpp"
+#include "nongauss/error.hpp"
+#include "nongauss/result.hpp"
+#include "nongauss/series.hpp"
+#include "nongauss/settings.hpp"
+#include "nongauss/stages.hpp"
+#include "nongauss/transcript.hpp"
+#include "nongauss/version.hpp"

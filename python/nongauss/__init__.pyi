@@ -1,0 +1,140 @@
+# Type hints of the nongauss module (the compiled functions carry no annotations).
+import os
+from typing import Any, Literal, Sequence, SupportsFloat, SupportsIndex, Union
+
+import numpy as np
+import numpy.typing as npt
+
+__version__: str
+
+_Intervals = Union[npt.ArrayLike, Sequence[SupportsFloat]]
+_Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
+
+class InputError(ValueError):
+    """Unusable input, with the tool's message; `report` is what the tool writes to stderr."""
+    report: str
+
+class AnalysisError(RuntimeError):
+    """An analysis that could not be completed, with the tool's message."""
+    report: str
+
+class AnalysisWarning(UserWarning): ...
+
+class Result:
+    @property
+    def scale_s(self) -> float: ...
+    @property
+    def scale_pt(self) -> int: ...
+    @property
+    def n_beats(self) -> int: ...
+    @property
+    def duration_s(self) -> float: ...
+    @property
+    def unit(self) -> Literal["ms", "s"]: ...
+    @property
+    def sd_ms(self) -> float: ...
+    @property
+    def lambda_(self) -> float: ...
+    @property
+    def lambda_sq(self) -> float: ...
+    @property
+    def n_increments(self) -> int: ...
+    @property
+    def warnings(self) -> list[str]: ...
+    @property
+    def increments(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def bin_centres(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def p_exp(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def p_model(self) -> npt.NDArray[np.float64]: ...
+
+class Cleaned:
+    @property
+    def rr(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def flags(self) -> npt.NDArray[np.uint8]: ...
+    @property
+    def unit(self) -> Literal["ms", "s"]: ...
+    @property
+    def n_read(self) -> int: ...
+    @property
+    def n_range(self) -> int: ...
+    @property
+    def n_deviation(self) -> int: ...
+    @property
+    def n_kept(self) -> int: ...
+    @property
+    def n_interpolated(self) -> int: ...
+    @property
+    def n_stretches(self) -> int: ...
+    @property
+    def n_unfilled(self) -> int: ...
+    @property
+    def flagged_pct(self) -> float: ...
+    @property
+    def time_pct(self) -> float: ...
+
+def analyse(
+    rr: _Intervals,
+    scale: float = 25.0,
+    *,
+    unit: Literal["auto", "ms", "s"] = "auto",
+    resample: Literal["spline", "linear", "step"] = "spline",
+    dt: float = 0.25,
+    detrend: SupportsIndex = 3,
+    fit: Literal["normal", "svd"] = "normal",
+    q: float = 0.25,
+    bins: SupportsIndex = 100,
+) -> Result:
+    """Analyses a series of RR intervals at one scale, as the command-line tool does."""
+
+def scan(
+    rr: _Intervals,
+    scales: _Intervals,
+    *,
+    unit: Literal["auto", "ms", "s"] = "auto",
+    resample: Literal["spline", "linear", "step"] = "spline",
+    dt: float = 0.25,
+    detrend: SupportsIndex = 3,
+    fit: Literal["normal", "svd"] = "normal",
+    q: float = 0.25,
+    bins: SupportsIndex = 100,
+) -> Any:
+    """Analyses a series at several scales: a pandas DataFrame (or, without pandas, a
+    dict of NumPy arrays) with columns scale_s, scale_pt, sd_ms, lambda_, lambda_sq,
+    n_increments, error."""
+
+def read_rr(path: _Path) -> npt.NDArray[np.float64]:
+    """Reads RR intervals from a text file exactly as the tool reads them."""
+
+def log_spaced_scales(from_s: float, to_s: float, count: SupportsIndex) -> npt.NDArray[np.float64]:
+    """count scales from from_s to to_s evenly spaced on a logarithmic axis."""
+
+def clean(
+    rr: _Intervals,
+    *,
+    unit: Literal["auto", "ms", "s"] = "auto",
+    min_s: float = 0.3,
+    max_s: float = 2.0,
+    window: SupportsIndex = 41,
+    deviation_pct: float = 20.0,
+    range_filter: bool = True,
+    deviation_filter: bool = True,
+    replace: bool = False,
+) -> Cleaned:
+    """Flags implausible intervals and removes or replaces them, as nongauss-clean."""
+
+def synth(
+    hours: float = 24.0,
+    lambda_: float = 0.4,
+    seed: SupportsIndex = 1,
+    *,
+    mean_ms: float = 800.0,
+    sd_ms: float = 40.0,
+    block_s: float = 600.0,
+    unit: Literal["ms", "s"] = "ms",
+    decimals: SupportsIndex | None = None,
+) -> npt.NDArray[np.float64]:
+    """A synthetic RR series whose non-Gaussianity lambda is known, as nongauss-synth."""

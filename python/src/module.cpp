@@ -1,0 +1,459 @@
+// The Python module: analyse, scan, read_rr, clean, synth and
+// log_spaced_scales over the analysis library and the companions' code.
+//
+// Every call converts its intervals once (convert.hpp), then releases the
+// interpreter lock for the library's work, so that other Python threads run
+// meanwhile and several analyses can run at once. Library errors become
+// InputError (a ValueError) or AnalysisError (a RuntimeError) carrying the
+// tool's message; a bad option is a ValueError, a value of the wrong type a
+// TypeError. Problems the tool prints as warnings become Python warnings
+// (AnalysisWarning) and stay in the result.
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "companions.hpp"
+#include "convert.hpp"
+#include "nongauss/nongauss.hpp"
+#include "options.hpp"
+
+namespace py = pybind11;
+using namespace pybind11::literals;
+using namespace nongauss;
+using namespace nongauss::python;
+
+namespace {
+
+// The exception and warning types, made once at import and never freed (the
+// interpreter may be gone when static objects are destroyed).
+PyObject* input_error = nullptr;
+PyObject* analysis_error = nullptr;
+PyObject* analysis_warning = nullptr;
+
+std::string without_final_newline(std::string text) {
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+}
+
+void translate_error(const Error& error) {
+    PyObject* type = error.kind() == ErrorKind::input ? input_error : analysis_error;
+    py::object instance =
+        py::reinterpret_borrow<py::object>(type)(without_final_newline(error.message()));
+    instance.attr("report") = py::str(error.report());
+    PyErr_SetObject(type, instance.ptr());
+}
+
+void warn(const std::string& message) {
+    if (PyErr_WarnEx(analysis_warning, message.c_str(), 1) != 0) throw py::error_already_set();
+}
+
+void warn_each(const std::vector<std::string>& messages) {
+    std::set<std::string> seen;
+    for (const std::string& m : messages)
+        if (seen.insert(m).second) warn(m);
+}
+
+std::string unit_name(Unit unit) { return unit == Unit::milliseconds ? "ms" : "s"; }
+
+// What analyse() returns to Python.
+struct PyResult {
+    double scale_s = 0.0;
+    long scale_pt = 0;
+    std::size_t n_beats = 0;
+    double duration_s = 0.0;
+    std::string unit;
+    double sd_ms = 0.0;
+    double lambda = 0.0;
+    double lambda_sq = 0.0;
+    int n_increments = 0;
+    std::vector<std::string> warnings;
+    py::array increments, bin_centres, p_exp, p_model;
+};
+
+PyResult to_python(Result&& r) {
+    PyResult out;
+    out.scale_s = r.scale_s;
+    out.scale_pt = r.scale_pt;
+    out.n_beats = r.n_beats;
+    out.duration_s = r.duration_s;
+    out.unit = unit_name(r.unit);
+    out.sd_ms = r.sd_ms;
+    out.lambda = r.lambda;
+    out.lambda_sq = r.lambda_sq;
+    out.n_increments = r.n_increments;
+    out.warnings = std::move(r.warnings);
+    out.increments = to_array(std::move(r.increments), false);
+    out.bin_centres = to_array(std::move(r.bin_centre), false);
+    out.p_exp = to_array(std::move(r.p_exp), false);
+    out.p_model = to_array(std::move(r.p_model), false);
+    return out;
+}
+
+std::string repr_result(const PyResult& r) {
+    return "<nongauss.Result scale_s=" + py::repr(py::float_(r.scale_s)).cast<std::string>() +
+           " sd_ms=" + py::repr(py::float_(r.sd_ms)).cast<std::string>() +
+           " lambda_=" + py::repr(py::float_(r.lambda)).cast<std::string>() +
+           " n_increments=" + std::to_string(r.n_increments) + ">";
+}
+
+PyResult analyse_py(py::object rr, double scale, const std::string& unit,
+                    const std::string& resample, double dt, py::object detrend,
+                    const std::string& fit, double q, py::object bins) {
+    const Settings settings = analysis_settings(scale, resample, dt, detrend, fit, q, bins);
+    const std::optional<Unit> chosen = unit_option(unit);
+    std::vector<double> intervals = to_doubles(rr, "rr");
+    Result result;
+    {
+        py::gil_scoped_release unlocked;
+        const Series series = Series::from_intervals(std::move(intervals), chosen);
+        ScaleOptions options;
+        options.increments = true;
+        result = analyse(series, settings, options);
+    }
+    PyResult out = to_python(std::move(result));
+    warn_each(out.warnings);
+    return out;
+}
+
+py::object scan_py(py::object rr, py::object scales_in, const std::string& unit,
+                   const std::string& resample, double dt, py::object detrend,
+                   const std::string& fit, double q, py::object bins) {
+    const Settings settings = analysis_settings(25.0, resample, dt, detrend, fit, q, bins);
+    const std::optional<Unit> chosen = unit_option(unit);
+    const std::vector<double> scales = to_doubles(scales_in, "scales");
+    for (const double s : scales) finite_option(s, "every scale");
+    std::vector<double> intervals = to_doubles(rr, "rr");
+    std::vector<Result> results;
+    {
+        py::gil_scoped_release unlocked;
+        const Series series = Series::from_intervals(std::move(intervals), chosen);
+        ScaleOptions options;
+        options.model_density = false;
+        results = analyse_scales(series, settings, scales, options);
+    }
+
+    const auto n = static_cast<py::ssize_t>(results.size());
+    py::array_t<double> scale_s(n), sd_ms(n), lambda(n), lambda_sq(n);
+    py::array_t<std::int64_t> scale_pt(n), n_increments(n);
+    py::list errors;
+    std::vector<std::string> warnings;
+    const double nan = std::nan("");
+    for (py::ssize_t i = 0; i < n; ++i) {
+        const Result& r = results[static_cast<std::size_t>(i)];
+        scale_s.mutable_at(i) = r.scale_s;
+        scale_pt.mutable_at(i) = r.scale_pt;
+        sd_ms.mutable_at(i) = r.error ? nan : r.sd_ms;
+        lambda.mutable_at(i) = r.error ? nan : r.lambda;
+        lambda_sq.mutable_at(i) = r.error ? nan : r.lambda_sq;
+        n_increments.mutable_at(i) = r.error ? 0 : r.n_increments;
+        errors.append(r.error ? without_final_newline(r.error->message()) : std::string());
+        warnings.insert(warnings.end(), r.warnings.begin(), r.warnings.end());
+    }
+    py::dict columns;
+    columns["scale_s"] = scale_s;
+    columns["scale_pt"] = scale_pt;
+    columns["sd_ms"] = sd_ms;
+    columns["lambda_"] = lambda;
+    columns["lambda_sq"] = lambda_sq;
+    columns["n_increments"] = n_increments;
+    columns["error"] = py::module_::import("numpy").attr("array")(errors, "dtype"_a = "object");
+    warn_each(warnings);
+
+    try {
+        return py::module_::import("pandas").attr("DataFrame")(columns);
+    } catch (py::error_already_set& e) {
+        if (!e.matches(PyExc_ImportError)) throw;
+    }
+    return columns;
+}
+
+py::array_t<double> read_rr_py(py::object path) {
+    // Bytes as the file system takes them (str, bytes or a path object).
+    const std::string name = py::module_::import("os").attr("fsencode")(path).cast<std::string>();
+    if (name.find('\0') != std::string::npos) throw py::value_error("embedded null byte in path");
+    std::vector<double> intervals;
+    StringTranscript transcript;
+    {
+        py::gil_scoped_release unlocked;
+        const Series series = Series::read_file(name, transcript);
+        intervals = series.intervals();
+    }
+    // Beyond the banner, the reader only reports a series cut short.
+    std::string text = transcript.text();
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        if (line.find("truncating input") != std::string::npos) warn(line);
+        start = end + 1;
+    }
+    return to_array(std::move(intervals));
+}
+
+py::array_t<double> log_spaced_scales_py(double from, double to, py::object count) {
+    finite_option(from, "from_s");
+    finite_option(to, "to_s");
+    const int n = static_cast<int>(integer_option(count, "count", 1, 1000000));
+    if (!(from > 0) || !(to > 0)) throw py::value_error("the scales must be positive");
+    return to_array(log_spaced_scales(from, to, n));
+}
+
+// What clean() returns to Python.
+struct PyCleaned {
+    py::array rr;
+    py::array flags;
+    std::string unit;
+    std::size_t n_read = 0, n_range = 0, n_deviation = 0;
+    std::size_t n_kept = 0, n_interpolated = 0, n_stretches = 0, n_unfilled = 0;
+    double flagged_pct = 0.0, time_pct = 0.0;
+};
+
+PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double max_s,
+                   py::object window, double deviation_pct, bool range_filter,
+                   bool deviation_filter, bool replace) {
+    CleanOptions options;
+    const std::optional<Unit> chosen = unit_option(unit);
+    options.unit = !chosen ? 0.0 : (*chosen == Unit::milliseconds ? 1000.0 : 1.0);
+    options.filter.range = range_filter;
+    options.filter.min_s = finite_option(min_s, "min_s");
+    options.filter.max_s = finite_option(max_s, "max_s");
+    if (min_s < 0) throw py::value_error("min_s must be 0 or more");
+    if (!(max_s > 0)) throw py::value_error("max_s must be positive");
+    if (range_filter && !(min_s < max_s))
+        throw py::value_error("the range is empty: min_s must be below max_s");
+    options.filter.deviation = deviation_filter;
+    options.filter.window = static_cast<int>(integer_option(window, "window", 3, 100001));
+    if (options.filter.window % 2 == 0) throw py::value_error("window must be odd");
+    if (!(finite_option(deviation_pct, "deviation_pct") > 0))
+        throw py::value_error("deviation_pct must be positive");
+    options.filter.fraction = deviation_pct / 100.0;
+    options.replace = replace;
+
+    std::vector<double> intervals = to_doubles(rr, "rr");
+    for (std::size_t i = 0; i < intervals.size(); ++i)
+        if (!std::isfinite(intervals[i]))
+            throw Error(ErrorKind::input, "Invalid RR interval at row " + std::to_string(i + 1) +
+                                              ": " + py::repr(py::float_(intervals[i])).cast<std::string>() +
+                                              " (intervals must be finite)");
+    CleanOutput out;
+    {
+        py::gil_scoped_release unlocked;
+        out = clean_intervals(intervals, options);
+    }
+    PyCleaned cleaned;
+    cleaned.rr = to_array(std::move(out.intervals));
+    py::array_t<std::uint8_t> flags(static_cast<py::ssize_t>(out.flags.size()));
+    std::copy(out.flags.begin(), out.flags.end(), flags.mutable_data());
+    cleaned.flags = flags;
+    cleaned.unit = out.unit == 1000.0 ? "ms" : "s";
+    cleaned.n_read = out.flags.size();
+    cleaned.n_range = out.by_range;
+    cleaned.n_deviation = out.by_deviation;
+    cleaned.n_kept = out.kept;
+    cleaned.n_interpolated = out.interpolated;
+    cleaned.n_stretches = out.stretches;
+    cleaned.n_unfilled = out.unfilled;
+    cleaned.flagged_pct = out.flagged_pct;
+    cleaned.time_pct = out.time_pct;
+    return cleaned;
+}
+
+double in_range(double value, const char* name, double lo, double hi, const char* what) {
+    if (!std::isfinite(value) || value < lo || value > hi)
+        throw py::value_error(std::string(name) + " wants " + what + ", not " +
+                              py::repr(py::float_(value)).cast<std::string>());
+    return value;
+}
+
+py::array_t<double> synth_py(double hours, double lambda, py::object seed, double mean_ms,
+                             double sd_ms, double block_s, const std::string& unit,
+                             py::object decimals) {
+    synth::Model model;
+    model.hours = in_range(hours, "hours", 0.0, 10000.0, "a number of hours above 0 and at most 10000");
+    if (hours == 0.0) in_range(hours, "hours", 1.0, 0.0, "a number of hours above 0 and at most 10000");
+    model.lambda = in_range(lambda, "lambda_", 0.0, 1.5, "a number from 0 to 1.5");
+    model.mean_ms = in_range(mean_ms, "mean_ms", 300.0, 2000.0, "milliseconds from 300 to 2000");
+    model.sd_ms = in_range(sd_ms, "sd_ms", 0.0, 300.0, "milliseconds from 0 to 300");
+    model.block_s = in_range(block_s, "block_s", 60.0, 86400.0, "seconds from 60 to 86400");
+    if (PyBool_Check(seed.ptr()) || !PyIndex_Check(seed.ptr()))
+        throw py::type_error("seed must be an integer");
+    const py::int_ seed_int = py::reinterpret_steal<py::int_>(PyNumber_Index(seed.ptr()));
+    if (!seed_int) throw py::error_already_set();
+    if (seed_int < py::int_(0) || seed_int > py::int_(UINT64_MAX))
+        throw py::value_error("seed wants an integer from 0 to 18446744073709551615, not " +
+                              py::repr(seed_int).cast<std::string>());
+    model.seed = PyLong_AsUnsignedLongLong(seed_int.ptr());
+
+    synth::Format format;
+    if (unit == "s") format.seconds = true;
+    else if (unit != "ms") throw py::value_error("unit must be 'ms' or 's', not " + py::repr(py::str(unit)).cast<std::string>());
+    format.decimals = decimals.is_none() ? (format.seconds ? 3 : 0)
+                                         : static_cast<int>(integer_option(decimals, "decimals", 0, 9));
+    if (format.seconds && format.decimals == 0)
+        throw py::value_error("unit 's' needs at least one decimal; whole seconds are no RR intervals");
+
+    long clamped = 0;
+    std::vector<double> intervals;
+    {
+        py::gil_scoped_release unlocked;
+        intervals = synth_intervals(model, format, clamped);
+    }
+    if (clamped > 0) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      "%ld intervals were clamped to %g..%g ms; the series departs from the model",
+                      clamped, synth::min_interval_ms, synth::max_interval_ms);
+        warn(text);
+    }
+    return to_array(std::move(intervals));
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_nongauss, m) {
+    m.doc() = "Non-Gaussian analysis of heart-rate variability (the compiled core of nongauss).";
+    m.attr("__version__") = nongauss::version;
+
+    input_error = PyErr_NewExceptionWithDoc(
+        "nongauss.InputError",
+        "Unusable input: the message is the command-line tool's, e.g. \"No data was read!\".\n"
+        "`report` holds the exact text the tool writes to standard error.",
+        PyExc_ValueError, nullptr);
+    analysis_error = PyErr_NewExceptionWithDoc(
+        "nongauss.AnalysisError",
+        "The analysis could not be completed: the message is the command-line tool's, e.g.\n"
+        "\"The data length is not enough!\". `report` holds the exact text the tool writes to\n"
+        "standard error.",
+        PyExc_RuntimeError, nullptr);
+    analysis_warning = PyErr_NewExceptionWithDoc(
+        "nongauss.AnalysisWarning", "A problem the command-line tool reports as a warning.",
+        PyExc_UserWarning, nullptr);
+    if (!input_error || !analysis_error || !analysis_warning) throw py::error_already_set();
+    m.attr("InputError") = py::reinterpret_borrow<py::object>(input_error);
+    m.attr("AnalysisError") = py::reinterpret_borrow<py::object>(analysis_error);
+    m.attr("AnalysisWarning") = py::reinterpret_borrow<py::object>(analysis_warning);
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p) std::rethrow_exception(p);
+        } catch (const Error& e) {
+            translate_error(e);
+        }
+    });
+
+    py::class_<PyResult>(m, "Result", "The analysis of a series at one scale.")
+        .def_readonly("scale_s", &PyResult::scale_s, "The scale in seconds, after the limits (at least 2).")
+        .def_readonly("scale_pt", &PyResult::scale_pt, "The scale in resampled points.")
+        .def_readonly("n_beats", &PyResult::n_beats, "The number of intervals analysed.")
+        .def_readonly("duration_s", &PyResult::duration_s, "Start of the first to start of the last interval, seconds.")
+        .def_readonly("unit", &PyResult::unit, "The unit the intervals were taken in: 'ms' or 's'.")
+        .def_readonly("sd_ms", &PyResult::sd_ms, "Standard deviation of the increments, milliseconds.")
+        .def_readonly("lambda_", &PyResult::lambda, "Lambda, the non-Gaussianity (0 when lambda_sq is not positive).")
+        .def_readonly("lambda_sq", &PyResult::lambda_sq, "The estimate of lambda squared, whatever its sign.")
+        .def_readonly("n_increments", &PyResult::n_increments, "The number of increments.")
+        .def_readonly("warnings", &PyResult::warnings, "Problems the tool reports as warnings.")
+        .def_readonly("increments", &PyResult::increments, "The standardised increments (read-only array).")
+        .def_readonly("bin_centres", &PyResult::bin_centres, "Histogram bin centres, in units of the SD.")
+        .def_readonly("p_exp", &PyResult::p_exp, "Empirical density of the increments at the bin centres.")
+        .def_readonly("p_model", &PyResult::p_model, "The model density with this lambda at the bin centres.")
+        .def("__repr__", &repr_result);
+
+    py::class_<PyCleaned>(m, "Cleaned", "A series cleaned of implausible intervals.")
+        .def_readonly("rr", &PyCleaned::rr, "The cleaned intervals, in the unit of the input.")
+        .def_readonly("flags", &PyCleaned::flags, "Per input interval: 0 kept, 1 out of range, 2 deviation from the local median.")
+        .def_readonly("unit", &PyCleaned::unit, "The unit the intervals were taken in: 'ms' or 's'.")
+        .def_readonly("n_read", &PyCleaned::n_read)
+        .def_readonly("n_range", &PyCleaned::n_range, "Intervals flagged by the range filter.")
+        .def_readonly("n_deviation", &PyCleaned::n_deviation, "Intervals flagged by the local deviation filter.")
+        .def_readonly("n_kept", &PyCleaned::n_kept)
+        .def_readonly("n_interpolated", &PyCleaned::n_interpolated, "Intervals made by replacement.")
+        .def_readonly("n_stretches", &PyCleaned::n_stretches, "Stretches of flagged intervals replaced.")
+        .def_readonly("n_unfilled", &PyCleaned::n_unfilled, "Flagged intervals deleted in replace mode (no time to fill).")
+        .def_readonly("flagged_pct", &PyCleaned::flagged_pct, "Flagged intervals, percent of those read.")
+        .def_readonly("time_pct", &PyCleaned::time_pct, "Flagged time, percent of the recording's time.")
+        .def("__repr__", [](const PyCleaned& c) {
+            return "<nongauss.Cleaned n_read=" + std::to_string(c.n_read) +
+                   " n_range=" + std::to_string(c.n_range) +
+                   " n_deviation=" + std::to_string(c.n_deviation) +
+                   " n_written=" + std::to_string(c.n_kept + c.n_interpolated) + ">";
+        });
+
+    const char* analyse_doc = R"(Analyses a series of RR intervals at one scale, as the command-line tool does.
+
+rr: the intervals, any one-dimensional sequence of real numbers (list, NumPy
+    array of any float or integer dtype, strided or not, pandas Series).
+scale: coarse-graining scale in seconds (-s); below 2 it is 2.
+unit: 'auto' (milliseconds when the first interval exceeds 100), 'ms' or 's'.
+resample: 'spline' (-3), 'linear' (-1) or 'step' (-0).
+dt: resampling interval in seconds (-t); below 0.01 it is 0.01.
+detrend: degree of the detrending polynomial (-d); 0 or less: none.
+fit: 'normal' (normal equations, -m 1) or 'svd' (-m 2).
+q: order of the absolute moment (-q); 0: the logarithmic moment.
+bins: histogram bins (-n); below 10 it is 10.
+
+Returns a Result; sd_ms and lambda_ are the very doubles the tool's summary
+line formats. Raises InputError (a ValueError) for unusable intervals (none,
+NaN, infinite, not positive), AnalysisError (a RuntimeError) when the analysis
+cannot be completed (e.g. "The data length is not enough!"), ValueError for a
+bad option. The interpreter lock is released while the analysis runs.)";
+    m.def("analyse", &analyse_py, analyse_doc, "rr"_a, "scale"_a = 25.0, py::kw_only(),
+          "unit"_a = "auto", "resample"_a = "spline", "dt"_a = 0.25, "detrend"_a = 3,
+          "fit"_a = "normal", "q"_a = 0.25, "bins"_a = 100);
+
+    const char* scan_doc = R"(Analyses a series at several scales (seconds), from one resampling.
+
+Options as for analyse(). Returns a pandas DataFrame when pandas can be
+imported, otherwise a dict of NumPy columns: scale_s, scale_pt, sd_ms,
+lambda_, lambda_sq, n_increments, error. Each row is, double for double,
+analyse() at that scale. A scale that cannot be analysed (e.g. longer than
+half the series with detrending) has NaN in sd_ms, lambda_ and lambda_sq and
+the tool's message in error; the others have ''. Errors of the whole series
+raise as in analyse().)";
+    m.def("scan", &scan_py, scan_doc, "rr"_a, "scales"_a, py::kw_only(), "unit"_a = "auto",
+          "resample"_a = "spline", "dt"_a = 0.25, "detrend"_a = 3, "fit"_a = "normal",
+          "q"_a = 0.25, "bins"_a = 100);
+
+    m.def("read_rr", &read_rr_py, R"(Reads RR intervals from a text file exactly as the tool reads them.
+
+Returns the intervals in the file's own unit as a float64 array. Raises
+InputError (a ValueError) with the tool's message: "File NAME not found!",
+"Error while reading input file NAME!", "No data was read!", or an invalid
+interval.)",
+          "path"_a);
+
+    m.def("log_spaced_scales", &log_spaced_scales_py,
+          "count scales from from_s to to_s evenly spaced on a logarithmic axis, the ends exact.",
+          "from_s"_a, "to_s"_a, "count"_a);
+
+    m.def("clean", &clean_py, R"(Flags implausible intervals and removes or replaces them, as nongauss-clean.
+
+The range filter flags intervals outside [min_s, max_s] seconds; the local
+deviation filter flags an interval that differs from the median of the
+window - 1 intervals around it by more than deviation_pct percent of that
+median. Flagged intervals are deleted, or with replace=True replaced by
+intervals interpolated between the kept neighbours that fill the same time.
+The result is what nongauss-clean writes for a file holding rr one value per
+line (in its shortest exact form): kept intervals are unchanged.
+Returns a Cleaned: .rr is the cleaned series, .flags one code per input
+interval. Raises InputError for no intervals, a value that is not finite,
+or when every interval is flagged ("No interval was kept!").)",
+          "rr"_a, py::kw_only(), "unit"_a = "auto", "min_s"_a = 0.3, "max_s"_a = 2.0,
+          "window"_a = 41, "deviation_pct"_a = 20.0, "range_filter"_a = true,
+          "deviation_filter"_a = true, "replace"_a = false);
+
+    m.def("synth", &synth_py, R"(A synthetic RR series whose non-Gaussianity lambda is known, as nongauss-synth.
+
+Returns the intervals as the values nongauss-synth writes (milliseconds with
+0 decimals by default, or seconds with 3). The same arguments give the same
+series on every platform.)",
+          "hours"_a = 24.0, "lambda_"_a = 0.4, "seed"_a = 1, py::kw_only(), "mean_ms"_a = 800.0,
+          "sd_ms"_a = 40.0, "block_s"_a = 600.0, "unit"_a = "ms", "decimals"_a = py::none());
+}

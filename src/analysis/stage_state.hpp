@@ -1,0 +1,47 @@
+#pragma once
+
+// The state behind the public stage types (nongauss/stages.hpp).
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "coarse/increments.hpp"
+#include "nongauss/stages.hpp"
+#include "numeric/arrays.hpp"
+#include "numeric/window_fit.hpp"
+
+namespace nongauss {
+
+struct PreparedSeries::Impl {
+    Settings settings;  // with_limits()
+    int ndata = 0;
+    double duration_s = 0.0;
+    Unit unit = Unit::seconds;
+    std::vector<std::string> warnings;
+    int nres = 0;
+    OwnedVector resampled;  // [1..nres], seconds, mean removed
+    double resampled_mean = 0.0;
+    int out_of_range_point = 0;  // first resampled point out of range, or 0
+
+    /// The profile of the resampled series, made on the first request (by
+    /// the first scale that detrends) and kept for the later ones.
+    const double* profile() const;
+    mutable std::mutex profile_mutex;
+    mutable OwnedVector profile_array;
+
+    /// Test hook: fits with more coefficients than this fit every window on
+    /// its own.
+    int shared_fit_limit = SharedAbscissaeFit::max_coefficients;
+};
+
+struct ScaleIncrements::Impl {
+    double scale_s = 0.0;
+    long scale_pt = 0;
+    Increments inc;
+};
+
+/// Test hook: the limit of PreparedSeries::Impl::shared_fit_limit.
+void set_shared_fit_limit(PreparedSeries& prepared, int limit);
+
+}  // namespace nongauss

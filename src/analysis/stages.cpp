@@ -1,0 +1,185 @@
+#include "nongauss/stages.hpp"
+
+#include <cmath>
+#include <utility>
+
+#include "analysis/stage_state.hpp"
+#include "numeric/fatal_error.hpp"
+#include "numeric/parallel.hpp"
+#include "prep/finite_check.hpp"
+#include "prep/resample.hpp"
+#include "stats/empirical_pdf.hpp"
+#include "stats/lambda.hpp"
+#include "stats/model_pdf.hpp"
+#include "text/printf.hpp"
+
+namespace nongauss {
+
+// --- PreparedSeries ---
+
+PreparedSeries::PreparedSeries(const Series& series, const Settings& settings, Transcript& transcript,
+                               const ScaleOptions& options)
+    : impl_(std::make_unique<Impl>()) {
+    const ThreadLimit limit(options.threads);
+    Impl& p = *impl_;
+    p.settings = with_limits(settings);
+    p.ndata = static_cast<int>(series.n_beats());
+    p.duration_s = series.duration_s();
+    p.unit = series.unit();
+    p.warnings = series.warnings();
+    const double dt = p.settings.dt;
+    const double unit = series.unit_divisor();
+
+    const double points = p.duration_s / dt;
+    if (!(points < static_cast<double>(INT_MAX))) fatal_error("The data length is too long!\n");
+    p.nres = static_cast<int>(points);
+    p.resampled = OwnedVector(1, p.nres);
+
+    // The intervals in seconds, as the resampling takes them.
+    std::vector<double> seconds(series.intervals());
+    if (unit > 1)
+        for (double& v : seconds) v = v / unit;
+    const double* rri = unit_offset(seconds.data());
+
+    transcript.write(formatted("number of input data: %d\n", p.ndata));
+    transcript.write(formatted("total time: %7.1lf sec = %7.1lf min = %3.1lf h \n", p.duration_s,
+                               p.duration_s / 60, p.duration_s / 3600));
+    transcript.write(formatted("resampling interval (frequency): %5.3lf sec (%5.2lf Hz)\n", dt, 1 / dt));
+    switch (p.settings.interpolation) {
+        case Interpolation::step: transcript.write("Resamping as a step function\n"); break;
+        case Interpolation::linear: transcript.write("Resamping with linear interpolation.\n"); break;
+        case Interpolation::spline: transcript.write("Resamping with cubic spline interpolation.\n"); break;
+    }
+
+    if (p.nres >= 1) {
+        const int method = p.settings.interpolation == Interpolation::step     ? step_function
+                           : p.settings.interpolation == Interpolation::linear ? linear_interpolation
+                                                                               : 2;
+        double* r = p.resampled;
+        resample(rri, p.ndata, dt, method, r, p.nres);
+        double s = 0.0;
+        for (int j = 1; j <= p.nres; ++j) s = s + r[j];
+        p.resampled_mean = s / p.nres;
+        for (int j = 1; j <= p.nres; ++j) r[j] = r[j] - p.resampled_mean;
+    }
+    p.out_of_range_point = first_point_out_of_range(p.resampled, p.nres, p.resampled_mean);
+}
+
+PreparedSeries::~PreparedSeries() = default;
+PreparedSeries::PreparedSeries(PreparedSeries&&) noexcept = default;
+PreparedSeries& PreparedSeries::operator=(PreparedSeries&&) noexcept = default;
+
+const Settings& PreparedSeries::settings() const noexcept { return impl_->settings; }
+std::size_t PreparedSeries::n_beats() const noexcept { return static_cast<std::size_t>(impl_->ndata); }
+double PreparedSeries::duration_s() const noexcept { return impl_->duration_s; }
+Unit PreparedSeries::unit() const noexcept { return impl_->unit; }
+const std::vector<std::string>& PreparedSeries::warnings() const noexcept { return impl_->warnings; }
+int PreparedSeries::nres() const noexcept { return impl_->nres; }
+const double* PreparedSeries::resampled() const noexcept { return impl_->resampled; }
+double PreparedSeries::resampled_mean_s() const noexcept { return impl_->resampled_mean; }
+
+const double* PreparedSeries::Impl::profile() const {
+    const std::lock_guard<std::mutex> lock(profile_mutex);
+    if (profile_array.get() == nullptr) {
+        OwnedVector made(1, nres);
+        running_sum(resampled, nres, made);
+        profile_array = std::move(made);
+    }
+    return profile_array;
+}
+
+void set_shared_fit_limit(PreparedSeries& prepared, int limit) {
+    const_cast<PreparedSeries::Impl&>(prepared.impl()).shared_fit_limit = limit;
+}
+
+// --- ScaleIncrements ---
+
+ScaleIncrements::ScaleIncrements() : impl_(std::make_unique<Impl>()) {}
+ScaleIncrements::~ScaleIncrements() = default;
+ScaleIncrements::ScaleIncrements(ScaleIncrements&&) noexcept = default;
+ScaleIncrements& ScaleIncrements::operator=(ScaleIncrements&&) noexcept = default;
+
+double ScaleIncrements::scale_s() const noexcept { return impl_->scale_s; }
+long ScaleIncrements::scale_pt() const noexcept { return impl_->scale_pt; }
+int ScaleIncrements::count() const noexcept { return impl_->inc.ncg; }
+double ScaleIncrements::mean_s() const noexcept { return impl_->inc.cg_mean; }
+double ScaleIncrements::sd_s() const noexcept { return impl_->inc.cg_sd; }
+const double* ScaleIncrements::centred() const noexcept { return impl_->inc.cg_series; }
+
+// --- the stages per scale ---
+
+ScaleIncrements increments_at(const PreparedSeries& prepared, double scale, Transcript& transcript,
+                              const ScaleOptions& options) {
+    const ThreadLimit limit(options.threads);
+    const PreparedSeries::Impl& p = prepared.impl();
+    ScaleIncrements out;
+    ScaleIncrements::Impl& s = out.impl();
+    Settings limited = p.settings;
+    limited.scale = scale;
+    s.scale_s = with_limits(limited).scale;
+    s.scale_pt = scale_in_points(s.scale_s, p.settings.dt);
+    transcript.write(formatted("scale: %5.5lf (%ld pt)\n", s.scale_s, s.scale_pt));
+
+    if (p.out_of_range_point != 0) {
+        const std::string message =
+            formatted("The resampled series is out of range at point %d!", p.out_of_range_point);
+        fatal_error(message.c_str());
+    }
+    s.inc = coarse_grain(p.resampled, p.nres, p.ndata, s.scale_pt, fit_coefficients(p.settings),
+                         p.settings.fit == FitMethod::svd ? 2 : 1, [&p] { return p.profile(); },
+                         transcript, p.shared_fit_limit);
+    if (!increments_in_range(s.inc.cg_series, s.inc.ncg, s.inc.cg_sd))
+        fatal_error("The coarse-grained series is out of range!");
+    return out;
+}
+
+Result complete(ScaleIncrements&& increments, const PreparedSeries& prepared, Transcript& transcript,
+                const ScaleOptions& options) {
+    const ThreadLimit limit(options.threads);
+    const PreparedSeries::Impl& p = prepared.impl();
+    ScaleIncrements owned(std::move(increments));
+    ScaleIncrements::Impl& s = owned.impl();
+    Increments& inc = s.inc;
+
+    Result r;
+    r.scale_s = s.scale_s;
+    r.scale_pt = s.scale_pt;
+    r.n_beats = static_cast<std::size_t>(p.ndata);
+    r.duration_s = p.duration_s;
+    r.unit = p.unit;
+    r.warnings = p.warnings;
+    r.sd_s = inc.cg_sd;
+    r.sd_ms = 1000 * inc.cg_sd;
+    r.n_increments = inc.ncg;
+    r.increment_mean_s = inc.cg_mean;
+
+    standardize_increments(inc);
+    r.lambda_sq = estimate_lambda_sq(inc.cg_series, inc.ncg, p.settings.moment_order);
+    r.lambda = lambda_from_estimate(r.lambda_sq);
+    if (!(r.lambda_sq > 0 && std::isfinite(r.lambda_sq)))
+        transcript.write(formatted("square of lambda = %lf\n", r.lambda_sq));
+    if (options.increments) {
+        const double* cg = inc.cg_series;
+        r.increments.assign(cg + 1, cg + 1 + inc.ncg);
+    }
+
+    const int nbins = p.settings.nbins;
+    const OwnedVector bin_centre(1, nbins);
+    const OwnedVector p_exp(1, nbins);
+    OwnedVector p_model;
+    if (options.model_density) p_model = OwnedVector(1, nbins);
+    estimate_pdf(inc.ncg, inc.cg_series, nbins, bin_centre, p_exp);
+    r.bin_centre.assign(bin_centre + 1, bin_centre + 1 + nbins);
+    r.p_exp.assign(p_exp + 1, p_exp + 1 + nbins);
+
+    if (options.model_density) {
+        constexpr int table_length = 100000;
+        const OwnedVector de_table(1, table_length);
+        compute_model_pdf(r.lambda, nbins, bin_centre, p_model, de_table);
+        const double* m = p_model;
+        r.p_model.assign(m + 1, m + 1 + nbins);
+    }
+    return r;
+}
+
+}  // namespace nongauss

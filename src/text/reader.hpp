@@ -1,0 +1,27 @@
+#pragma once
+
+// The RR-interval reader: the numbers of a text file, as the tool reads them.
+
+#include <cstdio>
+#include <vector>
+
+namespace nongauss {
+
+/// What read_numbers found.
+struct NumbersRead {
+    std::vector<double> values;  ///< in file order
+    bool read_error = false;     ///< reading failed (a directory, an I/O error)
+    /// The storage could not grow: `values` holds the first truncated_row - 1
+    /// numbers ("%s: insufficient memory, truncating input at row %d").
+    bool truncated = false;
+    int truncated_row = 0;
+};
+
+/// Reads white-space separated decimal numbers (text/decimal.hpp) from `file`
+/// until the end of the file, a read error, or the first text that does not
+/// begin a number. The storage grows by 10000 values at a time and never
+/// beyond a block of max_block_bytes; a series that would need more is cut
+/// short as above.
+NumbersRead read_numbers(std::FILE* file);
+
+}  // namespace nongauss

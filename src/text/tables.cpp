@@ -1,0 +1,133 @@
+#include "text/tables.hpp"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "text/fixed_format.hpp"
+#include "numeric/parallel.hpp"
+
+namespace nongauss {
+
+namespace {
+
+// A TS row: "%lf\t%lf\t%lf\n".
+constexpr std::size_t ts_row_max = 3 * (fixed_max_length(6) + 1);
+
+char* format_ts_row(char* p, double time, double rri_ms, double cg) {
+    p = format_fixed(p, time, 6);
+    *p++ = '\t';
+    p = format_fixed(p, rri_ms, 6);
+    *p++ = '\t';
+    p = format_fixed(p, cg, 6);
+    *p++ = '\n';
+    return p;
+}
+
+// A PDF row: "%lf\t%8.7lf\t%12.11lf\n".
+constexpr std::size_t pdf_row_max = fixed_max_length(6) + fixed_max_length(7, 8) + fixed_max_length(11, 12) + 3;
+
+char* format_pdf_row(char* p, double centre, double p_exp, double p_model) {
+    p = format_fixed(p, centre, 6);
+    *p++ = '\t';
+    p = format_fixed(p, p_exp, 7, 8);
+    *p++ = '\t';
+    p = format_fixed(p, p_model, 11, 12);
+    *p++ = '\n';
+    return p;
+}
+
+// Longest row either file can have.
+constexpr std::size_t row_limit = 1024;
+static_assert(ts_row_max <= row_limit && pdf_row_max <= row_limit);
+
+// Writes rows [first, last) made by make_row(out, row) -> end (at most
+// row_limit characters). The rows are formatted in chunks, the chunks dealt
+// round-robin to the cores; each thread formats its next chunk into its own
+// buffer, then waits for the chunk's turn and writes it, so that the text
+// reaches the file in row order while formatting and writing overlap.
+template <typename MakeRow>
+void write_rows(std::FILE* file, long first, long last, const MakeRow& make_row) {
+    constexpr long chunk_rows = 1L << 14;
+    const long chunks = (last - first + chunk_rows - 1) / chunk_rows;
+    if (chunks <= 0) return;
+    const long lanes = chunks < worker_threads() ? chunks : worker_threads();
+
+    // Buffers of the largest size a chunk can take: only the pages written
+    // are ever touched. Without them the rows go out one at a time.
+    std::vector<char*> buffers(static_cast<std::size_t>(lanes), nullptr);
+    for (auto& b : buffers) b = static_cast<char*>(std::malloc(chunk_rows * row_limit));
+    const bool buffered = std::all_of(buffers.begin(), buffers.end(), [](char* b) { return b != nullptr; });
+    if (!buffered) {
+        for (auto* b : buffers) std::free(b);
+        char row_text[row_limit];
+        for (long row = first; row < last; ++row) {
+            const char* end = make_row(row_text, row);
+            std::fwrite(row_text, 1, static_cast<std::size_t>(end - row_text), file);
+        }
+        return;
+    }
+
+    std::atomic<long> turn{0};  // the chunk whose text goes out next
+    // Lane `lane` formats and writes the chunks c with owner(c) true, in order.
+    const auto run_lane = [&](long lane, auto owner) {
+        char* text = buffers[static_cast<std::size_t>(lane)];
+        for (long c = 0; c < chunks; ++c) {
+            if (!owner(c)) continue;
+            const long begin = first + c * chunk_rows;
+            const long end = last - begin < chunk_rows ? last : begin + chunk_rows;
+            char* p = text;
+            for (long row = begin; row < end; ++row) p = make_row(p, row);
+            for (long t = turn.load(); t != c; t = turn.load()) turn.wait(t);
+            std::fwrite(text, 1, static_cast<std::size_t>(p - text), file);
+            turn.store(c + 1);
+            turn.notify_all();
+        }
+    };
+
+    std::vector<std::thread> threads;
+    long started = 1;  // lanes 1 .. started-1 run on threads of their own
+    for (; started < lanes; ++started) {
+        try {
+            threads.emplace_back(run_lane, started, [started, lanes](long c) { return c % lanes == started; });
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    // This thread takes lane 0 and every lane that could not be started.
+    run_lane(0, [started, lanes](long c) { return c % lanes == 0 || c % lanes >= started; });
+    for (auto& t : threads) t.join();
+    for (auto* b : buffers) std::free(b);
+}
+
+}  // namespace
+
+void write_ts_table(std::FILE* file, const double* resampled, double resampled_mean, long scale_pt,
+                    const double* centred, int ncg, double sd, double dt, bool standardized) {
+    const double mean_ms = 1000 * resampled_mean;
+    const int h = static_cast<int>(scale_pt / 2);
+    std::fputs(standardized ? "time(sec)\tRRI(ms)\tCG_series\n" : "time(sec)\tRRI(ms)\tCG_series(ms)\n",
+               file);
+    write_rows(file, 1, static_cast<long>(ncg) + 1, [&](char* out, long row) {
+        const int j = static_cast<int>(row);
+        const double time = (j - 1) * dt;
+        const double rri_ms = 1000 * resampled[j + h] + mean_ms;
+        const double cg = standardized ? centred[j] / sd : 1000 * centred[j];
+        return format_ts_row(out, time, rri_ms, cg);
+    });
+}
+
+void write_pdf_table(std::FILE* file, const double* bin_centre, const double* p_exp,
+                     const double* p_model, int nbins, double divisor) {
+    std::fputs("x/SD\tP_exp\tP_model\n", file);
+    write_rows(file, 0, static_cast<long>(nbins), [&](char* out, long row) {
+        const auto i = static_cast<std::size_t>(row);
+        return format_pdf_row(out, bin_centre[i], p_exp[i] / divisor, p_model[i] / divisor);
+    });
+}
+
+}  // namespace nongauss

@@ -1,0 +1,178 @@
+#include "text/reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "nongauss/error.hpp"
+#include "nongauss/series.hpp"
+#include "support/run_tool.hpp"
+
+namespace nongauss {
+namespace {
+
+using nongauss::testing::ScratchDir;
+
+struct Read {
+    int n;
+    std::string err;
+    std::vector<double> v;  // v[k] = rri[k]; v[0] unused
+};
+
+// The numbers of a text, and the transcript and report of reading it as a series.
+Read read_text(const std::string& content) {
+    ScratchDir dir;
+    const auto path = dir.write("in.txt", content);
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    const NumbersRead numbers = read_numbers(file);
+    std::fclose(file);
+    Read r{static_cast<int>(numbers.values.size()), "", {0.0}};
+    r.v.insert(r.v.end(), numbers.values.begin(), numbers.values.end());
+    StringTranscript transcript;
+    try {
+        Series::read_file(path, transcript);
+    } catch (const Error& e) {
+        r.err = e.report();
+    }
+    r.err = transcript.text() + r.err;
+    return r;
+}
+
+// The transcript and the report of reading `path` as a series.
+std::string read_report(const std::string& path) {
+    StringTranscript transcript;
+    try {
+        Series::read_file(path, transcript);
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::input);
+        return transcript.text() + e.report();
+    }
+    return transcript.text();
+}
+
+TEST(Reader, NumbersSeparatedByAnyWhiteSpace) {
+    for (const char* text : {"812\n790\n805\n", "812\t790\t805", "  812\r\n790\r\n805\r\n"}) {
+        const Read r = read_text(text);
+        ASSERT_EQ(r.n, 3) << text;
+        EXPECT_EQ(r.v[1], 812);
+        EXPECT_EQ(r.v[2], 790);
+        EXPECT_EQ(r.v[3], 805);
+    }
+    const Read cols = read_text("1 2\n3 4\n");  // two columns read row by row
+    ASSERT_EQ(cols.n, 4);
+    EXPECT_EQ(cols.v[2], 2);
+    EXPECT_EQ(cols.v[3], 3);
+}
+
+TEST(Reader, StopsAtTheFirstTextThatDoesNotBeginANumber) {
+    Read r = read_text("800\n810ms\n820\n");
+    EXPECT_EQ(r.n, 2);
+    EXPECT_EQ(r.v[2], 810);
+    r = read_text("0,812\n0,790\n");  // decimal comma: the integer part, then stop
+    EXPECT_EQ(r.n, 1);
+    EXPECT_EQ(r.v[1], 0);
+    r = read_text("800\nnan\n900\n");
+    EXPECT_EQ(r.n, 1);
+    r = read_text("1.2.5 7");  // "1.2" then ".5" then "7"
+    ASSERT_EQ(r.n, 3);
+    EXPECT_EQ(r.v[2], 0.5);
+    r = read_text("-1.25e+2 1E1");
+    ASSERT_EQ(r.n, 2);
+    EXPECT_EQ(r.v[1], -125);
+    EXPECT_EQ(r.v[2], 10);
+}
+
+TEST(Reader, BannerAndNoData) {
+    const std::string banner(48, '-');
+    for (const char* text : {"", "RR\n800\n", "\xEF\xBB\xBF" "800\n"}) {
+        const Read r = read_text(text);
+        EXPECT_EQ(r.n, 0);
+        EXPECT_NE(r.err.find(banner + "\nInput file: "), std::string::npos);
+        EXPECT_NE(r.err.find(".\n" + banner + "\nNo data was read!\n"), std::string::npos);
+    }
+}
+
+TEST(Reader, MissingFileHasNoBanner) {
+    EXPECT_EQ(read_report("/nonexistent/rec.txt"), "File /nonexistent/rec.txt not found!\n");
+}
+
+TEST(Reader, ReadErrorIsNotTakenForTheEndOfTheFile) {
+    // A directory opens for reading but cannot be read.
+    ScratchDir dir;
+    const std::string banner(48, '-');
+    EXPECT_EQ(read_report(dir.path().string()),
+              banner + "\nInput file: " + dir.path().string() + ".\n" + banner +
+                  "\nError while reading input file " + dir.path().string() + "!\n");
+}
+
+TEST(Reader, GrowsPastTheStepBoundaries) {
+    for (int n : {9999, 10000, 10001, 25000}) {
+        std::string text;
+        for (int i = 1; i <= n; ++i) text += std::to_string(i) + "\n";
+        const Read r = read_text(text);
+        ASSERT_EQ(r.n, n);
+        EXPECT_EQ(r.v[n], n);
+        EXPECT_EQ(r.v[1], 1);
+    }
+}
+
+TEST(Reader, NumbersAcrossChunkBoundaries) {
+    // Long runs of white space and long numbers put numbers across the
+    // reader's internal chunks; every value must come out whole.
+    std::string text;
+    std::vector<double> expect;
+    for (int i = 0; i < 3000; ++i) {
+        text += std::string(37 + i % 53, ' ');
+        const std::string num = "0." + std::string(i % 70, '0') + std::to_string(i + 1);
+        text += num;
+        expect.push_back(std::stod(num));
+    }
+    const Read r = read_text(text);
+    ASSERT_EQ(r.n, 3000);
+    for (int i = 0; i < 3000; ++i) ASSERT_EQ(r.v[i + 1], expect[i]) << i;
+}
+
+}  // namespace
+}  // namespace nongauss
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "support/sanitizers.hpp"
+
+namespace nongauss {
+namespace {
+
+TEST(ReaderMemory, StorageThatCannotGrowTruncatesTheInputAtAStepBoundary) {
+    if (testing::address_sanitizer || testing::thread_sanitizer)
+        GTEST_SKIP() << "address-space limits do not apply under the sanitizers";
+    ScratchDir dir;
+    {
+        std::ofstream out(dir.path() / "big.txt");
+        for (int i = 0; i < 4000000; ++i) out << "0.001\n";  // short in time: the run can go on
+    }
+    // With the address space limited, the series storage cannot grow to 4
+    // million values: the reader keeps what it has and says where it stopped.
+    const std::string command = "cd '" + dir.path().string() + "' && ulimit -v 30000 && '" +
+                                NONGAUSS_EXE + "' -1 big.txt >out 2>err";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    const std::string err = dir.read("err");
+    const std::string marker = ": insufficient memory, truncating input at row ";
+    const auto at = err.find(marker);
+    ASSERT_NE(at, std::string::npos) << err;
+    EXPECT_EQ(err.substr(0, at), std::string(48, '-') + "\nInput file: big.txt.\n" +
+                                     std::string(48, '-') + "\n" + NONGAUSS_EXE);
+    const int row = std::atoi(err.c_str() + at + marker.size());
+    EXPECT_GT(row, 0);
+    EXPECT_LT(row, 4000000);
+    EXPECT_EQ(row % 10000, 0);
+    EXPECT_NE(err.find("number of input data: " + std::to_string(row - 1) + "\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace nongauss

@@ -1,0 +1,86 @@
+// The output files are formatted in chunks on several cores: the text must be
+// what one printf per row gives, in row order.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "text/tables.hpp"
+
+namespace nongauss {
+namespace {
+
+std::string row(const char* format, double a, double b, double c) {
+    char text[1200];
+    const int n = std::snprintf(text, sizeof text, format, a, b, c);
+    return std::string(text, static_cast<std::size_t>(n));
+}
+
+// What a writer puts into a file.
+template <typename Write>
+std::string written(const Write& write) {
+    std::FILE* file = std::tmpfile();
+    EXPECT_NE(file, nullptr);
+    write(file);
+    EXPECT_EQ(std::ferror(file), 0);
+    std::string text(static_cast<std::size_t>(std::ftell(file)), '\0');
+    std::rewind(file);
+    EXPECT_EQ(std::fread(text.data(), 1, text.size(), file), text.size());
+    std::fclose(file);
+    return text;
+}
+
+TEST(Tables, TsTableOfManyChunksAsPrintfWouldWriteIt) {
+    std::mt19937_64 rng(17);
+    std::normal_distribution<double> d(0.0, 0.05);
+    const int ncg = 3 * (1 << 14) + 123;  // several chunks, the last one partial
+    const int nres = ncg + 60;
+    const long scale_pt = 120;
+    const double mean = 0.8431;
+    const double sd = 0.0371;
+    std::vector<double> resampled(nres + 1), cg(ncg + 1);
+    for (int j = 1; j <= nres; ++j) resampled[static_cast<std::size_t>(j)] = d(rng);
+    for (int j = 1; j <= ncg; ++j) cg[static_cast<std::size_t>(j)] = d(rng);
+    cg[7] = std::numeric_limits<double>::infinity();  // falls back to printf itself
+    cg[8] = -0.0;
+
+    for (const bool standardized : {false, true}) {
+        const double dt = 0.1;
+        const std::string got = written([&](std::FILE* f) {
+            write_ts_table(f, resampled.data(), mean, scale_pt, cg.data(), ncg, sd, dt, standardized);
+        });
+        std::string want = standardized ? "time(sec)\tRRI(ms)\tCG_series\n" : "time(sec)\tRRI(ms)\tCG_series(ms)\n";
+        for (int j = 1; j <= ncg; ++j) {
+            const auto k = static_cast<std::size_t>(j);
+            want += row("%lf\t%lf\t%lf\n", (j - 1) * dt, 1000 * resampled[k + 60] + 1000 * mean,
+                        standardized ? cg[k] / sd : 1000 * cg[k]);
+        }
+        EXPECT_TRUE(got == want) << "standardized " << standardized;
+    }
+}
+
+TEST(Tables, PdfTableAsPrintfWouldWriteIt) {
+    const int nbins = 37;
+    std::vector<double> centre(nbins), p_exp(nbins), p_model(nbins);
+    for (int i = 0; i < nbins; ++i) {
+        const auto k = static_cast<std::size_t>(i);
+        centre[k] = (i - 18) * 0.3125;
+        p_exp[k] = std::exp(-0.1 * i) / 3;
+        p_model[k] = std::exp(-0.2 * i) / 7;
+    }
+    p_exp[2] = std::numeric_limits<double>::infinity();
+    p_model[3] = std::numeric_limits<double>::quiet_NaN();
+    const std::string got = written([&](std::FILE* f) {
+        write_pdf_table(f, centre.data(), p_exp.data(), p_model.data(), nbins, 3.0);
+    });
+    std::string want = "x/SD\tP_exp\tP_model\n";
+    for (std::size_t i = 0; i < nbins; ++i) want += row("%lf\t%8.7lf\t%12.11lf\n", centre[i], p_exp[i] / 3.0, p_model[i] / 3.0);
+    EXPECT_EQ(got, want);
+}
+
+}  // namespace
+}  // namespace nongauss

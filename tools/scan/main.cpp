@@ -1,0 +1,133 @@
+// nongauss-scan: lambda and SD of many recordings at many scales, one table.
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <condition_variable>
+#include <mutex>
+#include <set>
+
+#include "nongauss/version.hpp"
+#include "scan/scan_options.hpp"
+#include "scan/scan_table.hpp"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+namespace {
+
+using nongauss::scan::ScanOptions;
+
+std::string program_of(const char* argv0) {
+    const std::string full = argv0 != nullptr ? argv0 : "nongauss-scan";
+    const std::size_t slash = full.find_last_of('/');
+    return slash == std::string::npos ? full : full.substr(slash + 1);
+}
+
+// Rows of the files in command-line order: each file's rows go out as soon
+// as every file before it is out.
+int run(const ScanOptions& options) {
+    const std::size_t nfiles = options.files.size();
+    unsigned cores = std::thread::hardware_concurrency();
+    if (cores < 1) cores = 1;
+    std::size_t jobs = options.jobs > 0 ? static_cast<std::size_t>(options.jobs) : cores;
+    if (jobs > nfiles) jobs = nfiles;
+    // One file at a time: its loops use every core. Several: one core each.
+    const int threads_per_file = jobs > 1 ? 1 : 0;
+
+    std::vector<std::string> rows(nfiles);
+    std::vector<char> done(nfiles, 0);
+    std::vector<char> failed(nfiles, 0);
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::size_t next_file = 0;
+
+    const auto work = [&] {
+        for (;;) {
+            std::size_t f;
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                if (next_file == nfiles) return;
+                f = next_file++;
+            }
+            bool file_failed = false;
+            std::string text = nongauss::scan::scan_file(options.files[f], options, threads_per_file, file_failed);
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                rows[f] = std::move(text);
+                failed[f] = file_failed ? 1 : 0;
+                done[f] = 1;
+            }
+            ready.notify_one();
+        }
+    };
+
+    std::fputs(nongauss::scan::table_header().c_str(), stdout);
+    std::vector<std::thread> workers;
+    for (std::size_t j = 0; j < jobs; ++j) {
+        try {
+            workers.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    // This thread writes the rows in order; should no worker start, it works alone.
+    bool any_failed = false;
+    if (workers.empty()) work();
+    for (std::size_t f = 0; f < nfiles; ++f) {
+        std::unique_lock<std::mutex> lock(mutex);
+        ready.wait(lock, [&] { return done[f] != 0; });
+        const std::string text = std::move(rows[f]);
+        any_failed = any_failed || failed[f] != 0;
+        lock.unlock();
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fflush(stdout);
+    }
+    for (auto& w : workers) w.join();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        std::fprintf(stderr, "nongauss-scan: error while writing the table to standard output\n");
+        return 1;
+    }
+    return any_failed ? 2 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#if defined(__GLIBC__)
+    // As in nongauss: freed arrays are reused rather than returned and faulted in again.
+    mallopt(M_MMAP_THRESHOLD, 1 << 30);
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+#endif
+    const std::string program = program_of(argc > 0 ? argv[0] : nullptr);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    ScanOptions options;
+    std::string error;
+    if (!nongauss::scan::parse_scan_options(args, options, error)) {
+        std::fprintf(stderr, "%s: %s\n%s", program.c_str(), error.c_str(),
+                     nongauss::scan::usage_text(program).c_str());
+        return 1;
+    }
+    if (options.help) {
+        std::fputs(nongauss::scan::usage_text(program).c_str(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (options.version) {
+        std::printf("nongauss-scan %s\n", nongauss::version);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
+    if (!options.pdf_dir.empty()) {
+        std::set<std::string> names;
+        for (const std::string& file : options.files) {
+            const std::string name = nongauss::scan::pdf_name(file, 0);
+            if (!names.insert(name).second) {
+                std::fprintf(stderr, "%s: two input files would write the same PDF file names (%s)\n",
+                             program.c_str(), file.c_str());
+                return 1;
+            }
+        }
+    }
+    return run(options);
+}

@@ -1,0 +1,155 @@
+#include "scan/scan_options.hpp"
+
+#include <climits>
+#include <cstring>
+
+#include "driver/options.hpp"
+#include "nongauss/analysis.hpp"
+#include "text/decimal.hpp"
+
+namespace nongauss::scan {
+
+namespace {
+
+// A whole word that is a decimal number.
+bool whole_number(const std::string& text, double& value) {
+    if (text.empty()) return false;
+    return decimal_prefix(text, value) == text.size();
+}
+
+}  // namespace
+
+bool parse_scale_list(const std::string& text, std::vector<double>& scales) {
+    std::vector<double> parsed;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = text.find(',', start);
+        const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        double value = 0.0;
+        if (!whole_number(item, value)) return false;
+        parsed.push_back(value);
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    scales.insert(scales.end(), parsed.begin(), parsed.end());
+    return true;
+}
+
+bool parse_scale_range(const std::string& text, std::vector<double>& scales) {
+    const std::size_t first = text.find(':');
+    if (first == std::string::npos) return false;
+    const std::size_t second = text.find(':', first + 1);
+    if (second == std::string::npos) return false;
+    double from = 0.0;
+    double to = 0.0;
+    double count = 0.0;
+    if (!whole_number(text.substr(0, first), from) || !whole_number(text.substr(first + 1, second - first - 1), to) ||
+        !whole_number(text.substr(second + 1), count))
+        return false;
+    if (!(from > 0.0) || !(to > 0.0) || !(count >= 1.0) || count > 1e6 || count != static_cast<int>(count))
+        return false;
+    const std::vector<double> range = log_spaced_scales(from, to, static_cast<int>(count));
+    scales.insert(scales.end(), range.begin(), range.end());
+    return true;
+}
+
+bool parse_scan_options(const std::vector<std::string>& args, ScanOptions& options, std::string& error) {
+    std::size_t i = 0;
+    const auto value_of = [&](const std::string& word, std::string& value) {
+        if (i + 1 >= args.size()) {
+            error = "option " + word + " needs a value";
+            return false;
+        }
+        value = args[++i];
+        return true;
+    };
+    bool only_files = false;
+    for (; i < args.size(); ++i) {
+        const std::string& word = args[i];
+        if (only_files || word.empty() || word[0] != '-' || word == "-") {
+            options.files.push_back(word);
+            continue;
+        }
+        std::string value;
+        if (word == "--") {
+            only_files = true;
+        } else if (word == "--help" || word == "-h") {
+            options.help = true;
+        } else if (word == "--version") {
+            options.version = true;
+        } else if (word == "--pdf") {
+            if (!value_of(word, value)) return false;
+            if (value.empty()) {
+                error = "--pdf needs a directory";
+                return false;
+            }
+            options.pdf_dir = value;
+        } else if (word == "-j" || word == "--jobs") {
+            if (!value_of(word, value)) return false;
+            double jobs = 0.0;
+            if (!whole_number(value, jobs) || jobs < 1 || jobs > 1024 || jobs != static_cast<int>(jobs)) {
+                error = "-j needs a whole number from 1 to 1024, not '" + value + "'";
+                return false;
+            }
+            options.jobs = static_cast<int>(jobs);
+        } else if (word == "-s") {
+            if (!value_of(word, value)) return false;
+            if (!parse_scale_list(value, options.scales)) {
+                error = "-s needs a comma-separated list of numbers (seconds), not '" + value + "'";
+                return false;
+            }
+        } else if (word == "-S") {
+            if (!value_of(word, value)) return false;
+            if (!parse_scale_range(value, options.scales)) {
+                error = "-S needs FROM:TO:N (FROM and TO above 0 seconds, N a whole number of at least 1), not '" +
+                        value + "'";
+                return false;
+            }
+        } else if (word.size() == 2 && apply_flag_option(word[1], options.settings)) {
+            // -0, -1, -3 (and -v, -a, which only concern the TS file nongauss writes)
+        } else if (word.size() == 2 && std::strchr("dmnqrt", word[1]) != nullptr) {
+            if (!value_of(word, value)) return false;
+            apply_value_option(word[1], value.c_str(), options.settings);
+        } else {
+            error = "unknown option " + word;
+            return false;
+        }
+    }
+    if (options.help || options.version) return true;
+    if (options.scales.empty()) {
+        error = "no scales: give them with -s LIST or -S FROM:TO:N";
+        return false;
+    }
+    if (options.files.empty()) {
+        error = "no input files";
+        return false;
+    }
+    return true;
+}
+
+std::string usage_text(const std::string& program) {
+    return "usage: " + program + " [OPTIONS] (-s LIST | -S FROM:TO:N) FILE...\n"
+           "Lambda and SD of every FILE at every scale, as one TSV table on standard output.\n"
+           "\n"
+           "Scales (seconds, in the order given; both may be repeated):\n"
+           "  -s LIST          comma-separated scales, e.g. 5,10,25,50,100\n"
+           "  -S FROM:TO:N     N scales spaced evenly on a logarithmic axis from FROM to TO\n"
+           "Analysis options (as nongauss takes them):\n"
+           "  -d N             detrending polynomial of degree N (default 3; 0: none)\n"
+           "  -m M             fitting: 1 normal equations (default), 2 singular value decomposition\n"
+           "  -q Q             order of the absolute moment (default 0.25)\n"
+           "  -0 | -1 | -3     step function, linear or cubic spline resampling (default -3)\n"
+           "  -t T             resampling interval in seconds (default 0.25, at least 0.01)\n"
+           "  -n N             histogram bins (default 100, at least 10)\n"
+           "  -r R             divisor of the densities in the PDF files (default 1)\n"
+           "Output:\n"
+           "  --pdf DIR        write each file's density at each scale to DIR/NAME_SCALEs_PDF.txt\n"
+           "  -j N             files analysed at once (default: the number of processors)\n"
+           "  -h, --help       this text\n"
+           "  --version        the version\n"
+           "Columns: file, scale_s, scale_pt, sd_ms, lambda, lambda_sq, n_increments, n_beats,\n"
+           "duration_s, unit, warnings. Exit status: 0 all analysed, 2 some file or scale failed\n"
+           "(its rows say why), 1 usage error or output not written.\n";
+}
+
+}  // namespace nongauss::scan

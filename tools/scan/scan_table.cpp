@@ -1,0 +1,159 @@
+#include "scan/scan_table.hpp"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <optional>
+
+#include "text/tsv_field.hpp"
+#include "nongauss/analysis.hpp"
+#include "nongauss/error.hpp"
+#include "nongauss/series.hpp"
+#include "prep/resample.hpp"
+#include "text/tables.hpp"
+
+namespace nongauss::scan {
+
+std::string table_header() {
+    return "file\tscale_s\tscale_pt\tsd_ms\tlambda\tlambda_sq\tn_increments\tn_beats\tduration_s\tunit\twarnings\n";
+}
+
+std::string shortest(double value) {
+    char text[64];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, value);
+    return ec == std::errc() ? std::string(text, end) : std::string("?");
+}
+
+std::string table_row(const std::string& file, const Result& r, bool series_known) {
+    const bool done = !r.error.has_value();
+    std::string row = escaped_field(file);
+    row += '\t' + shortest(r.scale_s);
+    row += '\t' + std::to_string(r.scale_pt);
+    row += '\t' + (done ? shortest(r.sd_ms) : "");
+    row += '\t' + (done ? shortest(r.lambda) : "");
+    row += '\t' + (done ? shortest(r.lambda_sq) : "");
+    row += '\t' + (done ? std::to_string(r.n_increments) : "");
+    row += '\t' + (series_known ? std::to_string(r.n_beats) : "");
+    row += '\t' + (series_known ? shortest(r.duration_s) : "");
+    row += '\t' + (series_known ? std::string(r.unit == Unit::milliseconds ? "ms" : "s") : "");
+    std::string notes;
+    for (const std::string& w : r.warnings) notes += (notes.empty() ? "" : "; ") + w;
+    if (!done) {
+        std::string message = r.error->message();
+        while (!message.empty() && message.back() == '\n') message.pop_back();
+        notes += (notes.empty() ? "" : "; ") + ("error: " + message);
+    }
+    row += '\t' + escaped_field(notes) + '\n';
+    return row;
+}
+
+std::string pdf_name(const std::string& file, double scale_s) {
+    const std::size_t slash = file.find_last_of('/');
+    std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
+    base = base.substr(0, base.find('.'));
+    return base + "_" + shortest(scale_s) + "s_PDF.txt";
+}
+
+namespace {
+
+// Writes a PDF table to DIR/NAME through a temporary file in DIR, renamed
+// over NAME once complete (a link at NAME is replaced, not written through).
+// Returns an error message, or "" when the file is in place.
+std::string write_pdf(const std::string& dir, const std::string& name, const Result& r, double divisor) {
+    const std::string path = dir + "/" + name;
+    std::string temp = dir + "/." + name + ".XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) return "cannot write " + path + ": " + std::strerror(errno);
+    std::FILE* file = fdopen(fd, "w");
+    if (file == nullptr) {
+        close(fd);
+        std::remove(temp.c_str());
+        return "cannot write " + path;
+    }
+    write_pdf_table(file, r.bin_centre.data(), r.p_exp.data(), r.p_model.data(),
+                    static_cast<int>(r.bin_centre.size()), divisor);
+    const bool failed = std::ferror(file) != 0;
+    const bool close_failed = std::fclose(file) != 0;
+    if (failed || close_failed || std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return "cannot write " + path;
+    }
+    return "";
+}
+
+}  // namespace
+
+namespace {
+
+// Rows of a file none of whose scales could be analysed.
+std::string failed_rows(const std::string& file, const ScanOptions& options, const Error& error,
+                        const Series* series) {
+    std::string rows;
+    for (const double scale : options.scales) {
+        Settings at_scale = options.settings;
+        at_scale.scale = scale;
+        at_scale = with_limits(at_scale);
+        Result r;
+        r.scale_s = at_scale.scale;
+        r.scale_pt = scale_in_points(at_scale.scale, at_scale.dt);
+        if (series != nullptr) {
+            r.n_beats = series->n_beats();
+            r.duration_s = series->duration_s();
+            r.unit = series->unit();
+            r.warnings = series->warnings();
+        }
+        r.error = error;
+        rows += table_row(file, r, series != nullptr);
+    }
+    return rows;
+}
+
+}  // namespace
+
+std::string scan_file(const std::string& file, const ScanOptions& options, int threads, bool& failed) {
+    failed = false;
+    ScaleOptions scale_options;
+    scale_options.model_density = !options.pdf_dir.empty();
+    scale_options.threads = threads;
+
+    std::optional<Series> series;
+    try {
+        series.emplace(Series::read_file(file));
+    } catch (const Error& e) {
+        failed = true;
+        return failed_rows(file, options, e, nullptr);
+    } catch (const std::bad_alloc&) {
+        failed = true;
+        return failed_rows(file, options, Error(ErrorKind::fatal, "allocation failure"), nullptr);
+    }
+
+    std::vector<Result> results;
+    try {
+        results = analyse_scales(*series, options.settings, options.scales, scale_options);
+    } catch (const Error& e) {
+        failed = true;
+        return failed_rows(file, options, e, &*series);
+    } catch (const std::bad_alloc&) {
+        failed = true;
+        return failed_rows(file, options, Error(ErrorKind::fatal, "allocation failure"), &*series);
+    }
+
+    const double divisor = with_limits(options.settings).pdf_divisor;
+    std::string rows;
+    for (Result& r : results) {
+        if (!r.error && !options.pdf_dir.empty()) {
+            const std::string problem = write_pdf(options.pdf_dir, pdf_name(file, r.scale_s), r, divisor);
+            if (!problem.empty()) r.error = Error(ErrorKind::input, problem);
+        }
+        if (r.error) failed = true;
+        rows += table_row(file, r, true);
+    }
+    return rows;
+}
+
+}  // namespace nongauss::scan

@@ -1,0 +1,35 @@
+#pragma once
+
+// The table nongauss-scan writes: one row per file and scale.
+
+#include <string>
+#include <vector>
+
+#include "nongauss/result.hpp"
+#include "scan/scan_options.hpp"
+
+namespace nongauss::scan {
+
+/// The header line (with its newline).
+std::string table_header();
+
+/// A number in its shortest form that reads back as the same double.
+std::string shortest(double value);
+
+/// A row for a result (with its newline). Without a result (result.error
+/// set) the numbers of the analysis stay empty and the warnings column ends
+/// with "error: MESSAGE" (the message without its trailing newlines).
+/// `series_known`: n_beats, duration_s and unit are filled in.
+std::string table_row(const std::string& file, const Result& result, bool series_known);
+
+/// The name of a PDF file: the file's name without its directories, up to its
+/// first '.', then "_", the scale in shortest form, "s_PDF.txt".
+std::string pdf_name(const std::string& file, double scale_s);
+
+/// Analyses one file at every scale and returns its rows, in scale order.
+/// Never throws for the file's problems: they go into the rows. `failed` is
+/// set when a row holds an error. With a PDF directory each scale's density
+/// is written there (through a temporary file renamed when complete).
+std::string scan_file(const std::string& file, const ScanOptions& options, int threads, bool& failed);
+
+}  // namespace nongauss::scan
