@@ -64,7 +64,7 @@ TEST(Warnings, ReadingThatStopsEarlyIsReportedAndChangesNothingElse) {
     const RunResult cut = run_tool({"cut.txt"}, dir.path());
     ASSERT_EQ(cut.status, 0);
     const std::string cut_ts = dir.read("cut_TS.txt"), cut_pdf = dir.read("cut_PDF.txt");
-    for (const std::string word : {std::string("NA"), std::string("\0", 1), std::string("# pause")}) {
+    for (const std::string& word : {std::string("NA"), std::string("\0", 1), std::string("# pause")}) {
         const std::string rest = text.substr(first.size());
         dir.write("cut.txt", first + word + "\n" + rest);
         const RunResult r = run_tool({"cut.txt"}, dir.path());
