@@ -31,13 +31,7 @@ private:
 
 TEST(ThreadCount, AProcessorCountThatGrowsDuringTheRunChangesNothing) {
     ScratchDir dir;
-    std::string text;
-    unsigned long long x = 88172645463325252ULL;
-    for (int i = 0; i < 20000; ++i) {
-        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
-        text += std::to_string(600 + static_cast<int>(x % 400)) + "\n";
-    }
-    dir.write("rec.txt", text);
+    dir.write("rec.txt", nongauss::testing::irregular_ms(20000));
     const auto plain = run_tool({"-d", "3", "-s", "10", "rec.txt"}, dir.path());
     ASSERT_EQ(plain.status, 0) << plain.err;
     const std::string ts = dir.read("rec_TS.txt");

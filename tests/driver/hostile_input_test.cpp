@@ -34,13 +34,7 @@ const std::string not_enough = "The data length is not enough!\n";
 
 // n irregular intervals around 800 ms, one per line, deterministic.
 std::string intervals_ms(int n, unsigned long long seed = 88172645463325252ULL) {
-    std::string text;
-    unsigned long long x = seed;
-    for (int i = 0; i < n; ++i) {
-        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
-        text += std::to_string(600 + static_cast<int>(x % 400)) + "\n";
-    }
-    return text;
+    return nongauss::testing::irregular_ms(n, 600, 400, seed);
 }
 
 // n intervals whose spread changes every 100 beats, so that the increments

@@ -27,16 +27,7 @@ using nongauss::testing::lines_of;
 using nongauss::testing::run_tool;
 using nongauss::testing::ScratchDir;
 
-// n irregular intervals in ms, deterministic.
-std::string intervals_ms(int n) {
-    std::string text;
-    unsigned long long x = 88172645463325252ULL;
-    for (int i = 0; i < n; ++i) {
-        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
-        text += std::to_string(600 + static_cast<int>(x % 400)) + "\n";
-    }
-    return text;
-}
+std::string intervals_ms(int n) { return nongauss::testing::irregular_ms(n); }
 
 // Files of the directory whose names begin with '.' (temporary files).
 std::vector<std::string> hidden_files(const fs::path& dir) {

@@ -170,13 +170,7 @@ TEST(Warnings, ConstantSeriesGiveSdAndLambdaZero) {
 // A paced rhythm with one millisecond of jitter is quiet, not constant.
 TEST(Warnings, AQuietRealSeriesIsNeverTakenForNoVariability) {
     ScratchDir dir;
-    std::string text;
-    unsigned long long x = 88172645463325252ULL;
-    for (int i = 0; i < 20000; ++i) {
-        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
-        text += std::to_string(799 + static_cast<int>(x % 3)) + "\n";
-    }
-    dir.write("paced.txt", text);
+    dir.write("paced.txt", testing::irregular_ms(20000, 799, 3));
     for (const char* scale : {"2", "25", "300"})
         for (const char* method : {"-0", "-1", "-3"}) {
             const RunResult r = run_tool({method, "-s", scale, "paced.txt"}, dir.path());

@@ -103,6 +103,16 @@ Summary parse_summary(const std::string& line) {
     return s;
 }
 
+std::string irregular_ms(int n, int low, int spread, unsigned long long seed) {
+    std::string text;
+    unsigned long long x = seed;
+    for (int i = 0; i < n; ++i) {
+        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        text += std::to_string(low + static_cast<int>(x % static_cast<unsigned long long>(spread))) + "\n";
+    }
+    return text;
+}
+
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);

@@ -49,6 +49,10 @@ struct Summary {
 };
 Summary parse_summary(const std::string& line);
 
+/// n intervals in ms, one per line: low plus a draw in [0, spread) of a
+/// xorshift generator started at `seed`; the same text everywhere.
+std::string irregular_ms(int n, int low = 600, int spread = 400, unsigned long long seed = 88172645463325252ULL);
+
 /// Lines of a text, without their line ends.
 std::vector<std::string> lines_of(const std::string& text);
 
