@@ -11,7 +11,10 @@
 // Besides memory safety and defined behaviour: the exit status is 0 or 1; a
 // run with status 0 wrote a complete PDF file and one summary line, and nothing it
 // wrote is infinite or not a number unless the increments have no spread
-// (then the standardised values are undefined, as documented).
+// (then the standardised values are undefined, as documented). Results that
+// are finite but wrong are caught by two properties of the analysis: the same
+// intervals given in milliseconds and in seconds give the same SD and lambda,
+// and a constant series gives an SD and a lambda of 0.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cctype>
@@ -21,12 +24,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "driver/options.hpp"
 #include "driver/run.hpp"
+#include "nongauss/analysis.hpp"
 #include "nongauss/error.hpp"
 #include "nongauss/series.hpp"
 #include "numeric/arrays.hpp"
@@ -164,6 +169,48 @@ void check_outputs(const nongauss::Settings& s, const nongauss::Names& names) {
     require(f.size() == 4 && finite_text(f[2]) && finite_text(f[3]), "summary SD and lambda finite");
 }
 
+// The analysis of `intervals` in `unit` without the model density, or
+// nothing when it ends in an error.
+std::optional<nongauss::Result> analysed(const std::vector<double>& intervals, nongauss::Unit unit,
+                                         const nongauss::Settings& settings) {
+    nongauss::ScaleOptions options;
+    options.model_density = false;
+    try {
+        return nongauss::analyse(nongauss::Series::from_intervals(intervals, unit), settings, options);
+    } catch (const nongauss::Error&) {
+        return std::nullopt;
+    }
+}
+
+// Milliseconds and seconds: the intervals in seconds, and the same times a
+// thousand, when every one of those divides back to the same double (so the
+// analysis works on the same seconds whichever unit it is given).
+void check_units(const std::vector<double>& intervals, const nongauss::Settings& settings) {
+    const nongauss::Unit unit = nongauss::unit_rule(intervals.front());
+    const double divisor = unit == nongauss::Unit::milliseconds ? 1000.0 : 1.0;
+    std::vector<double> seconds(intervals.size()), ms(intervals.size());
+    for (std::size_t i = 0; i < intervals.size(); ++i) {
+        seconds[i] = intervals[i] / divisor;
+        ms[i] = seconds[i] * 1000;
+        if (!(ms[i] / 1000 == seconds[i])) return;
+    }
+    const auto in_s = analysed(seconds, nongauss::Unit::seconds, settings);
+    const auto in_ms = analysed(ms, nongauss::Unit::milliseconds, settings);
+    require(in_s.has_value() == in_ms.has_value(), "the unit decides no error");
+    if (!in_s) return;
+    require(std::fabs(in_s->lambda - in_ms->lambda) <= 1e-9, "same lambda in ms and in s");
+    require(std::fabs(in_s->sd_ms - in_ms->sd_ms) <= 1e-9 * std::fabs(in_s->sd_ms), "same SD in ms and in s");
+}
+
+// A constant series (the first interval, repeated) has no variability.
+void check_constant(const std::vector<double>& intervals, const nongauss::Settings& settings) {
+    const std::vector<double> constant(intervals.size(), intervals.front());
+    const auto r = analysed(constant, nongauss::unit_rule(intervals.front()), settings);
+    if (!r) return;
+    require(r->sd_ms == 0.0, "a constant series has SD 0");
+    require(r->lambda == 0.0, "a constant series has lambda 0");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -224,6 +271,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     require(status == 0 || status == 1, "exit status 0 or 1");
     ++(status == 0 ? outcomes.status0 : outcomes.status1);
-    if (status == 0) check_outputs(settings, names);
+    if (status == 0) {
+        check_outputs(settings, names);
+        check_units(intervals, settings);
+        check_constant(intervals, settings);
+    }
     return 0;
 }

@@ -27,8 +27,8 @@ enum class ErrorKind {
 
 class Error : public std::runtime_error {
 public:
-    Error(ErrorKind kind, std::string message)
-        : std::runtime_error(message), kind_(kind), message_(std::move(message)) {}
+    Error(ErrorKind kind, std::string message, std::string hint = {})
+        : std::runtime_error(message), kind_(kind), message_(std::move(message)), hint_(std::move(hint)) {}
 
     ErrorKind kind() const noexcept { return kind_; }
 
@@ -37,6 +37,11 @@ public:
     /// newline of its own where the tool's has one (e.g. "The data length is
     /// not enough!\n"). Same text as what().
     const std::string& message() const noexcept { return message_; }
+
+    /// What the user may do about it, one line without a newline, or empty:
+    /// set when reading a file stopped at text on its first or second row (a
+    /// header line, a table export). The tool writes it after report().
+    const std::string& hint() const noexcept { return hint_; }
 
     /// The exact bytes the tool writes to standard error for this error (see
     /// ErrorKind).
@@ -48,6 +53,7 @@ public:
 private:
     ErrorKind kind_;
     std::string message_;
+    std::string hint_;
 };
 
 }  // namespace nongauss

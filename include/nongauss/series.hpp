@@ -71,8 +71,18 @@ public:
     /// The file read, or empty for a series built from memory.
     const std::string& source() const noexcept { return source_; }
     /// Problems the user should know of (each without a "Warning: " prefix or
-    /// a newline); empty today, kept for warnings to come.
+    /// a newline), in this order: reading stopped at text before the end of
+    /// the file (read_file), or for want of memory; a unit decided by the
+    /// first interval that the median of the others contradicts (unit rule
+    /// only); intervals outside 0.2-3.0 s. read_file also writes each (but
+    /// the one for want of memory, which has a line of its own) to its
+    /// transcript as "Warning: TEXT\n", after the banner.
     const std::vector<std::string>& warnings() const noexcept { return warnings_; }
+
+    /// A line to show after an error that ends the analysis of this series,
+    /// or empty: set by read_file when reading stopped at text on row 1 or 2
+    /// (see Error::hint).
+    const std::string& hint() const noexcept { return hint_; }
 
 private:
     Series() = default;
@@ -81,6 +91,7 @@ private:
     double duration_s_ = 0.0;
     std::string source_;
     std::vector<std::string> warnings_;
+    std::string hint_;
 };
 
 }  // namespace nongauss

@@ -181,21 +181,16 @@ py::array_t<double> read_rr_py(py::object path) {
     const std::string name = py::module_::import("os").attr("fsencode")(path).cast<std::string>();
     if (name.find('\0') != std::string::npos) throw py::value_error("embedded null byte in path");
     std::vector<double> intervals;
-    StringTranscript transcript;
+    std::vector<std::string> warnings;
     {
         py::gil_scoped_release unlocked;
-        const Series series = Series::read_file(name, transcript);
+        const Series series = Series::read_file(name);
         intervals = series.intervals();
+        warnings = series.warnings();
     }
-    // Beyond the banner, the reader only reports a series cut short.
-    std::string text = transcript.text();
-    for (std::size_t start = 0; start < text.size();) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        if (line.find("truncating input") != std::string::npos) warn(line);
-        start = end + 1;
-    }
+    // What the tool prints as warnings (reading stopped early, a unit the
+    // rest contradicts, implausible intervals, a series cut short).
+    warn_each(warnings);
     return to_array(std::move(intervals));
 }
 

@@ -39,6 +39,7 @@ struct ScaleIncrements::Impl {
     double scale_s = 0.0;
     long scale_pt = 0;
     Increments inc;
+    std::vector<std::string> warnings;  // of this scale, after the series'
 };
 
 /// Test hook: the limit of PreparedSeries::Impl::shared_fit_limit.

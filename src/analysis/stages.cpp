@@ -15,6 +15,17 @@
 
 namespace nongauss {
 
+namespace {
+
+// A warning goes to the result's list and, as a line of its own, to the
+// transcript where the condition is found.
+void warn(std::vector<std::string>& warnings, Transcript& transcript, std::string text) {
+    transcript.write("Warning: " + text + "\n");
+    warnings.push_back(std::move(text));
+}
+
+}  // namespace
+
 // --- PreparedSeries ---
 
 PreparedSeries::PreparedSeries(const Series& series, const Settings& settings, Transcript& transcript,
@@ -130,6 +141,12 @@ ScaleIncrements increments_at(const PreparedSeries& prepared, double scale, Tran
                          transcript, p.shared_fit_limit);
     if (!increments_in_range(s.inc.cg_series, s.inc.ncg, s.inc.cg_sd))
         fatal_error("The coarse-grained series is out of range!");
+    const double sd_ms = 1000 * s.inc.cg_sd;
+    if (clear_rounding_spread(s.inc, p.resampled_mean, s.scale_pt))
+        warn(s.warnings, transcript,
+             formatted("the series has no variability at a scale of %g s: the SD of its increments, %g ms, "
+                       "is rounding error, so SD and lambda are reported as 0",
+                       s.scale_s, sd_ms));
     return out;
 }
 
@@ -148,13 +165,20 @@ Result complete(ScaleIncrements&& increments, const PreparedSeries& prepared, Tr
     r.duration_s = p.duration_s;
     r.unit = p.unit;
     r.warnings = p.warnings;
+    r.warnings.insert(r.warnings.end(), s.warnings.begin(), s.warnings.end());
     r.sd_s = inc.cg_sd;
     r.sd_ms = 1000 * inc.cg_sd;
     r.n_increments = inc.ncg;
     r.increment_mean_s = inc.cg_mean;
 
     standardize_increments(inc);
-    r.lambda_sq = estimate_lambda_sq(inc.cg_series, inc.ncg, p.settings.moment_order);
+    const double q = p.settings.moment_order;
+    if (q != 0.0 && effective_moment_order(q) == 0.0)
+        warn(r.warnings, transcript,
+             formatted("an order q of %g is too close to 0 for the closed form of the estimator (|q| < %g): "
+                       "lambda comes from the logarithmic moment, its limit as q -> 0 (as with -q 0)",
+                       q, smallest_closed_form_order));
+    r.lambda_sq = estimate_lambda_sq(inc.cg_series, inc.ncg, q);
     r.lambda = lambda_from_estimate(r.lambda_sq);
     if (!(r.lambda_sq > 0 && std::isfinite(r.lambda_sq)))
         transcript.write(formatted("square of lambda = %lf\n", r.lambda_sq));

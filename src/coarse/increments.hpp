@@ -57,4 +57,14 @@ void moving_sums_range(const double* resampled, int scale_pt, long begin, long e
 /// Divides the centred increments by their standard deviation, in place.
 void standardize_increments(Increments& inc);
 
+/// The largest standard deviation of the increments at scale_pt points that
+/// is only rounding error of a resampled series whose mean (before its
+/// removal) was resampled_mean: the spread a constant series shows.
+double rounding_level(double resampled_mean, long scale_pt);
+
+/// When the increments' standard deviation is at most rounding_level, takes
+/// it as exactly 0 from then on: sets cg_sd and every centred increment to 0
+/// and returns true (the series has no variability at this scale).
+bool clear_rounding_spread(Increments& inc, double resampled_mean, long scale_pt);
+
 }  // namespace nongauss

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "driver/output_file.hpp"
@@ -48,13 +49,18 @@ int run_command_line(int argc, char** argv) {
     if (!check_outputs_spare_input(names)) return 1;
 
     StreamTranscript transcript(stderr);
+    std::optional<Series> series;
     try {
         ReadOptions read_options;
         read_options.program_name = program_name();
-        const Series series = Series::read_file(names.input_name, transcript, read_options);
-        return analyse_series(settings, names, series, transcript);
+        series.emplace(Series::read_file(names.input_name, transcript, read_options));
+        return analyse_series(settings, names, *series, transcript);
     } catch (const Error& e) {
         std::fputs(e.report().c_str(), stderr);
+        // A file that stopped reading on its first rows is most likely an
+        // export in another shape: say what to do after the error.
+        const std::string& hint = series ? series->hint() : e.hint();
+        if (!hint.empty()) std::fprintf(stderr, "%s\n", hint.c_str());
         return 1;
     } catch (const std::bad_alloc&) {
         std::fputs(Error(ErrorKind::fatal, "allocation failure").report().c_str(), stderr);

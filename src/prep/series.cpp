@@ -5,6 +5,7 @@
 #include "nongauss/error.hpp"
 #include "numeric/arrays.hpp"
 #include "prep/interval_check.hpp"
+#include "prep/series_warnings.hpp"
 
 namespace nongauss {
 
@@ -24,6 +25,10 @@ Series Series::from_intervals(std::vector<double> intervals, std::optional<Unit>
     for (int i = 1; i <= n; ++i) sum = sum + rri[i];
     series.duration_s_ = (sum - rri[n]) / series.unit_divisor();
     series.intervals_ = std::move(intervals);
+    // A unit the rest of the series contradicts first: it explains the rest.
+    if (!unit)
+        if (auto disagreement = unit_warning(series.intervals_, series.unit_)) series.warnings_.push_back(*disagreement);
+    if (auto range = range_warning(series.intervals_, series.unit_divisor())) series.warnings_.push_back(*range);
     return series;
 }
 

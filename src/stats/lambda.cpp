@@ -52,8 +52,24 @@ double log_gamma(double x) {
     return -t + std::log(2.5066282746310007 * ser / x);
 }
 
+// The closed form below subtracts terms of order 1 (ln(sqrt(pi) m) is about
+// 0.57) to get a value of order q lambda^2, then multiplies by 2/(q(q-2)):
+// the terms' rounding errors, and the error of the series for ln Gamma (about
+// 1e-13 near 0.5), grow as 1/q. Measured on 10^6 increments of the model with
+// lambda^2 = 0.1, against the same formula in 113-bit arithmetic, the error
+// in lambda is 3e-13 at q = 0.1, 7e-11 at 1e-3, 8e-8 at 1e-6, 1e-6 at 1e-7,
+// 1e-5 at 3e-9 and 2e-3 at 1e-10; below about 1e-13 the estimate is noise
+// (lambda 1.9 at 1e-14, 2e143 at 1e-300 against 0.316 at q = 0). Below 1e-6
+// the logarithmic moment, the limit of the closed form as q -> 0, takes over:
+// there the two differ by less than 1e-7 in lambda.
+double effective_moment_order(double moment_order) {
+    if (moment_order < -0.9) return -0.9;
+    if (std::fabs(moment_order) < smallest_closed_form_order) return 0.0;
+    return moment_order;
+}
+
 double estimate_lambda_sq(const double* cg_series, int ncg, double moment_order) {
-    const double q = moment_order < -0.9 ? -0.9 : moment_order;
+    const double q = effective_moment_order(moment_order);
 
     double estimate;
     if (q == 0.0) {

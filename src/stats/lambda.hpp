@@ -10,8 +10,17 @@ namespace nongauss {
 /// over 0.05 <= x <= 10.
 double log_gamma(double x);
 
+/// Orders q with 0 < |q| below this are too close to 0 for the closed form of
+/// the estimator, whose terms cancel: the logarithmic moment, its limit as
+/// q -> 0, is used instead (see lambda.cpp for the measurement behind it).
+inline constexpr double smallest_closed_form_order = 1e-6;
+
+/// The order the estimator works with: q raised to -0.9 when it is below
+/// -0.9, and 0 (the logarithmic moment) when |q| < smallest_closed_form_order.
+double effective_moment_order(double moment_order);
+
 /// The estimate of lambda^2 from cg_series[1..ncg] with the moment order q
-/// (raised to -0.9 when it is below -0.9): from the mean of ln|x| when q == 0,
+/// taken through effective_moment_order: from the mean of ln|x| when it is 0,
 /// from the mean of |x|^q otherwise. Any value: 0, negative, infinite or not a
 /// number (e.g. q = 2, or a zero increment with q <= 0) are possible.
 double estimate_lambda_sq(const double* cg_series, int ncg, double moment_order);

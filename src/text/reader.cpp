@@ -1,5 +1,7 @@
 #include "text/reader.hpp"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,6 +15,7 @@
 #include "nongauss/error.hpp"
 #include "nongauss/series.hpp"
 #include "numeric/arrays.hpp"
+#include "prep/series_warnings.hpp"
 #include "text/decimal.hpp"
 
 namespace nongauss {
@@ -58,12 +61,28 @@ public:
         return true;
     }
 
+    // After next() gave false: true when it stopped at text rather than at
+    // the end of the file or a read error.
+    bool at_text() const { return pos_ < buf_.size(); }
+
+    // The text at the stop, up to white space, at most `limit` bytes of what
+    // is buffered.
+    std::string text_here(std::size_t limit) const {
+        std::size_t end = pos_;
+        while (end < buf_.size() && end - pos_ < limit && !is_space(buf_[end])) ++end;
+        return buf_.substr(pos_, end - pos_);
+    }
+
+    // Bytes of the file before the current position.
+    long long offset() const { return discarded_ + static_cast<long long>(pos_); }
+
 private:
     // Appends the next chunk, discarding what has been consumed. False when
     // nothing more can be read.
     bool fill() {
         if (at_end_) return false;
         buf_.erase(0, pos_);
+        discarded_ += static_cast<long long>(pos_);
         pos_ = 0;
         const std::size_t old = buf_.size();
         buf_.resize(old + chunk_size);
@@ -76,6 +95,7 @@ private:
     std::FILE* file_;
     std::string buf_;
     std::size_t pos_ = 0;
+    long long discarded_ = 0;
     bool at_end_ = false;
 };
 
@@ -120,6 +140,11 @@ NumbersRead read_numbers(std::FILE* file) {
         read.values.push_back(value);
     }
     read.read_error = std::ferror(file) != 0;
+    if (!read.truncated && !read.read_error && scanner.at_text()) {
+        read.stopped_at_text = true;
+        read.stop_text = scanner.text_here(stop_text_limit);
+        read.stop_offset = scanner.offset();
+    }
     return read;
 }
 
@@ -137,24 +162,55 @@ Series Series::read_file(const std::string& path, Transcript& transcript, const 
         throw Error(ErrorKind::input, "Cannot open input file " + path + ": " + std::strerror(error));
     }
     NumbersRead read;
+    long long size = -1;  // known for a regular file only
     try {
         transcript.write("------------------------------------------------\n"
                          "Input file: " + path + ".\n"
                          "------------------------------------------------\n");
+        struct stat st {};
+        if (fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode)) size = static_cast<long long>(st.st_size);
         read = read_numbers(file);
     } catch (...) {
         std::fclose(file);
         throw;
     }
     std::fclose(file);
+    std::vector<std::string> warnings;  // all but the one for want of memory, which has its line
     if (read.truncated)
         transcript.write(options.program_name + ": insufficient memory, truncating input at row " +
                          std::to_string(read.truncated_row) + "\n");
     // A read error is not the end of the series: the values read so far are
     // only a part of it, and no result may be reported for them.
     if (read.read_error) throw Error(ErrorKind::input, "Error while reading input file " + path + "!");
-    Series series = from_intervals(std::move(read.values), options.unit);
+
+    std::string hint;
+    if (read.stopped_at_text) {
+        ReadStop stop;
+        stop.row = static_cast<long>(read.values.size()) + 1;
+        stop.text = read.stop_text;
+        if (size >= read.stop_offset) {
+            stop.total_bytes = size;
+            stop.unread_bytes = size - read.stop_offset;
+        }
+        if (stop.row > 1) warnings.push_back(read_stop_warning(stop));
+        if (stop.row <= 2) hint = read_stop_hint(stop);
+    }
+    Series series;
+    try {
+        series = from_intervals(std::move(read.values), options.unit);
+    } catch (const Error& e) {
+        if (hint.empty()) throw;
+        throw Error(e.kind(), e.message(), hint);
+    }
     series.source_ = path;
+    series.hint_ = hint;
+    for (const std::string& w : series.warnings_) warnings.push_back(w);
+    for (const std::string& w : warnings) transcript.write("Warning: " + w + "\n");
+    if (read.truncated)
+        warnings.insert(warnings.begin(), "insufficient memory: reading stopped at row " +
+                                              std::to_string(read.truncated_row) +
+                                              ", and only the intervals before it are analysed");
+    series.warnings_ = std::move(warnings);
     return series;
 }
 

@@ -3,6 +3,7 @@
 // The RR-interval reader: the numbers of a text file, as the tool reads them.
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace nongauss {
@@ -15,7 +16,16 @@ struct NumbersRead {
     /// numbers ("%s: insufficient memory, truncating input at row %d").
     bool truncated = false;
     int truncated_row = 0;
+    /// Reading stopped at text that does not begin a number, before the end
+    /// of the file: its first bytes (at most stop_text_limit of them, up to
+    /// the next white space) and its offset in the file.
+    bool stopped_at_text = false;
+    std::string stop_text;
+    long long stop_offset = 0;
 };
+
+/// How much of the text that stopped reading is kept.
+inline constexpr std::size_t stop_text_limit = 24;
 
 /// Reads white-space separated decimal numbers (text/decimal.hpp) from `file`
 /// until the end of the file, a read error, or the first text that does not

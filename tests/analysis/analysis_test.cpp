@@ -155,9 +155,11 @@ TEST(Library, RejectsWhatTheToolRejectsWithTheSameMessage) {
         EXPECT_EQ(lib.error->kind(), c.kind) << c.file << " " << lib.error->message();
         EXPECT_EQ(tool.status, 1) << c.file;
         // The tool's standard error is, byte for byte, the library's
-        // transcript followed by the error's report (paths aside: the tool
-        // ran in the directory, the library was given the full path).
+        // transcript followed by the error's report and its hint, if any
+        // (paths aside: the tool ran in the directory, the library was given
+        // the full path).
         std::string expected = lib.transcript + lib.error->report();
+        if (!lib.error->hint().empty()) expected += lib.error->hint() + "\n";
         for (std::size_t at; (at = expected.find(dir.path().string() + "/")) != std::string::npos;)
             expected.erase(at, dir.path().string().size() + 1);
         EXPECT_EQ(tool.err, expected) << c.file;

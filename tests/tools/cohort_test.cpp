@@ -1,8 +1,19 @@
-// nongauss-cohort over a handful of generated files, one of them bad.
+// nongauss-cohort end to end: generated files, one of them bad; cleaning;
+// other machines through a stand-in for ssh; interruption and resumption;
+// outputs that would hit an input; names that awk would mangle.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <map>
+#include <set>
+#include <thread>
 
 #include "tools/companions.hpp"
 
@@ -12,9 +23,42 @@ namespace {
 namespace fs = std::filesystem;
 using namespace nongauss::testing;
 
-RunResult cohort(const ScratchDir& dir, std::vector<std::string> args) {
-    args.insert(args.begin(), {"--nongauss", NONGAUSS_EXE});
-    return run_tool(args, dir.path(), cohort_script());
+// The cohort's jobs run nongauss-scan; without it in this build there is
+// nothing to test.
+#ifndef NONGAUSS_SCAN_EXE
+#define NONGAUSS_SCAN_EXE ""
+#define NEEDS_SCAN() GTEST_SKIP() << "nongauss-scan is not part of this build"
+#else
+#define NEEDS_SCAN() static_cast<void>(0)
+#endif
+
+std::vector<std::string> with_programs(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--scan", NONGAUSS_SCAN_EXE, "--nongauss", NONGAUSS_EXE, "--clean-exe",
+                               NONGAUSS_CLEAN_EXE});
+    return args;
+}
+
+RunResult cohort(const ScratchDir& dir, const std::vector<std::string>& args) {
+    return run_tool(with_programs(args), dir.path(), cohort_script());
+}
+
+// The cohort's command line as one shell word list, for the shell tests.
+std::string cohort_command(const std::vector<std::string>& args) {
+    std::string command = "'" + cohort_script() + "'";
+    for (const auto& a : with_programs(args)) command += " '" + a + "'";
+    return command;
+}
+
+std::vector<std::string> split_tabs(const std::string& line) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const auto tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab - start));
+        if (tab == std::string::npos) break;
+        start = tab + 1;
+    }
+    return fields;
 }
 
 // Rows of a TSV file after its header, split into fields.
@@ -24,93 +68,92 @@ std::vector<std::vector<std::string>> rows_of(const std::string& text, const std
     EXPECT_FALSE(lines.empty());
     if (lines.empty()) return rows;
     EXPECT_EQ(lines[0], header);
-    for (std::size_t i = 1; i < lines.size(); ++i) {
-        std::vector<std::string> fields;
-        std::size_t start = 0;
-        for (;;) {
-            const auto tab = lines[i].find('\t', start);
-            fields.push_back(lines[i].substr(start, tab - start));
-            if (tab == std::string::npos) break;
-            start = tab + 1;
-        }
-        rows.push_back(fields);
-    }
+    for (std::size_t i = 1; i < lines.size(); ++i) rows.push_back(split_tabs(lines[i]));
     return rows;
 }
 
-const std::string table_header = "file\tscale\tSD\tlambda";
+std::string fixed(double x, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, x);
+    return buf;
+}
+
+const std::string table_header = "file\tscale_s\tsd_ms\tlambda\tn_beats\tduration_h\tunit\twarnings";
+const std::string clean_header =
+    "file\tscale_s\tsd_ms\tlambda\tn_beats\tduration_h\tunit\tflagged_pct\twarnings";
 const std::string log_header = "file\tscale\tstatus\treason";
 
 TEST(Cohort, EveryGoodFileInTheTableTheBadOneInTheLog) {
+    NEEDS_SCAN();
     ScratchDir dir;
     // Five one-hour series, two of them with the same name in different
-    // directories, and one file that holds no numbers.
+    // directories, one in seconds, and one file that holds no numbers.
     fs::create_directories(dir.path() / "a");
     fs::create_directories(dir.path() / "b");
     const std::vector<std::string> good = {"s1.txt", "a/rec.txt", "b/rec.txt", "s4.txt", "s5.txt"};
     for (std::size_t i = 0; i < good.size(); ++i)
-        synthesize(dir, good[i], {"--hours", "1", "--seed", std::to_string(i + 1)});
+        synthesize(dir, good[i], {"--hours", "1", "--seed", std::to_string(i + 1), "--unit", i == 3 ? "s" : "ms"});
     dir.write("bad.txt", "RR intervals (ms)\n812\n790\n");
     const std::vector<std::string> inputs = {"s1.txt", "a/rec.txt", "bad.txt", "b/rec.txt", "s4.txt",
                                              "s5.txt"};
 
-    std::vector<std::string> args = {"-j", "3", "-s", "25,40", "-k", "runs", "-o", "out/t.tsv"};
+    // Attached values, as getopt takes them.
+    std::vector<std::string> args = {"-j3", "-s25,40", "-oout/t.tsv"};
     fs::create_directories(dir.path() / "out");
     args.insert(args.end(), inputs.begin(), inputs.end());
     const auto r = cohort(dir, args);
     EXPECT_EQ(r.status, 2) << r.err;
     EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("10 of 12 runs succeeded"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("10 of 12 rows (6 files x 2 scales)"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find('\r'), std::string::npos) << "progress shown without a terminal";
 
     // The table: every good file at both scales, in command-line order, with
-    // exactly the numbers a single run of nongauss prints.
+    // the numbers a single run of nongauss prints, the beats, the duration
+    // and the unit.
     const auto rows = rows_of(dir.read("out/t.tsv"), table_header);
     ASSERT_EQ(rows.size(), 10u);
     std::size_t k = 0;
-    for (const auto& file : good)
+    for (std::size_t i = 0; i < good.size(); ++i)
         for (const std::string scale : {"25", "40"}) {
-            ASSERT_EQ(rows[k].size(), 4u);
-            EXPECT_EQ(rows[k][0], file);
-            EXPECT_EQ(rows[k][1], scale + ".0");
+            ASSERT_EQ(rows[k].size(), 8u);
+            EXPECT_EQ(rows[k][0], good[i]);
+            EXPECT_EQ(rows[k][1], scale);
+            EXPECT_EQ(rows[k][6], i == 3 ? "s" : "ms");
+            EXPECT_NEAR(std::stod(rows[k][5]), 1.0, 0.01);
+            EXPECT_EQ(std::to_string(lines_of(dir.read(good[i])).size()), rows[k][4]);
             ++k;
         }
-
-    // Each run wrote its outputs in its own directory, none beside the inputs.
-    int runs_with_outputs = 0;
-    for (const auto& run : fs::directory_iterator(dir.path() / "runs"))
-        if (fs::exists(run.path() / "input_TS.txt") && fs::exists(run.path() / "input_PDF.txt"))
-            ++runs_with_outputs;
-    EXPECT_EQ(runs_with_outputs, 10);
-    for (const std::string d : {"", "a", "b"})
-        for (const auto& entry : fs::directory_iterator(dir.path() / d))
-            EXPECT_EQ(entry.path().string().find("_TS.txt"), std::string::npos) << entry.path();
+    // No per-run files anywhere without -k, and no state left after a
+    // finished run.
+    for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().string().find("_TS.txt"), std::string::npos) << entry.path();
+    EXPECT_FALSE(dir.exists("out/t.tsv.resume"));
 
     fs::copy_file(dir.path() / "b/rec.txt", dir.path() / "single.txt");
     const Summary direct = parse_summary(run_tool({"-s", "40", "single.txt"}, dir.path()).out);
-    EXPECT_DOUBLE_EQ(std::stod(rows[5][2]), direct.sd);
-    EXPECT_DOUBLE_EQ(std::stod(rows[5][3]), direct.lambda);
+    EXPECT_EQ(fixed(std::stod(rows[5][2]), 1), fixed(direct.sd, 1));
+    EXPECT_EQ(fixed(std::stod(rows[5][3]), 4), fixed(direct.lambda, 4));
     EXPECT_NE(rows[2][3], rows[4][3]) << "a/rec.txt and b/rec.txt were mixed up";
 
-    // The failure log: the bad file at both scales, with nongauss's reason.
+    // The failure log: the bad file at both scales, with the reason.
     const auto failed = rows_of(dir.read("out/t_failed.tsv"), log_header);
     ASSERT_EQ(failed.size(), 2u);
     for (std::size_t i = 0; i < 2; ++i) {
         EXPECT_EQ(failed[i][0], "bad.txt");
-        EXPECT_EQ(failed[i][2], "1");
-        EXPECT_EQ(failed[i][3], "No data was read!");
+        EXPECT_EQ(failed[i][2], "2");
+        EXPECT_NE(failed[i][3].find("No data was read!"), std::string::npos) << failed[i][3];
     }
     EXPECT_EQ(failed[0][1], "25");
     EXPECT_EQ(failed[1][1], "40");
-
 }
 
-TEST(Cohort, AllGoodExitsZeroAndPassesOptionsToNongauss) {
+TEST(Cohort, OptionsReachTheAnalysisAndKeepWritesThePerRunFiles) {
+    NEEDS_SCAN();
     ScratchDir dir;
     synthesize(dir, "x.txt", {"--hours", "1"});
-    synthesize(dir, "y.txt", {"--hours", "1", "--seed", "5", "--unit", "s"});
+    synthesize(dir, "y.txt", {"--hours", "1", "--seed", "5"});
     dir.write("list.txt", "x.txt\r\n\ny.txt\n");
-    const auto r = cohort(dir, {"-a", "-d 0 -q 0", "-f", "list.txt"});
+    const auto r = cohort(dir, {"-a", "-d 0 -q 0", "-f", "list.txt", "-k", "runs"});
     EXPECT_EQ(r.status, 0) << r.err;
     const auto rows = rows_of(dir.read("cohort.tsv"), table_header);
     ASSERT_EQ(rows.size(), 2u);
@@ -118,64 +161,347 @@ TEST(Cohort, AllGoodExitsZeroAndPassesOptionsToNongauss) {
     EXPECT_EQ(lines_of(dir.read("cohort_failed.tsv")), std::vector<std::string>{log_header});
 
     const Summary direct = parse_summary(run_tool({"-d", "0", "-q", "0", "y.txt"}, dir.path()).out);
-    EXPECT_DOUBLE_EQ(std::stod(rows[1][3]), direct.lambda);
+    EXPECT_EQ(fixed(std::stod(rows[1][3]), 4), fixed(direct.lambda, 4));
+    // -k: each file's run at each scale, with its outputs, in a directory of its own.
+    EXPECT_EQ(dir.read("runs/2/scale_25/input_TS.txt"), dir.read("y_TS.txt"));
+    EXPECT_EQ(dir.read("runs/2/scale_25/input_PDF.txt"), dir.read("y_PDF.txt"));
+    EXPECT_TRUE(dir.exists("runs/1/scale_25/input_PDF.txt"));
     const Summary plain = parse_summary(run_tool({"y.txt"}, dir.path()).out);
-    EXPECT_NE(std::stod(rows[1][3]), plain.lambda) << "the options did not reach nongauss";
+    EXPECT_NE(fixed(std::stod(rows[1][3]), 4), fixed(plain.lambda, 4)) << "the options did not arrive";
 
-    // Options nongauss rejects fail every run, and say so.
+    // Options the analysis rejects fail every file, and say so.
     const auto bad = cohort(dir, {"-a", "-x", "-o", "bad.tsv", "x.txt"});
     EXPECT_EQ(bad.status, 2);
     const auto failed = rows_of(dir.read("bad_failed.tsv"), log_header);
     ASSERT_EQ(failed.size(), 1u);
-    EXPECT_EQ(failed[0][3], "nongauss rejected the options '-x'");
+    EXPECT_EQ(failed[0][3], "nongauss-scan rejected the options '-x'");
 }
 
-TEST(Cohort, CleaningFirstRecordsTheFlaggedShareAndTamesAGap) {
+TEST(Cohort, CleaningFirstRecordsTheFlaggedShareAndTheCleanersWarning) {
+    NEEDS_SCAN();
     ScratchDir dir;
     synthesize(dir, "clean.txt", {"--hours", "1", "--seed", "11"});
-    // The same series with a 30-s signal-loss gap written into it.
-    std::string text = dir.read("clean.txt");
-    text.insert(text.find('\n', text.size() / 2) + 1, "30000\n");
-    dir.write("gap.txt", text);
+    // The same series with a 30-s signal-loss gap written into it, and one
+    // with every fifth beat doubled (far more than 10 % flagged).
+    const std::string text = dir.read("clean.txt");
+    std::string gap = text;
+    gap.insert(gap.find('\n', gap.size() / 2) + 1, "30000\n");
+    dir.write("gap.txt", gap);
+    std::string noisy;
+    int n = 0;
+    for (const auto& line : lines_of(text))
+        noisy += (++n % 5 == 0 ? std::to_string(2 * std::stoi(line)) : line) + "\n";
+    dir.write("noisy.txt", noisy);
     dir.write("bad.txt", "RR\n");
 
     const auto raw = cohort(dir, {"-o", "raw.tsv", "clean.txt", "gap.txt"});
     ASSERT_EQ(raw.status, 0) << raw.err;
-    const auto cleaned = cohort(dir, {"--clean-exe", NONGAUSS_CLEAN_EXE, "-o", "cleaned.tsv", "clean.txt",
-                                      "gap.txt", "bad.txt"});
+    const auto cleaned = cohort(dir, {"-c", "-o", "cleaned.tsv", "clean.txt", "gap.txt", "bad.txt", "noisy.txt"});
     EXPECT_EQ(cleaned.status, 2) << cleaned.err;
 
     const auto before = rows_of(dir.read("raw.tsv"), table_header);
-    const auto after = rows_of(dir.read("cleaned.tsv"), table_header + "\tflagged_pct");
+    const auto after = rows_of(dir.read("cleaned.tsv"), clean_header);
     ASSERT_EQ(before.size(), 2u);
-    ASSERT_EQ(after.size(), 2u);
+    ASSERT_EQ(after.size(), 3u);
     // The gap dominates the raw SD; after cleaning the two files agree again.
     EXPECT_GT(std::stod(before[1][2]), 10 * std::stod(before[0][2]));
     EXPECT_NEAR(std::stod(after[1][2]), std::stod(after[0][2]), 0.05 * std::stod(after[0][2]));
     EXPECT_EQ(after[0][0], "clean.txt");
-    EXPECT_GT(std::stod(after[1][4]), 0.0);  // the gap was flagged
+    EXPECT_EQ(after[0][7], "0.00");
+    EXPECT_GT(std::stod(after[1][7]), 0.0);  // the gap was flagged
+    EXPECT_EQ(after[0][8], "");
+    // The cleaner's warning reaches the table.
+    EXPECT_EQ(after[2][0], "noisy.txt");
+    EXPECT_GT(std::stod(after[2][7]), 10.0);
+    EXPECT_NE(after[2][8].find("cleaning: "), std::string::npos) << after[2][8];
+    EXPECT_NE(after[2][8].find("of the beats were flagged"), std::string::npos) << after[2][8];
     const auto log = rows_of(dir.read("cleaned_failed.tsv"), log_header);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0][0], "bad.txt");
     EXPECT_NE(log[0][3].find("No data was read!"), std::string::npos);
 }
 
-TEST(Cohort, ProgressOnlyOnATerminal) {
+// Each job's temporary files go when the job ends, not at the end of the
+// cohort: a scan wrapped to count the job directories sees only its own.
+TEST(Cohort, AJobRemovesItsTemporaryFilesWhenItEnds) {
+    NEEDS_SCAN();
+    ScratchDir dir;
+    dir.write("counting-scan", std::string("#!/bin/sh\nls -d \"$TMPDIR\"/nongauss-cohort-job.* | wc -l >> \"") +
+                                   (dir.path() / "counts.txt").string() + "\"\nexec '" + NONGAUSS_SCAN_EXE +
+                                   "' \"$@\"\n");
+    fs::permissions(dir.path() / "counting-scan", fs::perms::owner_all);
+    std::vector<std::string> args = {"-j", "1", "-c", "--scan", (dir.path() / "counting-scan").string()};
+    for (int i = 1; i <= 4; ++i) {
+        args.push_back("f" + std::to_string(i) + ".txt");
+        synthesize(dir, args.back(), {"--hours", "0.5", "--seed", std::to_string(i)});
+    }
+    ASSERT_EQ(cohort(dir, args).status, 0);
+    EXPECT_EQ(lines_of(dir.read("counts.txt")), (std::vector<std::string>(4, "1")));
+}
+
+TEST(Cohort, OtherMachinesThroughAStandInForSsh) {
+    NEEDS_SCAN();
+    ScratchDir dir;
+    // The stand-in for ssh runs the command here, in another working
+    // directory, with a login's bare environment and a shell other than
+    // bash, and records the machine it was asked for.
+    dir.write("remote-ssh",
+              "#!/bin/sh\n"
+              "while [ $# -gt 0 ]; do case $1 in -[lpoiFJ]) shift 2 ;; -*) shift ;; *) break ;; esac; done\n"
+              "echo \"$1\" >> \"$(dirname \"$0\")/machines.log\"\n"
+              "shift; [ \"$1\" = -- ] && shift\n"
+              "cd \"$(dirname \"$0\")/remote\" || exit 255\n"
+              "exec env -i PATH=\"$PATH\" HOME=\"$HOME\" SHELL=/bin/sh /bin/sh -c \"$*\"\n");
+    fs::permissions(dir.path() / "remote-ssh", fs::perms::owner_all);
+    fs::create_directories(dir.path() / "remote");
+    dir.write("machines.txt", "# two machines\n1/alpha\n1/beta\n");
+    std::vector<std::string> inputs;
+    for (int i = 1; i <= 4; ++i) {
+        inputs.push_back("r" + std::to_string(i) + ".txt");
+        synthesize(dir, inputs.back(), {"--hours", "1", "--seed", std::to_string(i)});
+    }
+    std::vector<std::string> here = {"-c", "-s", "25,50", "-o", "here.tsv"};
+    here.insert(here.end(), inputs.begin(), inputs.end());
+    ASSERT_EQ(cohort(dir, here).status, 0);
+
+    std::vector<std::string> away = {"-c", "-s", "25,50", "-o", "away.tsv", "--ssh",
+                                     (dir.path() / "remote-ssh").string(), "--sshloginfile", "machines.txt"};
+    away.insert(away.end(), inputs.begin(), inputs.end());
+    const auto r = cohort(dir, away);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(dir.read("away.tsv"), dir.read("here.tsv"));
+    const auto machines = lines_of(dir.read("machines.log"));
+    EXPECT_EQ(std::set<std::string>(machines.begin(), machines.end()), (std::set<std::string>{"alpha", "beta"}));
+    EXPECT_TRUE(fs::is_empty(dir.path() / "remote")) << "a job left files on the machine";
+
+    // -S takes the machines on the command line; an unreachable one leaves
+    // its files unfinished, in the log, for the next run.
+    dir.write("broken-ssh", "#!/bin/sh\nexit 255\n");
+    fs::permissions(dir.path() / "broken-ssh", fs::perms::owner_all);
+    const auto down = cohort(dir, {"-S", "gamma", "--ssh", (dir.path() / "broken-ssh").string(), "-o",
+                                   "down.tsv", "r1.txt"});
+    EXPECT_EQ(down.status, 2);
+    EXPECT_NE(down.err.find("run the same command again"), std::string::npos) << down.err;
+    const auto log = rows_of(dir.read("down_failed.tsv"), log_header);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0][3], "the job did not finish");
+    EXPECT_TRUE(dir.exists("down.tsv.resume"));
+}
+
+// Starts the cohort in `dir` as the leader of a process group of its own,
+// with TMPDIR set when given and both output streams to `log` there.
+pid_t start_cohort(const ScratchDir& dir, const std::vector<std::string>& args, const std::string& tmpdir,
+                   const std::string& log) {
+    std::vector<std::string> argv = {"/bin/bash", cohort_script()};
+    for (const auto& a : with_programs(args)) argv.push_back(a);
+    std::vector<char*> pointers;
+    for (auto& a : argv) pointers.push_back(a.data());
+    pointers.push_back(nullptr);
+    const std::string log_path = (dir.path() / log).string();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setpgid(0, 0);
+        if (chdir(dir.path().c_str()) != 0) _exit(127);
+        if (!tmpdir.empty()) setenv("TMPDIR", tmpdir.c_str(), 1);
+        const int in = open("/dev/null", O_RDONLY);
+        const int out = open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0) _exit(127);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(out, 2);
+        execv(pointers[0], pointers.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// Exit status of a child, or 128 + the signal that ended it.
+int status_of(pid_t pid) {
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+template <class Condition>
+bool wait_until(Condition ready) {
+    for (int i = 0; i < 6000; ++i) {
+        if (ready()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+std::size_t lines_in(const fs::path& file) {
+    return fs::exists(file) ? lines_of(slurp(file)).size() : 0;
+}
+
+// Command lines of running processes that mention `text`.
+std::string processes_mentioning(const fs::path& text) {
+    ScratchDir elsewhere;
+    return run_shell("ps -eo args | grep -F '" + text.string() + "' | grep -v grep", elsewhere.path()).out;
+}
+
+// A cohort of twelve files run once straight through, and once killed with
+// SIGKILL (script and GNU parallel) after a few files and run again.
+TEST(Cohort, KilledHalfWayTheSameCommandFinishesTheRest) {
+    NEEDS_SCAN();
+    ScratchDir dir;
+    std::vector<std::string> args = {"-j", "1", "-s", "25,100", "--joblog", "jobs.log", "-o", "t.tsv"};
+    const int files = 12;
+    for (int i = 1; i <= files; ++i) {
+        args.push_back("f" + std::to_string(i) + ".txt");
+        synthesize(dir, args.back(), {"--hours", "4", "--seed", std::to_string(i)});
+    }
+    auto straight = args;
+    straight[7] = "straight.tsv";
+    straight[5] = "straight.log";
+    ASSERT_EQ(cohort(dir, straight).status, 0);
+
+    // (SIGKILL leaves the script's temporary directory: it goes to the scratch.)
+    fs::create_directories(dir.path() / "tmp");
+    const pid_t pid = start_cohort(dir, args, (dir.path() / "tmp").string(), "first.txt");
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(wait_until([&] { return lines_in(dir.path() / "jobs.log") >= 5; }));
+    kill(-pid, SIGKILL);
+    EXPECT_EQ(status_of(pid), 128 + SIGKILL);
+    // The job that was running when the script was killed ends on its own.
+    EXPECT_TRUE(wait_until([&] { return processes_mentioning(dir.path()).empty(); }));
+    EXPECT_FALSE(dir.exists("t.tsv"));
+    const auto first = lines_of(dir.read("jobs.log"));
+    ASSERT_LT(first.size(), files + 1u) << "the run finished before it was killed";
+
+    const auto rerun = cohort(dir, args);
+    EXPECT_EQ(rerun.status, 0) << rerun.err;
+    EXPECT_EQ(dir.read("t.tsv"), dir.read("straight.tsv"));
+    EXPECT_FALSE(dir.exists("t.tsv.resume"));
+    // Every file ran exactly once over both runs: the finished ones were not
+    // run again.
+    const auto log = lines_of(dir.read("jobs.log"));
+    std::map<std::string, int> runs;
+    for (const auto& line : log)
+        if (line.rfind("Seq", 0) != 0) ++runs[split_tabs(line)[0]];
+    EXPECT_EQ(runs.size(), static_cast<std::size_t>(files));
+    for (const auto& [seq, count] : runs) EXPECT_EQ(count, 1) << "file " << seq;
+
+    // Another command does not mix its results into an unfinished run's.
+    fs::create_directories(dir.path() / "t.tsv.resume");
+    dir.write("t.tsv.resume/command", "something else");
+    const auto other = cohort(dir, args);
+    EXPECT_EQ(other.status, 1);
+    EXPECT_NE(other.err.find("holds an unfinished run of another command"), std::string::npos) << other.err;
+}
+
+TEST(Cohort, SignalsStopTheJobsAndRemoveTheTemporaryFiles) {
+    NEEDS_SCAN();
+    ScratchDir dir;
+    const fs::path tmp = dir.path() / "tmp";
+    fs::create_directories(tmp);
+    std::vector<std::string> args = {"-j", "2", "-c", "-s", "25,50,100", "-o", "t.tsv"};
+    for (int i = 1; i <= 8; ++i) {
+        args.push_back("f" + std::to_string(i) + ".txt");
+        synthesize(dir, args.back(), {"--hours", "6", "--seed", std::to_string(i)});
+    }
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        const pid_t pid = start_cohort(dir, args, tmp.string(), "err.txt");
+        ASSERT_GT(pid, 0);
+        // Signalled while its jobs run.
+        ASSERT_TRUE(wait_until([&] { return processes_mentioning(dir.path() / "f").size() > 0; }));
+        kill(pid, signal);
+        EXPECT_EQ(status_of(pid), 128 + signal) << dir.read("err.txt");
+        EXPECT_NE(dir.read("err.txt").find("interrupted"), std::string::npos) << dir.read("err.txt");
+        EXPECT_EQ(processes_mentioning(dir.path()), "") << "signal " << signal;
+        EXPECT_TRUE(fs::is_empty(tmp)) << "signal " << signal;
+    }
+    // What finished before the signals stays; the same command completes it.
+    const pid_t pid = start_cohort(dir, args, tmp.string(), "err.txt");
+    EXPECT_EQ(status_of(pid), 0) << dir.read("err.txt");
+    EXPECT_EQ(rows_of(dir.read("t.tsv"), clean_header).size(), 24u);
+    EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+TEST(Cohort, AnOutputThatIsAnInputIsRefusedAndNamesReachTheTableUnchanged) {
+    NEEDS_SCAN();
+    ScratchDir dir;
+    synthesize(dir, "rec.txt", {"--hours", "1"});
+    const std::string original = dir.read("rec.txt");
+    fs::create_hard_link(dir.path() / "rec.txt", dir.path() / "hard.txt");
+    fs::create_symlink("rec.txt", dir.path() / "soft.txt");
+    const std::vector<std::vector<std::string>> clashes = {
+        {"-o", "rec.txt", "rec.txt"},   {"-l", "rec.txt", "rec.txt"}, {"-o", "./rec.txt", "rec.txt"},
+        {"-o", "hard.txt", "rec.txt"},  {"-l", "soft.txt", "rec.txt"}, {"--joblog", "rec.txt", "rec.txt"},
+        {"-o", "rec.txt", "-c", "hard.txt"}};
+    for (const auto& args : clashes) {
+        const auto r = cohort(dir, args);
+        EXPECT_EQ(r.status, 1) << args[0] << " " << args[1];
+        EXPECT_NE(r.err.find("is one of the inputs"), std::string::npos) << r.err;
+        EXPECT_EQ(dir.read("rec.txt"), original);
+    }
+    EXPECT_FALSE(dir.exists("rec.txt.resume"));
+
+    // Backslashes, spaces, quotes and a leading dash, exactly as given.
+    const std::vector<std::string> names = {"back\\tslash.txt", "two\\\\back.txt", "a b 'c'.txt", "-dash.txt"};
+    for (const auto& name : names) fs::copy_file(dir.path() / "rec.txt", dir.path() / name);
+    std::vector<std::string> args = {"-s", "25", "--"};
+    args.insert(args.end(), names.begin(), names.end());
+    const auto r = cohort(dir, args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    const auto rows = rows_of(dir.read("cohort.tsv"), table_header);
+    ASSERT_EQ(rows.size(), names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(rows[i].size(), 8u);
+        EXPECT_EQ(rows[i][0], names[i]);
+        EXPECT_EQ(rows[i][3], rows[0][3]);
+    }
+}
+
+// The Slurm example, run task by task as the scheduler would, gives the
+// table one nongauss-scan call gives.
+TEST(Cohort, SlurmExampleSlicesTheListAndMergesInOrder) {
+    NEEDS_SCAN();
+    ScratchDir dir;
+    const std::string example = source_path("examples/cohort-slurm.sh");
+    EXPECT_EQ(run_tool({"-n", example}, dir.path(), "/bin/bash").status, 0);
+    std::string list;
+    std::vector<std::string> all = {"-s", "10,25"};
+    for (int i = 1; i <= 5; ++i) {
+        const std::string name = "rec" + std::to_string(i) + ".txt";
+        synthesize(dir, name, {"--hours", "1", "--seed", std::to_string(i)});
+        list += name + "\n";
+        all.push_back(name);
+    }
+    dir.write("files.txt", list);
+    const std::string env = std::string("SCALES=10,25 NONGAUSS_SCAN='") + NONGAUSS_SCAN_EXE +
+                            "' SLURM_ARRAY_TASK_MIN=0 SLURM_ARRAY_TASK_COUNT=3 ";
+    const auto merge = [&] { return run_shell(env + "bash '" + example + "' --merge files.txt results", dir.path()); };
+    for (const std::string task : {"0", "2"})
+        ASSERT_EQ(run_shell(env + "SLURM_ARRAY_TASK_ID=" + task + " bash '" + example + "' files.txt results",
+                            dir.path()).status, 0);
+    const auto incomplete = merge();
+    EXPECT_EQ(incomplete.status, 1);
+    EXPECT_NE(incomplete.err.find("run the missing tasks again"), std::string::npos) << incomplete.err;
+    ASSERT_EQ(run_shell(env + "SLURM_ARRAY_TASK_ID=1 bash '" + example + "' files.txt results", dir.path()).status, 0);
+    const auto merged = merge();
+    EXPECT_EQ(merged.status, 0) << merged.err;
+    const auto direct = run_tool(all, dir.path(), NONGAUSS_SCAN_EXE);
+    EXPECT_EQ(merged.out, direct.out);
+    EXPECT_EQ(lines_of(merged.out).size(), 11u);
+}
+
+TEST(Cohort, ProgressBarOnlyOnATerminal) {
+    NEEDS_SCAN();
     if (!on_path("script")) GTEST_SKIP() << "script(1) is not available";
     ScratchDir dir;
     synthesize(dir, "x.txt", {"--hours", "0.5"});
-    const std::string command = "script -qec \"" + cohort_script() + " --nongauss " + NONGAUSS_EXE +
-                                " -s 25,30 x.txt\" /dev/null";
-    const auto r = run_shell(command, dir.path());
+    const auto r = run_shell("script -qec \"" + cohort_command({"-s", "25,30", "x.txt"}) + "\" /dev/null", dir.path());
     EXPECT_EQ(r.status, 0) << r.out << r.err;
-    EXPECT_NE(r.out.find("\rnongauss-cohort: 2/2 runs done, 0 failed"), std::string::npos) << r.out;
-    const auto quiet = run_shell("script -qec \"" + cohort_script() + " --nongauss " + NONGAUSS_EXE +
-                                     " -q x.txt\" /dev/null",
-                                 dir.path());
-    EXPECT_EQ(quiet.out.find("runs done"), std::string::npos) << quiet.out;
+    EXPECT_NE(r.out.find("100%"), std::string::npos) << r.out;
+    const auto quiet = run_shell("script -qec \"" + cohort_command({"-q", "x.txt"}) + "\" /dev/null", dir.path());
+    EXPECT_EQ(quiet.out.find('%'), std::string::npos) << quiet.out;
+    EXPECT_NE(quiet.out.find("1 of 1 rows"), std::string::npos) << quiet.out;
 }
 
 TEST(Cohort, CommandLineConventions) {
+    NEEDS_SCAN();
     ScratchDir dir;
     const auto help = run_tool({"--help"}, dir.path(), cohort_script());
     EXPECT_EQ(help.status, 0);
@@ -188,17 +514,18 @@ TEST(Cohort, CommandLineConventions) {
     fs::create_directories(dir.path() / "used");
     dir.write("used/old.txt", "");
     const std::vector<std::vector<std::string>> cases = {
-        {}, {"--bogus", "x.txt"}, {"-s", "abc", "x.txt"}, {"-s", "", "x.txt"}, {"-j", "0", "x.txt"},
+        {}, {"--bogus", "x.txt"}, {"-s", "abc", "x.txt"}, {"-s", "", "x.txt"}, {"-j0", "x.txt"},
         {"-j"}, {"-f", "no-such-list"}, {"-o", "t.tsv", "-l", "t.tsv", "x.txt"},
-        {"-k", "used", "x.txt"}, {"--nongauss", "/no/such/nongauss", "x.txt"},
-        {"-o", "no/such/dir/t.tsv", "x.txt"}};
+        {"-k", "used", "x.txt"}, {"--scan", "/no/such/nongauss-scan", "x.txt"},
+        {"-o", "no/such/dir/t.tsv", "x.txt"}, {"--sshloginfile", "no-such-file", "x.txt"}};
     for (const auto& args : cases) {
-        const auto r = run_tool(args, dir.path(), cohort_script());
+        const auto r = cohort(dir, args);
         EXPECT_EQ(r.status, 1) << (args.empty() ? "" : args[0]) << r.err;
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err.rfind("nongauss-cohort: ", 0), 0u) << r.err;
     }
     EXPECT_FALSE(dir.exists("cohort.tsv"));
+    EXPECT_FALSE(dir.exists("cohort.tsv.resume"));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <set>
+#include <sstream>
 
 #include "tools/companions.hpp"
 
@@ -149,6 +150,41 @@ TEST(Plot, LambdaAgainstScaleFromSummaryLinesAndFromACohortTable) {
     const auto many = run_tool({"-o", "many.svg", "cohort13.tsv"}, dir.path(), plot_script());
     ASSERT_EQ(many.status, 0) << many.err;
     EXPECT_NE(dir.read("many.svg").find("median of 13 files"), std::string::npos);
+}
+
+// The tables of nongauss-scan and nongauss-cohort name their columns: the
+// plot takes scale and lambda by name, and draws the same picture as from
+// the summary lines of the same runs.
+TEST(Plot, TablesWithHeadersAreReadByColumnName) {
+    REQUIRE_GNUPLOT();
+    ScratchDir dir;
+    analyse_example(dir);
+    const auto scan = run_tool({"-s", "10,25,60", "example.txt"}, dir.path(), NONGAUSS_SCAN_EXE);
+    ASSERT_EQ(scan.status, 0) << scan.err;
+    dir.write("scan.tsv", scan.out);
+    // The same numbers as summary lines (name, scale, SD, lambda), and in the
+    // cohort's columns with its text columns after the numbers.
+    std::string lines;
+    std::string cohort = "file\tscale_s\tsd_ms\tlambda\tn_beats\tduration_h\tunit\twarnings\n";
+    const auto rows = lines_of(scan.out);
+    ASSERT_EQ(rows.size(), 4u);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        std::istringstream in(rows[i]);
+        std::string name, scale, scale_pt, sd, lambda;
+        std::getline(in, name, '\t');
+        in >> scale >> scale_pt >> sd >> lambda;
+        lines += name + "\t" + scale + "\t" + sd + "\t" + lambda + "\n";
+        cohort += name + "\t" + scale + "\t" + sd + "\t" + lambda + "\t18640\t4.0000\tms\tsome; text\n";
+    }
+    dir.write("summaries.tsv", lines);
+    dir.write("cohort.tsv", cohort);
+    for (const char* table : {"summaries.tsv", "scan.tsv", "cohort.tsv"}) {
+        const auto r = run_tool({"-t", "same", "-o", std::string(table) + ".svg", table}, dir.path(), plot_script());
+        ASSERT_EQ(r.status, 0) << table << r.err;
+        EXPECT_EQ(r.err, "") << table;
+    }
+    EXPECT_TRUE(dir.read("scan.tsv.svg") == dir.read("summaries.tsv.svg"));
+    EXPECT_TRUE(dir.read("cohort.tsv.svg") == dir.read("summaries.tsv.svg"));
 }
 
 TEST(Plot, OneScaleAZeroLambdaAndTheCLocaleDrawWithoutWarnings) {

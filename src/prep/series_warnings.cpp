@@ -1,0 +1,107 @@
+#include "prep/series_warnings.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace nongauss {
+
+namespace {
+
+std::string format(const char* fmt, double value) {
+    char text[64];
+    std::snprintf(text, sizeof text, fmt, value);
+    return text;
+}
+
+// A value as the user wrote it, without trailing zeros ("95", "0.812").
+std::string shortest(double value) { return format("%.10g", value); }
+
+}  // namespace
+
+std::string printable_excerpt(std::string_view text, std::size_t limit) {
+    std::string shown;
+    for (std::size_t i = 0; i < text.size() && i < limit; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\\' || c == '"') {
+            shown += '\\';
+            shown += static_cast<char>(c);
+        } else if (c >= 0x20 && c < 0x7f) {
+            shown += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            shown += hex;
+        }
+    }
+    if (text.size() > limit) shown += "...";
+    return shown;
+}
+
+std::string read_stop_warning(const ReadStop& stop) {
+    std::string text = "reading stopped at row " + std::to_string(stop.row) + " at \"" +
+                       printable_excerpt(stop.text) + "\", which is not a number: ";
+    if (stop.total_bytes > 0 && stop.unread_bytes >= 0) {
+        text += std::to_string(stop.unread_bytes) + " of " + std::to_string(stop.total_bytes) +
+                " bytes (" + format("%.1f", 100.0 * static_cast<double>(stop.unread_bytes) /
+                                                static_cast<double>(stop.total_bytes)) +
+                " %) of the file were not read";
+    } else {
+        text += "the rest of the input was not read";
+    }
+    text += ", and only the " + std::to_string(stop.row - 1) +
+            " intervals before it are analysed; remove or fix that row (nongauss-clean skips header lines "
+            "and reads CSV columns)";
+    return text;
+}
+
+std::string read_stop_hint(const ReadStop& stop) {
+    return "Hint: the first word that could not be read is \"" + printable_excerpt(stop.text) +
+           "\" (row " + std::to_string(stop.row) +
+           "). A header line? Remove it. A table or CSV export (time and RR columns, a decimal comma)? "
+           "Convert it with nongauss-clean --column N (or the column's name), see nongauss-clean(1)";
+}
+
+std::optional<std::string> range_warning(const std::vector<double>& intervals, double unit_divisor) {
+    std::size_t count = 0;
+    double outside_s = 0.0;
+    double total_s = 0.0;
+    std::size_t longest_row = 0;
+    std::size_t shortest_row = 0;
+    for (std::size_t i = 0; i < intervals.size(); ++i) {
+        const double s = intervals[i] / unit_divisor;
+        total_s += s;
+        if (s >= plausible_min_s && s <= plausible_max_s) continue;
+        ++count;
+        outside_s += s;
+        if (s > plausible_max_s && (longest_row == 0 || s > intervals[longest_row - 1] / unit_divisor))
+            longest_row = i + 1;
+        if (s < plausible_min_s && (shortest_row == 0 || s < intervals[shortest_row - 1] / unit_divisor))
+            shortest_row = i + 1;
+    }
+    if (count == 0) return std::nullopt;
+    const std::size_t row = longest_row != 0 ? longest_row : shortest_row;
+    const double extreme_s = intervals[row - 1] / unit_divisor;
+    return std::to_string(count) + " of " + std::to_string(intervals.size()) + " intervals lie outside " +
+           format("%.1f", plausible_min_s) + "-" + format("%.1f", plausible_max_s) + " s and cover " +
+           format("%.2f", total_s > 0 ? 100.0 * outside_s / total_s : 0.0) + " % of the time; the " +
+           (longest_row != 0 ? "longest" : "shortest") + " is " + shortest(extreme_s) + " s at row " +
+           std::to_string(row) +
+           ". Gaps and artefacts inflate SD and lambda: clean the series first (nongauss-clean)";
+}
+
+std::optional<std::string> unit_warning(const std::vector<double>& intervals, Unit decided) {
+    if (intervals.size() < 2) return std::nullopt;
+    std::vector<double> others(intervals.begin() + 1, intervals.end());
+    const auto middle = others.begin() + static_cast<std::ptrdiff_t>(others.size() / 2);
+    std::nth_element(others.begin(), middle, others.end());
+    const double median = *middle;
+    if (unit_rule(median) == decided) return std::nullopt;
+    const char* chosen = decided == Unit::milliseconds ? "milliseconds" : "seconds";
+    const char* other = decided == Unit::milliseconds ? "seconds" : "milliseconds";
+    return "the first value, " + shortest(intervals[0]) + ", makes the unit " + chosen +
+           ", but the median of the other intervals, " + shortest(median) + ", would make it " + other +
+           "; if the first line is not an interval (a start time, a spurious beat), remove it";
+}
+
+}  // namespace nongauss

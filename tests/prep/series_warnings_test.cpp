@@ -1,0 +1,83 @@
+// The texts of the warnings about a series as read: what they find, and what
+// they say about it.
+#include "prep/series_warnings.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "nongauss/error.hpp"
+
+namespace nongauss {
+namespace {
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(SeriesWarnings, TextIsShownSafelyAndShort) {
+    EXPECT_EQ(printable_excerpt("NA"), "NA");
+    EXPECT_EQ(printable_excerpt(std::string("\0x", 2)), "\\x00x");
+    EXPECT_EQ(printable_excerpt("a\"b\\c\x1b[2J"), "a\\\"b\\\\c\\x1B[2J");  // no terminal control gets through
+    EXPECT_EQ(printable_excerpt("\xef\xbb\xbfRR"), "\\xEF\\xBB\\xBFRR");
+    EXPECT_EQ(printable_excerpt(std::string(30, 'x')), std::string(20, 'x') + "...");
+}
+
+TEST(SeriesWarnings, ReadingStoppedEarlySaysWhereAndHowMuchWasLeft) {
+    ReadStop stop;
+    stop.row = 9000;
+    stop.text = "NA";
+    stop.unread_bytes = 250;
+    stop.total_bytes = 1000;
+    const std::string w = read_stop_warning(stop);
+    EXPECT_TRUE(has(w, "row 9000")) << w;
+    EXPECT_TRUE(has(w, "\"NA\"")) << w;
+    EXPECT_TRUE(has(w, "250 of 1000 bytes (25.0 %)")) << w;
+    EXPECT_TRUE(has(w, "only the 8999 intervals before it")) << w;
+    stop.unread_bytes = stop.total_bytes = -1;  // a pipe
+    EXPECT_TRUE(has(read_stop_warning(stop), "the rest of the input was not read"));
+    stop.row = 1;
+    stop.text = "RR_ms";
+    const std::string hint = read_stop_hint(stop);
+    EXPECT_EQ(hint.rfind("Hint: ", 0), 0u);
+    EXPECT_TRUE(has(hint, "\"RR_ms\"") && has(hint, "header") && has(hint, "nongauss-clean --column")) << hint;
+}
+
+TEST(SeriesWarnings, IntervalsOutsideThePlausibleRange) {
+    std::vector<double> ms(1000, 800.0);
+    EXPECT_FALSE(range_warning(ms, 1000.0));
+    ms[10] = 200.0;   // the bounds belong to the range
+    ms[11] = 3000.0;
+    EXPECT_FALSE(range_warning(ms, 1000.0));
+    ms[100] = 30000.0;  // a 30-s gap
+    ms[700] = 1285000.0;
+    ms[5] = 150.0;
+    const auto w = range_warning(ms, 1000.0);
+    ASSERT_TRUE(w);
+    EXPECT_TRUE(has(*w, "3 of 1000 intervals lie outside 0.2-3.0 s")) << *w;
+    // (30 + 1285 + 0.15) s of 995 * 0.8 + 0.2 + 3.0 + 1315.15 s.
+    EXPECT_TRUE(has(*w, "cover 62.20 % of the time")) << *w;
+    EXPECT_TRUE(has(*w, "the longest is 1285 s at row 701")) << *w;
+    EXPECT_TRUE(has(*w, "nongauss-clean")) << *w;
+    std::vector<double> short_only(50, 0.8);
+    short_only[7] = 0.05;
+    EXPECT_TRUE(has(*range_warning(short_only, 1.0), "the shortest is 0.05 s at row 8"));
+}
+
+TEST(SeriesWarnings, AUnitTheRestOfTheSeriesContradicts) {
+    std::vector<double> ms(101, 812.0);
+    ms[0] = 95.0;  // a spurious first value: taken as seconds
+    const auto w = unit_warning(ms, Unit::seconds);
+    ASSERT_TRUE(w);
+    EXPECT_TRUE(has(*w, "first value, 95, makes the unit seconds")) << *w;
+    EXPECT_TRUE(has(*w, "median of the other intervals, 812, would make it milliseconds")) << *w;
+    EXPECT_TRUE(has(*w, "remove it")) << *w;
+    std::vector<double> s(101, 0.8);
+    s[0] = 350.0;  // seconds with the start time first: taken as milliseconds
+    EXPECT_TRUE(unit_warning(s, Unit::milliseconds));
+    ms[0] = 812.0;
+    EXPECT_FALSE(unit_warning(ms, Unit::milliseconds));
+    EXPECT_FALSE(unit_warning({95.0}, Unit::seconds));  // nothing to compare with
+}
+
+}  // namespace
+}  // namespace nongauss
