@@ -20,6 +20,9 @@ bool long_enough(int ndata, int nres, long scale_pt, bool detrending) {
     return !detrending || static_cast<long>(nres) >= 2 * scale_pt;
 }
 
+// Shortest part of an element-by-element loop worth a thread of its own.
+constexpr long elementwise_part = 1L << 16;
+
 // Four doubles, one vector register where the processor has 256-bit ones.
 using Quad = double __attribute__((vector_size(32)));
 
@@ -189,12 +192,19 @@ Increments coarse_grain(const double* resampled, int nres, int ndata, long scale
         squares = squares + d * d;
     }
     inc.cg_sd = std::sqrt(squares / inc.ncg);
-    for (int i = 1; i <= inc.ncg; ++i) cg[i] = cg[i] - inc.cg_mean;
+    const double mean = inc.cg_mean;
+    parallel_parts(1, static_cast<long>(inc.ncg) + 1, elementwise_part, [cg, mean](int, long begin, long end) {
+        for (long i = begin; i < end; ++i) cg[i] = cg[i] - mean;
+    });
     return inc;
 }
 
 void standardize_increments(Increments& inc) {
-    for (int i = 1; i <= inc.ncg; ++i) inc.cg_series[i] = inc.cg_series[i] / inc.cg_sd;
+    double* cg = inc.cg_series;
+    const double sd = inc.cg_sd;
+    parallel_parts(1, static_cast<long>(inc.ncg) + 1, elementwise_part, [cg, sd](int, long begin, long end) {
+        for (long i = begin; i < end; ++i) cg[i] = cg[i] / sd;
+    });
 }
 
 // A constant series is resampled to its value up to rounding: the spline's

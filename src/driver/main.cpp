@@ -3,10 +3,7 @@
 
 #include "driver/output_file.hpp"
 #include "driver/run.hpp"
-
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
+#include "numeric/heap_setup.hpp"
 
 int main(int argc, char** argv) {
     // A standard stream closed by the caller would otherwise be taken by the
@@ -14,12 +11,9 @@ int main(int argc, char** argv) {
     for (int fd = 0; fd <= 2; ++fd)
         if (fcntl(fd, F_GETFD) == -1 && open("/dev/null", O_RDWR) == -1) return 1;
     nongauss::install_output_cleanup();
-#if defined(__GLIBC__)
     // The large arrays of a run come from the heap, and what one stage frees
     // the next one reuses: fresh pages, each a fault to fill with zeros, are
-    // then taken only as the run's peak memory grows.
-    mallopt(M_MMAP_THRESHOLD, 1 << 30);
-    mallopt(M_TRIM_THRESHOLD, 1 << 30);
-#endif
+    // then taken only as the run's peak memory grows, and in 2 MiB pages.
+    nongauss::prepare_heap();
     return nongauss::run_command_line(argc, argv);
 }

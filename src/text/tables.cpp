@@ -49,18 +49,24 @@ static_assert(ts_row_max <= row_limit && pdf_row_max <= row_limit);
 // row_limit characters). The rows are formatted in chunks, the chunks dealt
 // round-robin to the cores; each thread formats its next chunk into its own
 // buffer, then waits for the chunk's turn and writes it, so that the text
-// reaches the file in row order while formatting and writing overlap.
+// reaches the file in row order while formatting and writing overlap. A
+// buffer holds a chunk of rows of ordinary length; a chunk of longer rows
+// fills it before its end, and its thread then waits for the chunk's turn,
+// writes what it has and goes on, keeping the turn to the chunk's end.
 template <typename MakeRow>
 void write_rows(std::FILE* file, long first, long last, const MakeRow& make_row) {
-    constexpr long chunk_rows = 1L << 14;
+    constexpr long chunk_rows = 1L << 13;
+    // Room for a chunk of rows up to 64 characters long: small enough to be
+    // served from memory the run has already used and freed.
+    constexpr std::size_t buffer_size = chunk_rows * 64;
+    static_assert(buffer_size > 2 * row_limit);
     const long chunks = (last - first + chunk_rows - 1) / chunk_rows;
     if (chunks <= 0) return;
     const long lanes = chunks < worker_threads() ? chunks : worker_threads();
 
-    // Buffers of the largest size a chunk can take: only the pages written
-    // are ever touched. Without them the rows go out one at a time.
+    // Without buffers the rows go out one at a time.
     std::vector<char*> buffers(static_cast<std::size_t>(lanes), nullptr);
-    for (auto& b : buffers) b = static_cast<char*>(std::malloc(chunk_rows * row_limit));
+    for (auto& b : buffers) b = static_cast<char*>(std::malloc(buffer_size));
     const bool buffered = std::all_of(buffers.begin(), buffers.end(), [](char* b) { return b != nullptr; });
     if (!buffered) {
         for (auto* b : buffers) std::free(b);
@@ -75,15 +81,28 @@ void write_rows(std::FILE* file, long first, long last, const MakeRow& make_row)
     std::atomic<long> turn{0};  // the chunk whose text goes out next
     // Lane `lane` formats and writes the chunks c with owner(c) true, in order.
     const auto run_lane = [&](long lane, auto owner) {
-        char* text = buffers[static_cast<std::size_t>(lane)];
+        char* const text = buffers[static_cast<std::size_t>(lane)];
+        const char* const full = text + (buffer_size - row_limit);  // no room for one more row
         for (long c = 0; c < chunks; ++c) {
             if (!owner(c)) continue;
             const long begin = first + c * chunk_rows;
             const long end = last - begin < chunk_rows ? last : begin + chunk_rows;
+            bool my_turn = false;
+            const auto write_out = [&](const char* p) {
+                if (!my_turn)
+                    for (long t = turn.load(); t != c; t = turn.load()) turn.wait(t);
+                my_turn = true;
+                std::fwrite(text, 1, static_cast<std::size_t>(p - text), file);
+            };
             char* p = text;
-            for (long row = begin; row < end; ++row) p = make_row(p, row);
-            for (long t = turn.load(); t != c; t = turn.load()) turn.wait(t);
-            std::fwrite(text, 1, static_cast<std::size_t>(p - text), file);
+            for (long row = begin; row < end; ++row) {
+                if (p > full) {
+                    write_out(p);
+                    p = text;
+                }
+                p = make_row(p, row);
+            }
+            write_out(p);
             turn.store(c + 1);
             turn.notify_all();
         }

@@ -63,6 +63,30 @@ TEST(Tables, TsTableOfManyChunksAsPrintfWouldWriteIt) {
     }
 }
 
+TEST(Tables, RowsLongerThanABufferHoldsStayInOrder) {
+    // Values near the top of the double range print with hundreds of digits:
+    // chunks of such rows fill their buffer many times over before their end,
+    // while the chunks between them are short.
+    const int ncg = 5 * (1 << 13) + 77;
+    const int nres = ncg + 2;
+    std::vector<double> resampled(nres + 1), cg(ncg + 1);
+    for (int j = 1; j <= nres; ++j) resampled[static_cast<std::size_t>(j)] = 1e-3 * (j % 97);
+    for (int j = 1; j <= ncg; ++j) {
+        const bool long_row = (j >> 13) % 2 == 0 || j % 1000 == 0;
+        cg[static_cast<std::size_t>(j)] = long_row ? std::ldexp(1.0 + j * 1e-9, 1010) : -1e-4 * (j % 13);
+    }
+    const std::string got = written([&](std::FILE* f) {
+        write_ts_table(f, resampled.data(), 0.75, 4, cg.data(), ncg, 1.0, 0.25, false);
+    });
+    std::string want = "time(sec)\tRRI(ms)\tCG_series(ms)\n";
+    for (int j = 1; j <= ncg; ++j) {
+        const auto k = static_cast<std::size_t>(j);
+        want += row("%lf\t%lf\t%lf\n", (j - 1) * 0.25, 1000 * resampled[k + 2] + 1000 * 0.75, 1000 * cg[k]);
+    }
+    EXPECT_GT(want.size(), std::size_t{4} << 20);  // many buffers of text
+    EXPECT_TRUE(got == want);
+}
+
 TEST(Tables, PdfTableAsPrintfWouldWriteIt) {
     const int nbins = 37;
     std::vector<double> centre(nbins), p_exp(nbins), p_model(nbins);

@@ -9,12 +9,9 @@
 #include <set>
 
 #include "nongauss/version.hpp"
+#include "numeric/heap_setup.hpp"
 #include "scan/scan_options.hpp"
 #include "scan/scan_table.hpp"
-
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
 
 namespace {
 
@@ -96,11 +93,9 @@ int run(const ScanOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-#if defined(__GLIBC__)
-    // As in nongauss: freed arrays are reused rather than returned and faulted in again.
-    mallopt(M_MMAP_THRESHOLD, 1 << 30);
-    mallopt(M_TRIM_THRESHOLD, 1 << 30);
-#endif
+    // As in nongauss: freed arrays are reused rather than returned and
+    // faulted in again, and taken in 2 MiB pages.
+    nongauss::prepare_heap();
     const std::string program = program_of(argc > 0 ? argv[0] : nullptr);
     std::vector<std::string> args(argv + 1, argv + argc);
     ScanOptions options;
