@@ -184,7 +184,9 @@ std::optional<nongauss::Result> analysed(const std::vector<double>& intervals, n
 
 // Milliseconds and seconds: the intervals in seconds, and the same times a
 // thousand, when every one of those divides back to the same double (so the
-// analysis works on the same seconds whichever unit it is given).
+// analysis works on the same seconds whichever unit it is given) and the
+// total time, which is summed in the input's unit, comes out the same (a sum
+// that rounds differently may give a grid of one point more or less).
 void check_units(const std::vector<double>& intervals, const nongauss::Settings& settings) {
     const nongauss::Unit unit = nongauss::unit_rule(intervals.front());
     const double divisor = unit == nongauss::Unit::milliseconds ? 1000.0 : 1.0;
@@ -193,6 +195,13 @@ void check_units(const std::vector<double>& intervals, const nongauss::Settings&
         seconds[i] = intervals[i] / divisor;
         ms[i] = seconds[i] * 1000;
         if (!(ms[i] / 1000 == seconds[i])) return;
+    }
+    try {
+        if (nongauss::Series::from_intervals(seconds, nongauss::Unit::seconds).duration_s() !=
+            nongauss::Series::from_intervals(ms, nongauss::Unit::milliseconds).duration_s())
+            return;
+    } catch (const nongauss::Error&) {
+        // rejected in either unit: the analyses below say whether alike
     }
     const auto in_s = analysed(seconds, nongauss::Unit::seconds, settings);
     const auto in_ms = analysed(ms, nongauss::Unit::milliseconds, settings);
