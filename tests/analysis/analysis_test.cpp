@@ -114,13 +114,7 @@ TEST(Library, RejectsWhatTheToolRejectsWithTheSameMessage) {
     dir.write("empty.txt", "RR\n800\n");
     dir.write("zero.txt", "800\n810\n0\n790\n");
     dir.write("tiny.txt", as_text(intervals_ms(300)) + "1e-300\n" + as_text(intervals_ms(300, 99)));
-    std::string ones;
-    for (int i = 0; i < 400; ++i) ones += "1\n";
-    dir.write("subnormal.txt", "1e-310\n" + ones);
-    dir.write("huge.txt", "1e300\n1e300\n1e300\n");
-    std::string huge_many;
-    for (int i = 0; i < 40; ++i) huge_many += i % 2 ? "1e300\n" : "2e300\n";
-    dir.write("hugegrid.txt", huge_many);
+    nongauss::testing::write_out_of_range_series(dir);
     dir.write("one.txt", "800\n");
     std::filesystem::create_directory(dir.path() / "adir");
 

@@ -162,13 +162,7 @@ TEST(HostileInput, IntervalsThatBreakTheTimeAxisOrTheRange) {
     ScratchDir dir;
     const std::string head = intervals_ms(300), tail = intervals_ms(300, 99);
     dir.write("tiny.txt", head + "1e-300\n" + tail);
-    std::string ones;
-    for (int i = 0; i < 400; ++i) ones += "1\n";
-    dir.write("subnormal.txt", "1e-310\n" + ones);  // seconds: a subnormal first interval
-    dir.write("huge.txt", "1e300\n1e300\n1e300\n");
-    std::string huge_many;
-    for (int i = 0; i < 40; ++i) huge_many += i % 2 ? "1e300\n" : "2e300\n";
-    dir.write("hugegrid.txt", huge_many);
+    nongauss::testing::write_out_of_range_series(dir);  // subnormal.txt, huge.txt, hugegrid.txt
 
     RunResult r = run_tool({"tiny.txt"}, dir.path());
     EXPECT_EQ(r.status, 1);
@@ -274,13 +268,7 @@ TEST(HostileInput, ImpossibleAllocationsFailAtOnceWithoutTouchingMemory) {
 TEST(HostileInput, EveryFatalPathEndsInTheSameReport) {
     ScratchDir dir;
     dir.write("rec.txt", intervals_ms(1200));
-    std::string ones;
-    for (int i = 0; i < 400; ++i) ones += "1\n";
-    dir.write("subnormal.txt", "1e-310\n" + ones);
-    dir.write("huge.txt", "1e300\n1e300\n1e300\n");
-    std::string huge_many;
-    for (int i = 0; i < 40; ++i) huge_many += i % 2 ? "1e300\n" : "2e300\n";
-    dir.write("hugegrid.txt", huge_many);
+    nongauss::testing::write_out_of_range_series(dir);
     const struct {
         std::vector<std::string> args;
         std::string message;

@@ -113,6 +113,16 @@ std::string irregular_ms(int n, int low, int spread, unsigned long long seed) {
     return text;
 }
 
+void write_out_of_range_series(const ScratchDir& dir) {
+    std::string ones;
+    for (int i = 0; i < 400; ++i) ones += "1\n";
+    dir.write("subnormal.txt", "1e-310\n" + ones);
+    dir.write("huge.txt", "1e300\n1e300\n1e300\n");
+    std::string huge_many;
+    for (int i = 0; i < 40; ++i) huge_many += i % 2 ? "1e300\n" : "2e300\n";
+    dir.write("hugegrid.txt", huge_many);
+}
+
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);

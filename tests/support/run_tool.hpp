@@ -53,6 +53,12 @@ Summary parse_summary(const std::string& line);
 /// xorshift generator started at `seed`; the same text everywhere.
 std::string irregular_ms(int n, int low = 600, int spread = 400, unsigned long long seed = 88172645463325252ULL);
 
+/// Writes into `dir` the series that take the analysis out of the range of
+/// doubles: subnormal.txt (a subnormal first interval, in seconds, then 400
+/// of 1 s), huge.txt (three of 1e300) and hugegrid.txt (40 of 1e300 and
+/// 2e300, for a grid coarse enough to hold them).
+void write_out_of_range_series(const ScratchDir& dir);
+
 /// Lines of a text, without their line ends.
 std::vector<std::string> lines_of(const std::string& text);
 
