@@ -136,7 +136,9 @@ TEST(Scan, TableFields) {
     EXPECT_EQ(std::stod(scan::shortest(1.0 / 3)), 1.0 / 3);
     EXPECT_EQ(escaped_field("a\tb\nc\\d"), "a\\tb\\nc\\\\d");
     EXPECT_EQ(scan::pdf_name("data/nsr001.txt", 25), "nsr001_25s_PDF.txt");
-    EXPECT_EQ(scan::pdf_name("x.y.txt", 5.5), "x_5.5s_PDF.txt");
+    EXPECT_EQ(scan::pdf_name("x.y.txt", 5.5), "x.y_5.5s_PDF.txt");  // as nongauss names its outputs
+    EXPECT_EQ(scan::pdf_name("./d.1/S01_2024.01.05.txt", 25), "S01_2024.01.05_25s_PDF.txt");
+    EXPECT_EQ(scan::pdf_name("d/.rec", 25), ".rec_25s_PDF.txt");
     std::vector<double> s;
     EXPECT_TRUE(scan::parse_scale_range("5:1000:20", s));
     EXPECT_EQ(s.size(), 20u);

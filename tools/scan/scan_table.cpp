@@ -10,6 +10,7 @@
 #include <new>
 #include <optional>
 
+#include "driver/options.hpp"
 #include "text/tsv_field.hpp"
 #include "nongauss/analysis.hpp"
 #include "nongauss/error.hpp"
@@ -53,10 +54,10 @@ std::string table_row(const std::string& file, const Result& r, bool series_know
 }
 
 std::string pdf_name(const std::string& file, double scale_s) {
-    const std::size_t slash = file.find_last_of('/');
-    std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
-    base = base.substr(0, base.find('.'));
-    return base + "_" + shortest(scale_s) + "s_PDF.txt";
+    // The base name nongauss gives its outputs, without its directories.
+    const std::string base = derive_names(file).base_name;
+    const std::size_t slash = base.find_last_of('/');
+    return (slash == std::string::npos ? base : base.substr(slash + 1)) + "_" + shortest(scale_s) + "s_PDF.txt";
 }
 
 namespace {
