@@ -58,7 +58,21 @@ std::string directory_of(const std::string& name) {
     return slash == std::string::npos ? std::string() : name.substr(0, slash + 1);
 }
 
+sigset_t cleanup_signals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (const int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&set, s);
+    return set;
+}
+
 }  // namespace
+
+DeferredSignals::DeferredSignals() {
+    const sigset_t set = cleanup_signals();
+    pthread_sigmask(SIG_BLOCK, &set, &previous_);
+}
+
+DeferredSignals::~DeferredSignals() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
 
 void install_output_cleanup() {
     const mode_t mask = umask(0);
@@ -87,15 +101,14 @@ bool OutputFile::open(const std::string& name) {
     }
     const std::string dir = directory_of(name);
     std::string pattern = dir + "." + name.substr(dir.size()) + ".XXXXXX";
-    // The cleanup signals wait while the file is made and registered, so
-    // that none can arrive between the two.
-    sigset_t cleanup_signals, previous;
-    sigemptyset(&cleanup_signals);
-    for (const int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&cleanup_signals, s);
-    pthread_sigmask(SIG_BLOCK, &cleanup_signals, &previous);
-    const int fd = mkstemp(pattern.data());
-    if (fd >= 0) slot_ = take_slot(pattern);
-    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    int fd = -1;
+    {
+        // The cleanup signals wait while the file is made and registered, so
+        // that none can arrive between the two.
+        const DeferredSignals deferred;
+        fd = mkstemp(pattern.data());
+        if (fd >= 0) slot_ = take_slot(pattern);
+    }
     if (fd < 0) return false;
     if (fchmod(fd, new_file_mode) != 0 || (file_ = fdopen(fd, "w")) == nullptr) {
         close(fd);

@@ -6,6 +6,8 @@
 // interrupted, killed or failed run leaves the previous complete file or none,
 // never a partial one.
 
+#include <signal.h>
+
 #include <cstdio>
 #include <string>
 
@@ -47,6 +49,20 @@ private:
     std::string temp_name_;
     std::FILE* file_ = nullptr;
     int slot_ = -1;  // index in the registry the signal handler reads
+};
+
+/// While it lives, SIGINT, SIGTERM and SIGHUP wait (they are blocked on the
+/// calling thread and delivered when it goes): files committed within its
+/// life are put in place together as far as those signals go.
+class DeferredSignals {
+public:
+    DeferredSignals();
+    ~DeferredSignals();
+    DeferredSignals(const DeferredSignals&) = delete;
+    DeferredSignals& operator=(const DeferredSignals&) = delete;
+
+private:
+    sigset_t previous_;
 };
 
 /// Installs handlers for SIGINT, SIGTERM and SIGHUP that remove every

@@ -84,14 +84,18 @@ int analyse_series(const Settings& settings, const Names& names, const Series& s
     // The files are put in place together, once both are complete; a failed
     // PDF file leaves the previous pair as it was.
     if (pdf == WriteOutcome::failed) return 1;
-    if (!ts_file.commit()) {
-        report_write_error(ts_file);
-        return 1;
-    }
-    if (pdf == WriteOutcome::not_opened) return 0;
-    if (!pdf_file.commit()) {
-        report_write_error(pdf_file);
-        return 1;
+    {
+        // An interrupt waits until both names hold the new files.
+        const DeferredSignals deferred;
+        if (!ts_file.commit()) {
+            report_write_error(ts_file);
+            return 1;
+        }
+        if (pdf == WriteOutcome::not_opened) return 0;
+        if (!pdf_file.commit()) {
+            report_write_error(pdf_file);
+            return 1;
+        }
     }
     return print_summary(names, prepared.settings(), result.sd_s, result.lambda) ? 0 : 1;
 }
