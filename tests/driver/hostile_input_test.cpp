@@ -50,7 +50,7 @@ std::string bursty_ms(int n) {
     return text;
 }
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using nongauss::testing::has;
 
 // A run of the tool measured: exit status, output, wall time, peak memory.
 struct Measured {

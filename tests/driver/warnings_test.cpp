@@ -20,7 +20,7 @@ using nongauss::testing::run_tool;
 using nongauss::testing::RunResult;
 using nongauss::testing::ScratchDir;
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using nongauss::testing::has;
 
 std::vector<std::string> warning_lines(const std::string& err) {
     std::vector<std::string> found;

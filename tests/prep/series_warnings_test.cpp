@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "nongauss/error.hpp"
+#include "support/run_tool.hpp"
 
 namespace nongauss {
 namespace {
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using nongauss::testing::has;
 
 TEST(SeriesWarnings, TextIsShownSafelyAndShort) {
     EXPECT_EQ(printable_excerpt("NA"), "NA");

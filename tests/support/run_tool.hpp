@@ -59,6 +59,9 @@ std::string irregular_ms(int n, int low = 600, int spread = 400, unsigned long l
 /// 2e300, for a grid coarse enough to hold them).
 void write_out_of_range_series(const ScratchDir& dir);
 
+/// Whether `text` holds `part`.
+inline bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
 /// Lines of a text, without their line ends.
 std::vector<std::string> lines_of(const std::string& text);
 

@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace nongauss::testing;
 
-bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using nongauss::testing::has;
 
 RunResult setup(const std::vector<std::string>& args) {
     ScratchDir dir;
