@@ -24,7 +24,8 @@ struct ScaleOptions {
     /// Keep the standardised increments in Result::increments.
     bool increments = false;
     /// Threads for the loops of one analysis: 0 = the processor's count (at
-    /// most 16), 1 = the calling thread only.
+    /// most 16), 1 = the calling thread only. analyse_scales uses them for
+    /// whole scales instead, one thread per scale, several scales at once.
     int threads = 0;
 };
 
@@ -44,7 +45,11 @@ Result analyse(const Series& series, const Settings& settings, const ScaleOption
 /// (settings.scale itself is ignored).
 ///
 /// Transcript: the part before the scale line once, then per scale the scale
-/// line and what follows it in a run at that scale.
+/// line and what follows it in a run at that scale. Scales run side by side
+/// on the threads ScaleOptions::threads allows (the calling thread one of
+/// them); each scale's part is held until the parts before it are out, and
+/// the calling thread passes them on, so the transcript is the one a run of
+/// one scale after the other writes. Memory: one scale's arrays per thread.
 ///
 /// Errors of the whole series (the resampling: "The data length is too
 /// long!\n", an allocation, "Bad xa input to routine splint") are thrown.

@@ -72,6 +72,7 @@ public:
 
     struct Impl;
     Impl& impl() noexcept { return *impl_; }
+    const Impl& impl() const noexcept { return *impl_; }
 
 private:
     std::unique_ptr<Impl> impl_;
@@ -88,7 +89,11 @@ ScaleIncrements increments_at(const PreparedSeries& prepared, double scale, Tran
 
 /// Standardises the increments, estimates lambda ("square of lambda = %lf"
 /// in the transcript when the estimate is not positive and finite), the
-/// histogram and, when asked, the model density.
+/// histogram and, when asked, the model density. The increments are only
+/// read (each standardised value is worked out where it is used), so other
+/// threads may read them, e.g. to write them out, while this runs.
+Result complete(const ScaleIncrements& increments, const PreparedSeries& prepared,
+                Transcript& transcript, const ScaleOptions& options = {});
 Result complete(ScaleIncrements&& increments, const PreparedSeries& prepared,
                 Transcript& transcript, const ScaleOptions& options = {});
 

@@ -152,11 +152,16 @@ ScaleIncrements increments_at(const PreparedSeries& prepared, double scale, Tran
 
 Result complete(ScaleIncrements&& increments, const PreparedSeries& prepared, Transcript& transcript,
                 const ScaleOptions& options) {
+    const ScaleIncrements owned(std::move(increments));
+    return complete(owned, prepared, transcript, options);
+}
+
+Result complete(const ScaleIncrements& increments, const PreparedSeries& prepared, Transcript& transcript,
+                const ScaleOptions& options) {
     const ThreadLimit limit(options.threads);
     const PreparedSeries::Impl& p = prepared.impl();
-    ScaleIncrements owned(std::move(increments));
-    ScaleIncrements::Impl& s = owned.impl();
-    Increments& inc = s.inc;
+    const ScaleIncrements::Impl& s = increments.impl();
+    const Increments& inc = s.inc;
 
     Result r;
     r.scale_s = s.scale_s;
@@ -171,20 +176,21 @@ Result complete(ScaleIncrements&& increments, const PreparedSeries& prepared, Tr
     r.n_increments = inc.ncg;
     r.increment_mean_s = inc.cg_mean;
 
-    standardize_increments(inc);
+    // The standardised increments are inc.cg_series[i] / inc.cg_sd.
     const double q = p.settings.moment_order;
     if (q != 0.0 && effective_moment_order(q) == 0.0)
         warn(r.warnings, transcript,
              formatted("an order q of %g is too close to 0 for the closed form of the estimator (|q| < %g): "
                        "lambda comes from the logarithmic moment, its limit as q -> 0 (as with -q 0)",
                        q, smallest_closed_form_order));
-    r.lambda_sq = estimate_lambda_sq(inc.cg_series, inc.ncg, q);
+    r.lambda_sq = estimate_lambda_sq(inc.cg_series, inc.ncg, q, inc.cg_sd);
     r.lambda = lambda_from_estimate(r.lambda_sq);
     if (!(r.lambda_sq > 0 && std::isfinite(r.lambda_sq)))
         transcript.write(formatted("square of lambda = %lf\n", r.lambda_sq));
     if (options.increments) {
         const double* cg = inc.cg_series;
-        r.increments.assign(cg + 1, cg + 1 + inc.ncg);
+        r.increments.resize(static_cast<std::size_t>(inc.ncg));
+        for (int i = 1; i <= inc.ncg; ++i) r.increments[static_cast<std::size_t>(i - 1)] = cg[i] / inc.cg_sd;
     }
 
     const int nbins = p.settings.nbins;
@@ -192,7 +198,7 @@ Result complete(ScaleIncrements&& increments, const PreparedSeries& prepared, Tr
     const OwnedVector p_exp(1, nbins);
     OwnedVector p_model;
     if (options.model_density) p_model = OwnedVector(1, nbins);
-    estimate_pdf(inc.ncg, inc.cg_series, nbins, bin_centre, p_exp);
+    estimate_pdf(inc.ncg, inc.cg_series, nbins, bin_centre, p_exp, inc.cg_sd);
     r.bin_centre.assign(bin_centre + 1, bin_centre + 1 + nbins);
     r.p_exp.assign(p_exp + 1, p_exp + 1 + nbins);
 

@@ -199,14 +199,6 @@ Increments coarse_grain(const double* resampled, int nres, int ndata, long scale
     return inc;
 }
 
-void standardize_increments(Increments& inc) {
-    double* cg = inc.cg_series;
-    const double sd = inc.cg_sd;
-    parallel_parts(1, static_cast<long>(inc.ncg) + 1, elementwise_part, [cg, sd](int, long begin, long end) {
-        for (long i = begin; i < end; ++i) cg[i] = cg[i] / sd;
-    });
-}
-
 // A constant series is resampled to its value up to rounding: the spline's
 // a*y + b*y with a + b = 1 only to the last place, and the mean removal,
 // which leaves every point off by the rounding of the mean. An increment

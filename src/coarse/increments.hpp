@@ -29,8 +29,8 @@ using ProfileSource = std::function<const double*()>;
 void running_sum(const double* resampled, int nres, double* profile);
 
 /// Builds the increments of resampled[1..nres] over scale_pt points, then
-/// their mean and standard deviation, and centres them (not yet divided by
-/// the standard deviation: see standardize_increments).
+/// their mean and standard deviation, and centres them (not divided by the
+/// standard deviation: the later stages divide each value where they use it).
 ///
 /// ncoef <= 1: moving sums of scale_pt points, writes "WITHOUT detrending\n".
 /// ncoef > 1: residuals of polynomial fits with ncoef coefficients
@@ -53,9 +53,6 @@ Increments coarse_grain(const double* resampled, int nres, int ndata, long scale
 /// resampled[i + scale_pt - 1], each formed afresh from 0.0 in that order, so
 /// any split of the index range gives the same values.
 void moving_sums_range(const double* resampled, int scale_pt, long begin, long end, double* cg);
-
-/// Divides the centred increments by their standard deviation, in place.
-void standardize_increments(Increments& inc);
 
 /// The largest standard deviation of the increments at scale_pt points that
 /// is only rounding error of a resampled series whose mean (before its

@@ -3,9 +3,12 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <exception>
 #include <new>
 #include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 
 #include "driver/output_file.hpp"
 #include "driver/report.hpp"
@@ -34,6 +37,52 @@ bool check_outputs_spare_input(const Names& names) {
     }
     return true;
 }
+
+// Lambda and the densities only read the increments: they are worked out on
+// a thread of their own while the TS file is written. Their part of the
+// transcript is held and passed on when the result is taken, after the TS
+// file's line, where a run one stage after the other writes it. Where no
+// thread can be started they are worked out when the result is taken.
+class Completion {
+public:
+    Completion(const ScaleIncrements& inc, const PreparedSeries& prepared) : inc_(inc), prepared_(prepared) {
+        try {
+            thread_ = std::thread([this] {
+                try {
+                    result_.emplace(complete(inc_, prepared_, transcript_));
+                } catch (...) {
+                    failure_ = std::current_exception();
+                }
+            });
+        } catch (const std::system_error&) {
+        }
+    }
+    ~Completion() { wait(); }
+    Completion(const Completion&) = delete;
+    Completion& operator=(const Completion&) = delete;
+
+    // The result; what the stage wrote goes to `transcript` first, and its
+    // error is thrown after that.
+    Result result(Transcript& transcript) const {
+        if (!thread_.joinable() && !result_ && !failure_) return complete(inc_, prepared_, transcript);
+        wait();
+        transcript.write(transcript_.text());
+        if (failure_) std::rethrow_exception(failure_);
+        return *result_;
+    }
+
+private:
+    void wait() const {
+        if (thread_.joinable()) thread_.join();
+    }
+
+    const ScaleIncrements& inc_;
+    const PreparedSeries& prepared_;
+    mutable std::thread thread_;
+    StringTranscript transcript_;
+    std::optional<Result> result_;
+    std::exception_ptr failure_;
+};
 
 }  // namespace
 
@@ -75,10 +124,10 @@ int analyse_series(const Settings& settings, const Names& names, const Series& s
 
     OutputFile ts_file;
     OutputFile pdf_file;
+    const Completion completion(inc, prepared);
     const WriteOutcome ts = write_ts_file(ts_file, names, prepared.settings(), prepared, inc);
     if (ts != WriteOutcome::written) return ts == WriteOutcome::not_opened ? 0 : 1;
-
-    const Result result = complete(std::move(inc), prepared, transcript);
+    const Result result = completion.result(transcript);
 
     const WriteOutcome pdf = write_pdf_file(pdf_file, names, prepared.settings(), result);
     // The files are put in place together, once both are complete; a failed

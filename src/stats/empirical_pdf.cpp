@@ -15,7 +15,8 @@ constexpr int parallel_bins_limit = 1 << 20;
 
 }  // namespace
 
-void estimate_pdf(int n, const double* x, int nbins, double* bin_centre, double* p_exp) {
+void estimate_pdf(int n, const double* x, int nbins, double* bin_centre, double* p_exp,
+                  double divisor) {
     if (n < 1) {
         for (int i = 1; i <= nbins; ++i) {
             bin_centre[i] = 0;
@@ -24,11 +25,12 @@ void estimate_pdf(int n, const double* x, int nbins, double* bin_centre, double*
         return;
     }
 
-    double mn = x[1];
-    double mx = x[1];
+    double mn = x[1] / divisor;
+    double mx = mn;
     for (int i = 2; i <= n; ++i) {
-        if (x[i] < mn) mn = x[i];
-        if (x[i] > mx) mx = x[i];
+        const double v = x[i] / divisor;
+        if (v < mn) mn = v;
+        if (v > mx) mx = v;
     }
     if (std::fabs(mn) < std::fabs(mx)) {
         mn = -mx;
@@ -68,13 +70,13 @@ void estimate_pdf(int n, const double* x, int nbins, double* bin_centre, double*
         for (auto& c : counts) c.assign(static_cast<std::size_t>(nbins) + 1, 0);
         parallel_parts(1, static_cast<long>(n) + 1, 1L << 14, [&](int part, long begin, long end) {
             std::vector<int>& c = counts[static_cast<std::size_t>(part)];
-            for (long i = begin; i < end; ++i) ++c[static_cast<std::size_t>(bin_of(x[i]))];
+            for (long i = begin; i < end; ++i) ++c[static_cast<std::size_t>(bin_of(x[i] / divisor))];
         }, parts);
         for (const auto& c : counts)
             for (int k = 1; k <= nbins; ++k) p_exp[k] += c[static_cast<std::size_t>(k)];
     } else {
         for (int i = 1; i <= n; ++i) {
-            const int k = bin_of(x[i]);
+            const int k = bin_of(x[i] / divisor);
             if (k != 0) p_exp[k] = p_exp[k] + 1;
         }
     }

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
+#include <string_view>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -348,6 +350,73 @@ TEST(Library, LogSpacedScales) {
     for (std::size_t i = 1; i < s.size(); ++i) EXPECT_NEAR(s[i] / s[i - 1], std::pow(200.0, 1.0 / 19), 1e-12);
     EXPECT_EQ(log_spaced_scales(7, 9, 1), std::vector<double>{7.0});
     EXPECT_TRUE(log_spaced_scales(7, 9, 0).empty());
+}
+
+// Scales analysed side by side on several threads give what one thread gives
+// one scale after the other: the same doubles, the same errors, the same
+// transcript in scale order.
+TEST(Library, ScalesSideBySideEqualOneAfterTheOther) {
+    const Series series = Series::from_intervals(intervals_ms(3000));
+    // Errors in the middle (too long for the series) and a duplicate.
+    const std::vector<double> scales = {5, 1e9, 25, 300, 2e9, 25, 7.5, 60, 1.5, 100, 3e9};
+    ScaleOptions serial;
+    serial.increments = true;
+    serial.threads = 1;
+    for (const int threads : {0, 2, 4}) {
+        ScaleOptions side_by_side = serial;
+        side_by_side.threads = threads;
+        const Settings settings = parsed({"-d", "2"});
+        StringTranscript one_after_other;
+        StringTranscript at_once;
+        const std::vector<Result> a = analyse_scales(series, settings, scales, one_after_other, serial);
+        const std::vector<Result> b = analyse_scales(series, settings, scales, at_once, side_by_side);
+        ASSERT_EQ(a.size(), scales.size());
+        ASSERT_EQ(b.size(), scales.size());
+        for (std::size_t i = 0; i < scales.size(); ++i) {
+            ASSERT_EQ(a[i].error.has_value(), b[i].error.has_value()) << i;
+            if (a[i].error) {
+                EXPECT_EQ(a[i].error->message(), b[i].error->message());
+                EXPECT_EQ(a[i].scale_pt, b[i].scale_pt);
+            } else {
+                expect_same(a[i], b[i], "scale " + std::to_string(scales[i]));
+            }
+        }
+        EXPECT_EQ(at_once.text(), one_after_other.text()) << threads;
+    }
+}
+
+// A sink that throws part way ends the call with its exception, after every
+// thread has stopped, and with the transcript in order up to that point.
+TEST(Library, ThrowingTranscriptEndsScalesSideBySide) {
+    class Failing final : public Transcript {
+    public:
+        explicit Failing(int writes) : left_(writes) {}
+        void write(std::string_view text) override {
+            if (left_-- == 0) throw std::runtime_error("sink failed");
+            text_.append(text);
+        }
+        int left() const { return left_; }
+        std::string text_;
+
+    private:
+        int left_;
+    };
+    const Series series = Series::from_intervals(intervals_ms(3000));
+    const std::vector<double> scales = {5, 10, 20, 40, 80, 160};
+    Failing whole(-1);  // never fails
+    (void)analyse_scales(series, Settings{}, scales, whole);
+    int total = 0;  // the pieces a whole call writes
+    {
+        Failing counting(1 << 30);
+        (void)analyse_scales(series, Settings{}, scales, counting);
+        total = (1 << 30) - counting.left();
+    }
+    ASSERT_GT(total, static_cast<int>(scales.size()));
+    for (int writes = 0; writes < total; ++writes) {
+        Failing failing(writes);
+        EXPECT_THROW((void)analyse_scales(series, Settings{}, scales, failing), std::runtime_error) << writes;
+        EXPECT_EQ(whole.text_.substr(0, failing.text_.size()), failing.text_) << writes;
+    }
 }
 
 }  // namespace

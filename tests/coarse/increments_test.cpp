@@ -39,8 +39,7 @@ Grained grain(const std::vector<double>& series, long scale_pt, int ncoef, int f
               {}, {}, ""};
     g.err = transcript.text();
     for (int i = 1; i <= g.inc.ncg; ++i) g.centred.push_back(g.inc.cg_series[i]);
-    standardize_increments(g.inc);
-    for (int i = 1; i <= g.inc.ncg; ++i) g.standardised.push_back(g.inc.cg_series[i]);
+    for (int i = 1; i <= g.inc.ncg; ++i) g.standardised.push_back(g.inc.cg_series[i] / g.inc.cg_sd);
     return g;
 }
 

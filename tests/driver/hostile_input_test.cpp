@@ -279,6 +279,11 @@ TEST(HostileInput, EveryFatalPathEndsInTheSameReport) {
         {{"-d", "300", "-m", "2", "rec.txt"}, "no convergence in 30 svdcmp iterations",
          "------------------------------------------------\n"},
         {{"-d", "2147483647", "rec.txt"}, "allocation failure in vector()", "------------------------------------------------\n"},
+        // The bins are made while the TS file is written (after lambda, whose
+        // estimate for this series is negative); the report still follows
+        // what the stage wrote after the TS file's line.
+        {{"-n", "2147483647", "rec.txt"}, "allocation failure in vector()",
+         "are written in \"rec_TS.txt\".\nsquare of lambda = -0.031690\n"},
         {{"huge.txt"}, "The data length is too long!\n", "(nongauss-clean)\n"},  // after the range warning
         {{"-1", "subnormal.txt"}, "The resampled series is out of range at point 1!",
          "scale: 25.00000 (100 pt)\n"},

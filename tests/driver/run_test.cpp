@@ -18,6 +18,7 @@ using nongauss::testing::parse_summary;
 using nongauss::testing::lines_of;
 using nongauss::testing::run_tool;
 using nongauss::testing::ScratchDir;
+using nongauss::testing::irregular_ms;
 
 const std::string hyphens(48, '-');
 const std::string equals(68, '=');
@@ -235,6 +236,26 @@ int shell_status(const std::filesystem::path& dir, const std::string& command) {
 // signal is ignored, makes write fail as a full disk would) is reported with
 // the file's name and status 1, and leaves neither file behind: the pair is
 // put in place only once both are complete.
+// Lambda and the densities are worked out while the TS file is written:
+// what they write to standard error keeps its place between the two file
+// lines, and the files are those of a run that waits for each stage.
+TEST(Run, LinesOfTheLambdaStageStayBetweenTheFileLines) {
+    ScratchDir dir;
+    dir.write("rec.txt", irregular_ms(3000));
+    for (const auto& c : std::vector<std::pair<std::string, std::string>>{
+             {"1e-9", "Warning: an order q of 1e-09 is too close to 0"}, {"2", "square of lambda = "}}) {
+        const auto r = run_tool({"-q", c.first, "rec.txt"}, dir.path());
+        ASSERT_EQ(r.status, 0) << r.err;
+        const auto ts_line = r.err.find("are written in \"rec_TS.txt\".\n");
+        const auto stage_line = r.err.find(c.second);
+        const auto pdf_line = r.err.find("The estimated PDF is written in");
+        ASSERT_NE(stage_line, std::string::npos) << r.err;
+        EXPECT_LT(ts_line, stage_line) << r.err;
+        EXPECT_LT(stage_line, pdf_line) << r.err;
+        EXPECT_EQ(r.err.find(c.second, stage_line + 1), std::string::npos) << r.err;  // once
+    }
+}
+
 TEST(RunWriteErrors, FailedWritesAreReportedWithTheFileNameAndLeaveNothing) {
     ScratchDir dir;
     dir.write("rec.txt", synthetic_ms(600));
