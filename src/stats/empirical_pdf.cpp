@@ -13,6 +13,32 @@ namespace {
 // each core take nbins ints).
 constexpr int parallel_bins_limit = 1 << 20;
 
+// The smallest and the largest of x[i] / divisor (the first met where several
+// are equal; x[1] / divisor when it is not a number). Division by a positive
+// divisor is monotone, so the extremes of x divided give those of the
+// quotients: the same doubles wherever they are finite and not zero (equal
+// doubles other than zeros have the same bits); otherwise every quotient is
+// compared.
+void extremes(int n, const double* x, double divisor, double& mn, double& mx) {
+    double low = x[1];
+    double high = x[1];
+    for (int i = 2; i <= n; ++i) {
+        if (x[i] < low) low = x[i];
+        if (x[i] > high) high = x[i];
+    }
+    mn = low / divisor;
+    mx = high / divisor;
+    const auto plain = [](double v) { return std::isfinite(v) && v != 0.0; };
+    if (divisor > 0 && std::isfinite(divisor) && plain(mn) && plain(mx)) return;
+    mn = x[1] / divisor;
+    mx = mn;
+    for (int i = 2; i <= n; ++i) {
+        const double v = x[i] / divisor;
+        if (v < mn) mn = v;
+        if (v > mx) mx = v;
+    }
+}
+
 }  // namespace
 
 void estimate_pdf(int n, const double* x, int nbins, double* bin_centre, double* p_exp,
@@ -25,13 +51,9 @@ void estimate_pdf(int n, const double* x, int nbins, double* bin_centre, double*
         return;
     }
 
-    double mn = x[1] / divisor;
-    double mx = mn;
-    for (int i = 2; i <= n; ++i) {
-        const double v = x[i] / divisor;
-        if (v < mn) mn = v;
-        if (v > mx) mx = v;
-    }
+    double mn = 0;
+    double mx = 0;
+    extremes(n, x, divisor, mn, mx);
     if (std::fabs(mn) < std::fabs(mx)) {
         mn = -mx;
     } else {

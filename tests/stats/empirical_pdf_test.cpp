@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace nongauss {
@@ -84,6 +86,47 @@ TEST(EstimatePdf, DegenerateDataStayInRangeWithZeroDensity) {
     // A NaN among finite data is counted in no bin but still in n.
     const Histogram h = histogram({-4.5, NAN, 4.5, -NAN}, 10);
     expect_bins(h, {1, 10}, 0.25);
+}
+
+// The values divided where they are used give, bit for bit, what the
+// quotients stored beforehand give: also where quotients are zeros of either
+// sign, underflow, overflow or are not numbers, and for every kind of divisor.
+TEST(EstimatePdf, DividingWhereUsedEqualsDividingFirst) {
+    const double nan = std::nan("");
+    const double inf = INFINITY;
+    const std::vector<std::vector<double>> sets = {
+        {3.0, -5.0, 0.5, -0.25, 4.0},
+        {0.0, -0.0, 1e-320, -1e-320, 2e-310},  // zeros and subnormals
+        {nan, 1.0, -2.0},                       // a first value that is not a number
+        {1.0, nan, -2.0, 0.0},
+        {1e308, -1e308, 3.0},                   // quotients that overflow
+        {-0.0, 0.0, 0.0},
+        {2.5, 2.5, -2.5, -2.5},
+        {-inf, 1.0, inf},
+    };
+    for (const auto& values : sets) {
+        for (const double divisor : {1.0, 3.0, 0.1, 1e-300, 1e300, 0.0, inf, 5e-324}) {
+            const int n = static_cast<int>(values.size());
+            std::vector<double> x(values.size() + 1, 0.0);
+            std::vector<double> q(values.size() + 1, 0.0);
+            for (int i = 1; i <= n; ++i) {
+                x[static_cast<std::size_t>(i)] = values[static_cast<std::size_t>(i - 1)];
+                q[static_cast<std::size_t>(i)] = x[static_cast<std::size_t>(i)] / divisor;
+            }
+            for (const int nbins : {10, 11}) {
+                std::vector<double> c1(static_cast<std::size_t>(nbins) + 1), p1(c1.size());
+                std::vector<double> c2(c1.size()), p2(c1.size());
+                estimate_pdf(n, x.data(), nbins, c1.data(), p1.data(), divisor);
+                estimate_pdf(n, q.data(), nbins, c2.data(), p2.data());
+                for (int i = 1; i <= nbins; ++i) {
+                    const auto k = static_cast<std::size_t>(i);
+                    EXPECT_EQ(std::bit_cast<std::uint64_t>(c1[k]), std::bit_cast<std::uint64_t>(c2[k]))
+                        << "divisor " << divisor << " value " << values[0] << " bin " << i;
+                    EXPECT_EQ(std::bit_cast<std::uint64_t>(p1[k]), std::bit_cast<std::uint64_t>(p2[k]));
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
