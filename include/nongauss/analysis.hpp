@@ -18,6 +18,10 @@
 namespace nongauss {
 
 struct ScaleOptions {
+    /// Compute the histogram (Result::bin_centre, p_exp) and, with
+    /// model_density, the model density; false leaves all three empty, for
+    /// callers that want SD and lambda alone.
+    bool densities = true;
     /// Compute the model density (the most costly part of a scale after the
     /// increments; the PDF file needs it).
     bool model_density = true;

@@ -137,7 +137,7 @@ py::object scan_py(py::object rr, py::object scales_in, const std::string& unit,
         py::gil_scoped_release unlocked;
         const Series series = Series::from_intervals(std::move(intervals), chosen);
         ScaleOptions options;
-        options.model_density = false;
+        options.densities = false;  // the table has SD and lambda only
         results = analyse_scales(series, settings, scales, options);
     }
 

@@ -193,6 +193,8 @@ Result complete(const ScaleIncrements& increments, const PreparedSeries& prepare
         for (int i = 1; i <= inc.ncg; ++i) r.increments[static_cast<std::size_t>(i - 1)] = cg[i] / inc.cg_sd;
     }
 
+    if (!options.densities) return r;
+
     const int nbins = p.settings.nbins;
     const OwnedVector bin_centre(1, nbins);
     const OwnedVector p_exp(1, nbins);

@@ -245,6 +245,18 @@ TEST(Library, ModelDensityOnlyWhereAsked) {
     EXPECT_TRUE(a.increments.empty());
     EXPECT_TRUE(same_bits(a.lambda, b.lambda));
     EXPECT_TRUE(same_bits(a.p_exp, b.p_exp));
+    // Without densities: no bins at all, the same SD and lambda, and bins too
+    // many to allocate are no error.
+    ScaleOptions bare;
+    bare.densities = false;
+    Settings huge_bins;
+    huge_bins.nbins = 2147483647;
+    for (const Settings& settings : {Settings{}, huge_bins}) {
+        const Result c = analyse(series, settings, bare);
+        EXPECT_TRUE(c.bin_centre.empty() && c.p_exp.empty() && c.p_model.empty());
+        EXPECT_TRUE(same_bits(c.lambda, b.lambda));
+        EXPECT_TRUE(same_bits(c.sd_s, b.sd_s));
+    }
 }
 
 // The per-window fits (more coefficients than the shared fit takes) against

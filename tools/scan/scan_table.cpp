@@ -119,7 +119,9 @@ std::string failed_rows(const std::string& file, const ScanOptions& options, con
 std::string scan_file(const std::string& file, const ScanOptions& options, int threads, bool& failed) {
     failed = false;
     ScaleOptions scale_options;
-    scale_options.model_density = !options.pdf_dir.empty();
+    // The densities only for the PDF files.
+    scale_options.densities = !options.pdf_dir.empty();
+    scale_options.model_density = scale_options.densities;
     scale_options.threads = threads;
 
     std::optional<Series> series;
