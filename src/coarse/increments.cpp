@@ -20,9 +20,6 @@ bool long_enough(int ndata, int nres, long scale_pt, bool detrending) {
     return !detrending || static_cast<long>(nres) >= 2 * scale_pt;
 }
 
-// Shortest part of an element-by-element loop worth a thread of its own.
-constexpr long elementwise_part = 1L << 16;
-
 // Four doubles, one vector register where the processor has 256-bit ones.
 using Quad = double __attribute__((vector_size(32)));
 
@@ -186,16 +183,15 @@ Increments coarse_grain(const double* resampled, int nres, int ndata, long scale
     double sum = 0.0;
     for (int i = 1; i <= inc.ncg; ++i) sum = sum + cg[i];
     inc.cg_mean = sum / inc.ncg;
+    // The sum of squares waits on each addition before the next: the centred
+    // value is stored on the way at no cost.
     double squares = 0.0;
     for (int i = 1; i <= inc.ncg; ++i) {
         const double d = cg[i] - inc.cg_mean;
+        cg[i] = d;
         squares = squares + d * d;
     }
     inc.cg_sd = std::sqrt(squares / inc.ncg);
-    const double mean = inc.cg_mean;
-    parallel_parts(1, static_cast<long>(inc.ncg) + 1, elementwise_part, [cg, mean](int, long begin, long end) {
-        for (long i = begin; i < end; ++i) cg[i] = cg[i] - mean;
-    });
     return inc;
 }
 
