@@ -132,7 +132,7 @@ inline char* six_decimals_fast(char* out, std::uint64_t bits) {
     const std::uint64_t whole_text = static_cast<std::uint64_t>(_mm_cvtsi128_si64(text)) >> (8 * (8 - digits));
     std::memcpy(p, &whole_text, 8);
     p += digits;
-    _mm_storeh_pd(reinterpret_cast<double*>(p), _mm_castsi128_pd(text));
+    _mm_storeh_pi(reinterpret_cast<__m64*>(p), _mm_castsi128_ps(text));
     return p + 7;
 }
 
