@@ -5,12 +5,11 @@
 // tables, whose rows are three such fields.
 //
 // Magnitudes from 2^-12 to below 2^26 take a path without data-dependent
-// branches (on x86-64, with the SSE2 vector instructions every such processor
-// has): the fraction as a 64-bit fixed-point
-// number times 10^6 gives the decimals and the remainder that rounds them;
-// the whole part and the decimals become 16 digits at once in a vector
-// register (each 8-digit number split into halves, quarters and digits), and
-// two 8-byte stores write them. Everything else (zeros, smaller and larger
+// branches (on x86-64, with the SSE2 instructions every such processor has):
+// the fraction as a 64-bit fixed-point number times 10^6 gives the decimals
+// and the remainder that rounds them; the whole part and the decimals become
+// 16 digits at once in a vector register (each 8-digit number split into
+// halves, quarters and digits), and two 8-byte stores write them. Everything else (zeros, smaller and larger
 // magnitudes, infinities, NaNs) goes through format_fixed.
 
 #include <bit>
