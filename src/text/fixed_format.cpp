@@ -1,5 +1,7 @@
 #include "text/fixed_format.hpp"
 
+#include "text/six_decimals.hpp"
+
 #include <bit>
 #include <charconv>
 #include <cstdint>
@@ -145,7 +147,8 @@ inline bool integer_path(std::uint64_t bits, int precision, std::uint64_t& scale
 
 // The formatting with the precision known at compile time where it matters
 // (divisions by a constant are multiplications).
-// Six decimals of a value 8 <= |value| < 2^47 in 64-bit integers: with
+// Six decimals of a value 8 <= |value| < 2^47 in 64-bit integers (the
+// magnitudes from 2^-12 to 2^26 take the faster path of six_decimals.hpp): with
 // value = m / 2^s (6 <= s <= 49), the whole part is m >> s and the decimals
 // are the rest f / 2^s times 10^6 = f * 15625 / 2^(s - 6), which stays below
 // 2^63, rounded half to even. False for other values.
@@ -173,6 +176,12 @@ char* format_with(char* out, double value, int runtime_precision, int width) {
     const int precision = Fixed >= 0 ? Fixed : runtime_precision;
     const auto bits = std::bit_cast<std::uint64_t>(value);
     if constexpr (Fixed == 6) {
+#if defined(__x86_64__)
+        if (six_decimals_detail::takes_fast_path(bits)) {
+            char* const end = six_decimals_detail::six_decimals_fast(out, bits);
+            return width > 0 ? pad_left(out, end, width) : end;
+        }
+#endif
         std::uint64_t whole = 0;
         std::uint64_t decimals = 0;
         if (six_decimals(bits, whole, decimals)) {

@@ -25,8 +25,10 @@ constexpr std::size_t fixed_max_length(int precision, int width = 0) {
 ///
 /// The exact decimal expansion of the double is rounded half to even, as the C
 /// library does: |value| below 2^53 with at most 19 significant digits goes
-/// through exact integer arithmetic, other finite values through
-/// std::to_chars (also exact), infinities and NaNs through snprintf itself.
+/// through exact integer arithmetic (with precision 6, magnitudes from 2^-12
+/// to 2^26 through the branch-free path of six_decimals.hpp), other finite
+/// values through std::to_chars (also exact), infinities and NaNs through
+/// snprintf itself.
 char* format_fixed(char* out, double value, int precision, int width = 0);
 
 }  // namespace nongauss

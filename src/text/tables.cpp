@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "text/fixed_format.hpp"
+#include "text/six_decimals.hpp"
 #include "numeric/parallel.hpp"
 
 namespace nongauss {
@@ -19,11 +20,11 @@ namespace {
 constexpr std::size_t ts_row_max = 3 * (fixed_max_length(6) + 1);
 
 char* format_ts_row(char* p, double time, double rri_ms, double cg) {
-    p = format_fixed(p, time, 6);
+    p = format_six_decimals(p, time);
     *p++ = '\t';
-    p = format_fixed(p, rri_ms, 6);
+    p = format_six_decimals(p, rri_ms);
     *p++ = '\t';
-    p = format_fixed(p, cg, 6);
+    p = format_six_decimals(p, cg);
     *p++ = '\n';
     return p;
 }
@@ -32,7 +33,7 @@ char* format_ts_row(char* p, double time, double rri_ms, double cg) {
 constexpr std::size_t pdf_row_max = fixed_max_length(6) + fixed_max_length(7, 8) + fixed_max_length(11, 12) + 3;
 
 char* format_pdf_row(char* p, double centre, double p_exp, double p_model) {
-    p = format_fixed(p, centre, 6);
+    p = format_six_decimals(p, centre);
     *p++ = '\t';
     p = format_fixed(p, p_exp, 7, 8);
     *p++ = '\t';
@@ -45,16 +46,18 @@ char* format_pdf_row(char* p, double centre, double p_exp, double p_model) {
 constexpr std::size_t row_limit = 1024;
 static_assert(ts_row_max <= row_limit && pdf_row_max <= row_limit);
 
-// Writes rows [first, last) made by make_row(out, row) -> end (at most
-// row_limit characters). The rows are formatted in chunks, the chunks dealt
+// Writes rows [first, last) made by make_rows(out, row, end, full) -> out's
+// new end, which writes rows from `row` on (each at most row_limit
+// characters) while row < end and out <= full, and leaves `row` at the first
+// row it did not write (it writes at least one). The rows are formatted in chunks, the chunks dealt
 // round-robin to the cores; each thread formats its next chunk into its own
 // buffer, then waits for the chunk's turn and writes it, so that the text
 // reaches the file in row order while formatting and writing overlap. A
 // buffer holds a chunk of rows of ordinary length; a chunk of longer rows
 // fills it before its end, and its thread then waits for the chunk's turn,
 // writes what it has and goes on, keeping the turn to the chunk's end.
-template <typename MakeRow>
-void write_rows(std::FILE* file, long first, long last, const MakeRow& make_row) {
+template <typename MakeRows>
+void write_rows(std::FILE* file, long first, long last, const MakeRows& make_rows) {
     constexpr long chunk_rows = 1L << 13;
     // Room for a chunk of rows up to 64 characters long: small enough to be
     // served from memory the run has already used and freed.
@@ -71,8 +74,8 @@ void write_rows(std::FILE* file, long first, long last, const MakeRow& make_row)
     if (!buffered) {
         for (auto* b : buffers) std::free(b);
         char row_text[row_limit];
-        for (long row = first; row < last; ++row) {
-            const char* end = make_row(row_text, row);
+        for (long row = first; row < last;) {
+            const char* end = make_rows(row_text, row, row + 1, row_text);
             std::fwrite(row_text, 1, static_cast<std::size_t>(end - row_text), file);
         }
         return;
@@ -95,12 +98,12 @@ void write_rows(std::FILE* file, long first, long last, const MakeRow& make_row)
                 std::fwrite(text, 1, static_cast<std::size_t>(p - text), file);
             };
             char* p = text;
-            for (long row = begin; row < end; ++row) {
+            for (long row = begin; row < end;) {
                 if (p > full) {
                     write_out(p);
                     p = text;
                 }
-                p = make_row(p, row);
+                p = make_rows(p, row, end, full);
             }
             write_out(p);
             turn.store(c + 1);
@@ -131,21 +134,40 @@ void write_ts_table(std::FILE* file, const double* resampled, double resampled_m
     const int h = static_cast<int>(scale_pt / 2);
     std::fputs(standardized ? "time(sec)\tRRI(ms)\tCG_series\n" : "time(sec)\tRRI(ms)\tCG_series(ms)\n",
                file);
-    write_rows(file, 1, static_cast<long>(ncg) + 1, [&](char* out, long row) {
-        const int j = static_cast<int>(row);
-        const double time = (j - 1) * dt;
-        const double rri_ms = 1000 * resampled[j + h] + mean_ms;
-        const double cg = standardized ? centred[j] / sd : 1000 * centred[j];
-        return format_ts_row(out, time, rri_ms, cg);
+    write_rows(file, 1, static_cast<long>(ncg) + 1, [&](char* p, long& row, long end, const char* full) {
+        // Local copies: the compiler need not read them again after every
+        // character written.
+        const double* const series = resampled + h;
+        const double* const increments = centred;
+        const double step = dt;
+        const double offset = mean_ms;
+        const double divisor = sd;
+        long j = row;
+        if (standardized) {
+            do {
+                p = format_ts_row(p, (static_cast<int>(j) - 1) * step, 1000 * series[j] + offset, increments[j] / divisor);
+            } while (++j < end && p <= full);
+        } else {
+            do {
+                p = format_ts_row(p, (static_cast<int>(j) - 1) * step, 1000 * series[j] + offset, 1000 * increments[j]);
+            } while (++j < end && p <= full);
+        }
+        row = j;
+        return p;
     });
 }
 
 void write_pdf_table(std::FILE* file, const double* bin_centre, const double* p_exp,
                      const double* p_model, int nbins, double divisor) {
     std::fputs("x/SD\tP_exp\tP_model\n", file);
-    write_rows(file, 0, static_cast<long>(nbins), [&](char* out, long row) {
-        const auto i = static_cast<std::size_t>(row);
-        return format_pdf_row(out, bin_centre[i], p_exp[i] / divisor, p_model[i] / divisor);
+    write_rows(file, 0, static_cast<long>(nbins), [&](char* p, long& row, long end, const char* full) {
+        long i = row;
+        do {
+            const auto k = static_cast<std::size_t>(i);
+            p = format_pdf_row(p, bin_centre[k], p_exp[k] / divisor, p_model[k] / divisor);
+        } while (++i < end && p <= full);
+        row = i;
+        return p;
     });
 }
 

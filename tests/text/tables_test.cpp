@@ -47,6 +47,9 @@ TEST(Tables, TsTableOfManyChunksAsPrintfWouldWriteIt) {
     for (int j = 1; j <= ncg; ++j) cg[static_cast<std::size_t>(j)] = d(rng);
     cg[7] = std::numeric_limits<double>::infinity();  // falls back to printf itself
     cg[8] = -0.0;
+    cg[9] = 2e-10;  // below the formatter's fast path once in ms
+    cg[10] = -3e-12;  // rounds to "-0.000000"
+    cg[11] = 0.0;
 
     for (const bool standardized : {false, true}) {
         const double dt = 0.1;
