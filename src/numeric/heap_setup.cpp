@@ -55,9 +55,13 @@ void skip_to_huge_page_boundary(std::uintptr_t free_start) {
 bool prepare_heap([[maybe_unused]] std::size_t reserve_bytes) {
 #if defined(NONGAUSS_HEAP_SETUP) && !defined(NONGAUSS_SANITIZED_HEAP)
     // Every block below 1 GiB from the main heap, and its top never trimmed:
-    // what one stage frees the next one reuses.
+    // what one stage frees the next one reuses. Other threads allocate there
+    // too (one arena): a thread's own arena would lie in 4 KiB pages and keep
+    // what it frees to itself. The threads of a run allocate a few large
+    // blocks each, so they seldom wait for one another.
     mallopt(M_MMAP_THRESHOLD, 1 << 30);
     mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    mallopt(M_ARENA_MAX, 1);
     if (reserve_bytes == 0 || reserve_bytes >= (std::size_t{1} << 30)) return false;
     // One block of the reserve grows the heap's top; freed, it stays there as
     // free space for the run's arrays.
