@@ -46,11 +46,14 @@ PreparedSeries::PreparedSeries(const Series& series, const Settings& settings, T
     p.nres = static_cast<int>(points);
     p.resampled = OwnedVector(1, p.nres);
 
-    // The intervals in seconds, as the resampling takes them.
-    std::vector<double> seconds(series.intervals());
-    if (unit > 1)
-        for (double& v : seconds) v = v / unit;
-    const double* rri = unit_offset(seconds.data());
+    // The intervals in seconds, as the resampling takes them: converted into
+    // a copy when their unit is not seconds, as read otherwise.
+    std::vector<double> seconds;
+    if (unit > 1) {
+        seconds.reserve(series.intervals().size());
+        for (const double v : series.intervals()) seconds.push_back(v / unit);
+    }
+    const double* rri = unit_offset(unit > 1 ? seconds.data() : series.intervals().data());
 
     transcript.write(formatted("number of input data: %d\n", p.ndata));
     transcript.write(formatted("total time: %7.1lf sec = %7.1lf min = %3.1lf h \n", p.duration_s,

@@ -172,8 +172,15 @@ Increments coarse_grain(const double* resampled, int nres, int ndata, long scale
     const int points = static_cast<int>(scale_pt);  // scale_pt <= nres from here on
 
     Increments inc;
-    // nres is bounded by the allocation of the resampled series, so this fits.
-    inc.upper = 2 * (nres - points) + 2;
+    // Room for the increments either branch fills: nres - points + 1 at most.
+    // The array used to be made twice as long, [1..2 (nres - points) + 2]; a
+    // series for which that exceeds the block limit still ends the run here
+    // with the same message. nres is bounded by the allocation of the
+    // resampled series, so these bounds fit.
+    const long long former_count = 2LL * (nres - points) + 2 + 1;
+    if (static_cast<unsigned long long>(former_count) > max_block_bytes / sizeof(double))
+        fatal_error("allocation failure in vector()");
+    inc.upper = nres - points + 1;
     inc.cg_series = OwnedVector(1, inc.upper);
     inc.ncg = detrending ? detrended_increments(nres, points, ncoef, fit_method, profile, transcript,
                                                 shared_fit_limit, inc.cg_series)

@@ -14,7 +14,7 @@ namespace nongauss {
 /// The increments and their statistics.
 struct Increments {
     OwnedVector cg_series;        ///< cg_series[1..ncg]; allocated over [1..upper]
-    int upper = 0;                ///< upper allocation bound, 2 * (nres - scale_pt) + 2
+    int upper = 0;                ///< upper allocation bound, nres - scale_pt + 1 (ncg at most)
     int ncg = 0;                  ///< number of increments
     double cg_mean = 0.0;         ///< mean before centring, seconds
     double cg_sd = 0.0;           ///< standard deviation (divisor ncg), seconds

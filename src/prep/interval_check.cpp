@@ -27,17 +27,21 @@ int first_stalled_interval(const double* rri, int ndata, double unit, double& el
 }
 
 void check_intervals(const double* rri, int ndata, double unit) {
-    int row = first_unusable_interval(rri, ndata);
-    if (row != 0)
+    const int unusable = first_unusable_interval(rri, ndata);
+    double elapsed = 0.0;
+    const int stalled = unusable == 0 ? first_stalled_interval(rri, ndata, unit, elapsed) : 0;
+    reject_intervals(rri, unusable, stalled, elapsed);
+}
+
+void reject_intervals(const double* rri, int unusable_row, int stalled_row, double elapsed) {
+    if (unusable_row != 0)
         throw Error(ErrorKind::input,
                     formatted("Invalid RR interval at row %d: %g (intervals must be positive and finite)",
-                              row, rri[row]));
-    double elapsed = 0.0;
-    row = first_stalled_interval(rri, ndata, unit, elapsed);
-    if (row != 0)
+                              unusable_row, rri[unusable_row]));
+    if (stalled_row != 0)
         throw Error(ErrorKind::input,
                     formatted("Invalid RR interval at row %d: %g (does not advance the elapsed time of %g sec)",
-                              row, rri[row], elapsed));
+                              stalled_row, rri[stalled_row], elapsed));
 }
 
 }  // namespace nongauss

@@ -25,4 +25,9 @@ int first_stalled_interval(const double* rri, int ndata, double unit, double& el
 /// for the first stalled one.
 void check_intervals(const double* rri, int ndata, double unit);
 
+/// The throw of check_intervals for what the two searches found: the
+/// unusable row when it is not 0, else the stalled row (with the elapsed time
+/// it failed to advance) when that is not 0; nothing when both are 0.
+void reject_intervals(const double* rri, int unusable_row, int stalled_row, double elapsed);
+
 }  // namespace nongauss

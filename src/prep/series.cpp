@@ -5,6 +5,7 @@
 #include "nongauss/error.hpp"
 #include "numeric/arrays.hpp"
 #include "prep/interval_check.hpp"
+#include "prep/interval_survey.hpp"
 #include "prep/series_warnings.hpp"
 
 namespace nongauss {
@@ -20,15 +21,16 @@ Series Series::from_intervals(std::vector<double> intervals, std::optional<Unit>
     series.unit_ = unit ? *unit : unit_rule(intervals.front());
     const int n = static_cast<int>(intervals.size());
     const double* rri = unit_offset(intervals.data());  // rri[1..n]
-    check_intervals(rri, n, series.unit_divisor());
-    double sum = 0.0;
-    for (int i = 1; i <= n; ++i) sum = sum + rri[i];
-    series.duration_s_ = (sum - rri[n]) / series.unit_divisor();
+    // The checks, the duration and the warnings' counts in one pass.
+    const IntervalSurvey survey = survey_intervals(rri, n, series.unit_divisor());
+    reject_intervals(rri, survey.unusable_row, survey.stalled_row, survey.stalled_elapsed);
+    series.duration_s_ = (survey.sum - rri[n]) / series.unit_divisor();
     series.intervals_ = std::move(intervals);
     // A unit the rest of the series contradicts first: it explains the rest.
     if (!unit)
-        if (auto disagreement = unit_warning(series.intervals_, series.unit_)) series.warnings_.push_back(*disagreement);
-    if (auto range = range_warning(series.intervals_, series.unit_divisor())) series.warnings_.push_back(*range);
+        if (auto disagreement = unit_warning(series.intervals_, series.unit_, survey.others_at_most_100))
+            series.warnings_.push_back(*disagreement);
+    if (auto range = range_warning(survey.range)) series.warnings_.push_back(*range);
     return series;
 }
 

@@ -63,40 +63,43 @@ std::string read_stop_hint(const ReadStop& stop) {
 }
 
 std::optional<std::string> range_warning(const std::vector<double>& intervals, double unit_divisor) {
-    std::size_t count = 0;
-    double outside_s = 0.0;
-    double total_s = 0.0;
-    std::size_t longest_row = 0;
-    std::size_t shortest_row = 0;
-    for (std::size_t i = 0; i < intervals.size(); ++i) {
-        const double s = intervals[i] / unit_divisor;
-        total_s += s;
-        if (s >= plausible_min_s && s <= plausible_max_s) continue;
-        ++count;
-        outside_s += s;
-        if (s > plausible_max_s && (longest_row == 0 || s > intervals[longest_row - 1] / unit_divisor))
-            longest_row = i + 1;
-        if (s < plausible_min_s && (shortest_row == 0 || s < intervals[shortest_row - 1] / unit_divisor))
-            shortest_row = i + 1;
-    }
-    if (count == 0) return std::nullopt;
-    const std::size_t row = longest_row != 0 ? longest_row : shortest_row;
-    const double extreme_s = intervals[row - 1] / unit_divisor;
-    return std::to_string(count) + " of " + std::to_string(intervals.size()) + " intervals lie outside " +
+    RangeTally tally;
+    for (const double v : intervals) tally.add(v / unit_divisor);
+    return range_warning(tally);
+}
+
+std::optional<std::string> range_warning(const RangeTally& tally) {
+    if (tally.count == 0) return std::nullopt;
+    const bool longest = tally.longest_row != 0;
+    const std::size_t row = longest ? tally.longest_row : tally.shortest_row;
+    const double extreme_s = longest ? tally.longest_s : tally.shortest_s;
+    const double total_s = tally.total_s;
+    return std::to_string(tally.count) + " of " + std::to_string(tally.rows) + " intervals lie outside " +
            format("%.1f", plausible_min_s) + "-" + format("%.1f", plausible_max_s) + " s and cover " +
-           format("%.2f", total_s > 0 ? 100.0 * outside_s / total_s : 0.0) + " % of the time; the " +
-           (longest_row != 0 ? "longest" : "shortest") + " is " + shortest(extreme_s) + " s at row " +
+           format("%.2f", total_s > 0 ? 100.0 * tally.outside_s / total_s : 0.0) + " % of the time; the " +
+           (longest ? "longest" : "shortest") + " is " + shortest(extreme_s) + " s at row " +
            std::to_string(row) +
            ". Gaps and artefacts inflate SD and lambda: clean the series first (nongauss-clean)";
 }
 
 std::optional<std::string> unit_warning(const std::vector<double>& intervals, Unit decided) {
     if (intervals.size() < 2) return std::nullopt;
+    const auto at_most_100 = std::count_if(intervals.begin() + 1, intervals.end(), [](double v) { return v <= 100; });
+    return unit_warning(intervals, decided, static_cast<std::size_t>(at_most_100));
+}
+
+std::optional<std::string> unit_warning(const std::vector<double>& intervals, Unit decided,
+                                        std::size_t others_at_most_100) {
+    if (intervals.size() < 2) return std::nullopt;
+    // The median is element others.size() / 2 of the others in ascending
+    // order; it exceeds 100 exactly when no more than that many are at most 100.
+    const std::size_t middle_index = (intervals.size() - 1) / 2;
+    const Unit by_median = others_at_most_100 <= middle_index ? Unit::milliseconds : Unit::seconds;
+    if (by_median == decided) return std::nullopt;
     std::vector<double> others(intervals.begin() + 1, intervals.end());
-    const auto middle = others.begin() + static_cast<std::ptrdiff_t>(others.size() / 2);
+    const auto middle = others.begin() + static_cast<std::ptrdiff_t>(middle_index);
     std::nth_element(others.begin(), middle, others.end());
     const double median = *middle;
-    if (unit_rule(median) == decided) return std::nullopt;
     const char* chosen = decided == Unit::milliseconds ? "milliseconds" : "seconds";
     const char* other = decided == Unit::milliseconds ? "seconds" : "milliseconds";
     return "the first value, " + shortest(intervals[0]) + ", makes the unit " + chosen +

@@ -41,15 +41,54 @@ std::string read_stop_hint(const ReadStop& stop);
 inline constexpr double plausible_min_s = 0.2;
 inline constexpr double plausible_max_s = 3.0;
 
+/// What range_warning counts, gathered one interval (in seconds) at a time
+/// in row order.
+struct RangeTally {
+    std::size_t rows = 0;   ///< intervals added
+    std::size_t count = 0;  ///< of them outside the plausible range
+    double outside_s = 0.0;  ///< their sum, in row order
+    double total_s = 0.0;    ///< the sum of all, in row order
+    std::size_t longest_row = 0;  ///< 1-based row of the first longest above the range, 0: none
+    std::size_t shortest_row = 0;  ///< the same for the shortest below the range
+    double longest_s = 0.0;
+    double shortest_s = 0.0;
+
+    void add(double s) {
+        ++rows;
+        total_s += s;
+        if (s >= plausible_min_s && s <= plausible_max_s) return;
+        ++count;
+        outside_s += s;
+        if (s > plausible_max_s && (longest_row == 0 || s > longest_s)) {
+            longest_row = rows;
+            longest_s = s;
+        }
+        if (s < plausible_min_s && (shortest_row == 0 || s < shortest_s)) {
+            shortest_row = rows;
+            shortest_s = s;
+        }
+    }
+};
+
 /// Intervals (in their unit, divided by `unit_divisor` into seconds) outside
 /// the plausible range: how many, the share of the time they cover, the
 /// longest (or, when none is too long, the shortest) and its row. Empty when
 /// every interval is plausible.
 std::optional<std::string> range_warning(const std::vector<double>& intervals, double unit_divisor);
 
+/// The same from the tally of the intervals in seconds.
+std::optional<std::string> range_warning(const RangeTally& tally);
+
 /// The unit decided by the first interval disagrees with the rest: the median
 /// of the other intervals would decide the other way. Empty when they agree
-/// or there is no other interval.
+/// or there is no other interval. The intervals are positive and finite (as
+/// a series holds them).
 std::optional<std::string> unit_warning(const std::vector<double>& intervals, Unit decided);
+
+/// The same when the number of the other intervals (all but the first) that
+/// are at most 100 is known: the median decides milliseconds exactly when at
+/// most half of them (rounded down) are.
+std::optional<std::string> unit_warning(const std::vector<double>& intervals, Unit decided,
+                                        std::size_t others_at_most_100);
 
 }  // namespace nongauss

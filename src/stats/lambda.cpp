@@ -10,16 +10,17 @@ namespace nongauss {
 namespace {
 
 // term(x[1]) + term(x[2]) + ... added in that order, starting from 0. The
-// calling thread adds the terms of the first part of the range as it goes,
-// while the other cores work out the terms of the later parts, which are
-// added once the first part is done.
+// range goes in blocks; in each, the calling thread adds the terms of the
+// first part as it goes, while the other cores work out the terms of the
+// later parts, which are added once the first part is done. A block's terms
+// take 1 MiB at most, which the next block reuses.
 template <typename Term>
 double ordered_sum(const double* x, int n, const Term& term) {
-    constexpr long chunk = 1L << 20;
+    constexpr long block = 1L << 17;
     std::unique_ptr<double[]> later;  // terms of the later parts, at index - first
     double s = 0;
-    for (long first = 1; first <= n; first += chunk) {
-        const long last = n - first < chunk ? static_cast<long>(n) + 1 : first + chunk;
+    for (long first = 1; first <= n; first += block) {
+        const long last = n - first < block ? static_cast<long>(n) + 1 : first + block;
         if (!later) later.reset(new double[static_cast<std::size_t>(last - first)]);
         long head_end = last;
         parallel_parts(first, last, 1L << 14, [&](int part, long begin, long end) {

@@ -28,33 +28,41 @@ double divisor(double sigma, double lambda) { return (sigma * sigma) * lambda; }
 // The integrand's factors for the abscissa of each table slot, worked out on
 // first use: every bin integrates over the same abscissae, so the logarithm
 // and one exponential are done once per slot instead of once per evaluation.
+// The abscissae are the centre (slot 5) and the first two entries of the
+// six-entry records from slot 11 on: slots 6q + 5 and 6q, which slot / 3
+// keeps apart (2q + 1 and 2q) in a third of the table's length. Each place
+// remembers its slot, so that another slot meeting it (there is none in this
+// layout) is worked out again rather than taken for it.
 class SlotFactors {
 public:
     SlotFactors(const double* table, int len, double lambda_sq, double lambda)
         : table_(table), lambda_sq_(lambda_sq), lambda_(lambda),
-          factor_(new double[static_cast<std::size_t>(len)]),
-          divisor_(new double[static_cast<std::size_t>(len)]),
-          known_(static_cast<std::size_t>(len), 0) {}
+          factors_(new Factors[static_cast<std::size_t>(len) / 3 + 1]),
+          slot_of_(static_cast<std::size_t>(len) / 3 + 1, -1) {}
 
     // The integrand at a = 0 + table[j] for x.
     double integrand(int j, double x) {
         const double sigma = 0.0 + table_[j];
-        const auto slot = static_cast<std::size_t>(j);
-        if (known_[slot] == 0) {
-            factor_[slot] = lognormal_factor(sigma, lambda_sq_);
-            divisor_[slot] = divisor(sigma, lambda_);
-            known_[slot] = 1;
+        const auto place = static_cast<std::size_t>(j / 3);
+        Factors& f = factors_[place];
+        if (slot_of_[place] != j) {
+            f.factor = lognormal_factor(sigma, lambda_sq_);
+            f.divisor = divisor(sigma, lambda_);
+            slot_of_[place] = j;
         }
-        return (gaussian_kernel(x, sigma) * factor_[slot]) / divisor_[slot];
+        return (gaussian_kernel(x, sigma) * f.factor) / f.divisor;
     }
 
 private:
+    struct Factors {
+        double factor;
+        double divisor;
+    };
     const double* table_;
     double lambda_sq_;
     double lambda_;
-    std::unique_ptr<double[]> factor_;
-    std::unique_ptr<double[]> divisor_;
-    std::vector<unsigned char> known_;
+    std::unique_ptr<Factors[]> factors_;
+    std::vector<int> slot_of_;
 };
 
 }  // namespace

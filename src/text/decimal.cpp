@@ -48,38 +48,15 @@ double decimal_value(std::string_view number) {
     return std::strtod(copy.c_str(), nullptr);
 }
 
-namespace {
-
-// True when p[0..7] are all decimal digits, whose value then goes to
-// `value` (a little-endian load, three multiplications).
-bool eight_digits(const char* p, std::uint64_t& value) {
-    if constexpr (std::endian::native != std::endian::little) {
-        return false;
-    } else {
-        std::uint64_t v = 0;
-        std::memcpy(&v, p, sizeof v);
-        if ((((v + 0x4646464646464646ULL) | (v - 0x3030303030303030ULL)) & 0x8080808080808080ULL) != 0) return false;
-        v -= 0x3030303030303030ULL;
-        v = v * 10 + (v >> 8);  // pairs of digits in every other byte
-        value = (((v & 0x000000FF000000FFULL) * (100 + (1000000ULL << 32))) +
-                 (((v >> 16) & 0x000000FF000000FFULL) * (1 + (10000ULL << 32)))) >>
-                32;
-        return true;
-    }
-}
-
-}  // namespace
-
-std::size_t decimal_prefix(std::string_view text, double& value) {
+std::size_t decimal_prefix_full(std::string_view text, double& value) {
+    using decimal_detail::eight_digits;
+    using decimal_detail::exact_powers;
     // One pass that measures the number as decimal_prefix_length does and
     // gathers its digits. When they form an integer below 2^53 and the
     // decimal exponent is at most 22 in size, the value is that integer
     // multiplied or divided by an exact power of ten: one correctly rounded
     // operation on exact operands, which is the correctly rounded value of the
     // text, as strtod gives it. Anything else goes to decimal_value.
-    static constexpr double exact_powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     std::size_t i = 0;
     const std::size_t n = text.size();
     bool negative = false;

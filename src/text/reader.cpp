@@ -4,11 +4,13 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <string_view>
 
 #include <algorithm>
+#include <memory>
 #include <new>
 #include <stdexcept>
 
@@ -23,14 +25,13 @@ namespace nongauss {
 namespace {
 
 constexpr int growth_step = 10000;
-constexpr std::size_t chunk_size = 1 << 16;
+constexpr std::size_t chunk_size = std::size_t{1} << 17;
 
-bool may_continue_number(char c) {
-    return is_digit(c) || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-';
-}
-
-// Reads numbers from a stream in chunks. A number is converted once all the
-// characters that may belong to it are in the buffer.
+// Reads numbers from a stream in chunks. The numbers are converted where they
+// lie in the buffer: the part of it that is converted ends after a byte that
+// no number continues into (or at the end of the file), so a number is never
+// cut at the end of a chunk and its conversion sees the same bytes it would
+// see in the whole file.
 class NumberScanner {
 public:
     explicit NumberScanner(std::FILE* file) : file_(file) {}
@@ -39,73 +40,104 @@ public:
     // text that does not begin a number.
     bool next(double& value) {
         for (;;) {  // skip white space
-            if (pos_ == buf_.size() && !fill()) return false;
-            if (!is_space(buf_[pos_])) break;
-            ++pos_;
+            while (pos_ < ready_ && is_space(buf_[pos_])) ++pos_;
+            if (pos_ < ready_) break;
+            if (!refill()) return false;
         }
-        std::size_t end = pos_;
-        for (;;) {  // gather every character that may still belong to the number
-            if (end == buf_.size()) {
-                const std::size_t offset = end - pos_;
-                if (!fill()) break;
-                end = pos_ + offset;
-                continue;
-            }
-            if (!may_continue_number(buf_[end])) break;
-            ++end;
-        }
-        const std::string_view text(buf_.data() + pos_, end - pos_);
-        const std::size_t len = decimal_prefix(text, value);
-        if (len == 0) return false;
+        const std::size_t len = decimal_prefix(std::string_view(buf_.get() + pos_, ready_ - pos_), value);
         pos_ += len;
-        return true;
+        return len != 0;
     }
 
     // After next() gave false: true when it stopped at text rather than at
     // the end of the file or a read error.
-    bool at_text() const { return pos_ < buf_.size(); }
+    bool at_text() const { return pos_ < len_; }
 
-    // The text at the stop, up to white space, at most `limit` bytes of what
-    // is buffered.
-    std::string text_here(std::size_t limit) const {
+    // The text at the stop, up to white space, at most `limit` bytes.
+    std::string text_here(std::size_t limit) {
+        while (len_ - pos_ < limit && read_more()) {
+        }
         std::size_t end = pos_;
-        while (end < buf_.size() && end - pos_ < limit && !is_space(buf_[end])) ++end;
-        return buf_.substr(pos_, end - pos_);
+        while (end < len_ && end - pos_ < limit && !is_space(buf_[end])) ++end;
+        return std::string(buf_.get() + pos_, end - pos_);
     }
 
     // Bytes of the file before the current position.
     long long offset() const { return discarded_ + static_cast<long long>(pos_); }
 
 private:
-    // Appends the next chunk, discarding what has been consumed. False when
+    // Reads more of the file after what is buffered, discarding what has been
+    // consumed (and growing the buffer when nothing has been). False when
     // nothing more can be read.
-    bool fill() {
+    bool read_more() {
         if (at_end_) return false;
-        buf_.erase(0, pos_);
-        discarded_ += static_cast<long long>(pos_);
-        pos_ = 0;
-        const std::size_t old = buf_.size();
-        buf_.resize(old + chunk_size);
-        const std::size_t got = std::fread(buf_.data() + old, 1, chunk_size, file_);
-        buf_.resize(old + got);
-        if (got < chunk_size) at_end_ = true;
+        if (pos_ > 0) {
+            std::memmove(buf_.get(), buf_.get() + pos_, len_ - pos_);
+            discarded_ += static_cast<long long>(pos_);
+            len_ -= pos_;
+            ready_ = ready_ > pos_ ? ready_ - pos_ : 0;
+            pos_ = 0;
+        }
+        if (len_ == capacity_) {
+            const std::size_t grown = capacity_ == 0 ? chunk_size : 2 * capacity_;
+            std::unique_ptr<char[]> bigger(new char[grown]);
+            if (len_ > 0) std::memcpy(bigger.get(), buf_.get(), len_);
+            buf_ = std::move(bigger);
+            capacity_ = grown;
+        }
+        const std::size_t want = capacity_ - len_;
+        const std::size_t got = std::fread(buf_.get() + len_, 1, want, file_);
+        len_ += got;
+        if (got < want) at_end_ = true;
         return got > 0;
     }
 
+    // Extends the part to convert past pos_: reads until the buffer holds a
+    // byte that ends any number, or the end of the file. False when nothing
+    // is left after pos_.
+    bool refill() {
+        for (;;) {
+            if (at_end_) {
+                ready_ = len_;
+                return pos_ < ready_;
+            }
+            std::size_t end = len_;
+            while (end > ready_ && may_continue_number(buf_[end - 1])) --end;
+            if (end > pos_ && end > ready_) {
+                ready_ = end;
+                return true;
+            }
+            read_more();  // more bytes, a larger buffer, or the end of the file
+        }
+    }
+
     std::FILE* file_;
-    std::string buf_;
-    std::size_t pos_ = 0;
+    std::unique_ptr<char[]> buf_;
+    std::size_t capacity_ = 0;
+    std::size_t len_ = 0;    // bytes buffered
+    std::size_t pos_ = 0;    // next byte to read
+    std::size_t ready_ = 0;  // end of the part whose numbers can be converted
     long long discarded_ = 0;
     bool at_end_ = false;
 };
+
+// Size of the file behind `file` when it is a regular file, otherwise -1.
+long long regular_file_size(std::FILE* file) {
+    const int fd = fileno(file);
+    struct stat st {};
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    return static_cast<long long>(st.st_size);
+}
 
 }  // namespace
 
 NumbersRead read_numbers(std::FILE* file) {
     NumbersRead read;
+    std::vector<double> values;  // moved into `read` at the end; a local stays in registers
     // The storage grows in steps; a step that would take a block beyond the
     // allocators' limit (or that the heap refuses) cuts the series short.
     constexpr long long max_values = static_cast<long long>(max_block_bytes / sizeof(double));
+    const long long size = regular_file_size(file);
     long long count = 0;
     long long capacity = 0;
     NumberScanner scanner(file);
@@ -117,18 +149,38 @@ NumbersRead read_numbers(std::FILE* file) {
             // slot); the vector at least doubles, so reading stays linear.
             capacity += growth_step;
             bool grown = capacity <= max_values;
-            if (grown && read.values.capacity() < static_cast<std::size_t>(capacity)) {
-                try {
-                    const std::size_t twice = 2 * read.values.capacity();
-                    read.values.reserve(std::max(static_cast<std::size_t>(capacity), twice));
-                } catch (const std::bad_alloc&) {
-                    try {
-                        read.values.reserve(static_cast<std::size_t>(capacity));
-                    } catch (const std::bad_alloc&) {
-                        grown = false;
+            if (grown && values.capacity() < static_cast<std::size_t>(capacity)) {
+                // Past the first step, room for as many values as the whole of a
+                // regular file holds at the density seen so far (and a sixteenth),
+                // so that the storage is not copied again and again; then at
+                // least twice the room there is; then just the step.
+                const std::size_t step = static_cast<std::size_t>(capacity);
+                const std::size_t twice = std::max(step, 2 * values.capacity());
+                std::size_t estimate = 0;
+                if (count > 1 && size > 0 && scanner.offset() > 0) {
+                    const double e = static_cast<double>(size) / static_cast<double>(scanner.offset()) *
+                                     static_cast<double>(count) * (17.0 / 16.0);
+                    if (e > static_cast<double>(twice) && e < static_cast<double>(max_values))
+                        estimate = static_cast<std::size_t>(e);
+                    // Asked first without an exception: a refusal would leave the
+                    // exception's small block between the blocks the storage
+                    // gives back, which could then no longer be joined.
+                    if (estimate != 0) {
+                        void* probe = std::malloc(estimate * sizeof(double));
+                        if (probe == nullptr) estimate = 0;
+                        std::free(probe);
                     }
-                } catch (const std::length_error&) {
-                    grown = false;
+                }
+                grown = false;
+                for (const std::size_t wanted : {estimate, twice, step}) {
+                    if (wanted < step) continue;
+                    try {
+                        values.reserve(wanted);
+                        grown = true;
+                        break;
+                    } catch (const std::bad_alloc&) {
+                    } catch (const std::length_error&) {
+                    }
                 }
             }
             if (!grown) {
@@ -137,8 +189,9 @@ NumbersRead read_numbers(std::FILE* file) {
                 break;
             }
         }
-        read.values.push_back(value);
+        values.push_back(value);
     }
+    read.values = std::move(values);
     read.read_error = std::ferror(file) != 0;
     if (!read.truncated && !read.read_error && scanner.at_text()) {
         read.stopped_at_text = true;

@@ -108,5 +108,36 @@ TEST(Increments, TooShortSeriesAreRejectedBeforeAnyLine) {
     }
 }
 
+TEST(Increments, StorageHoldsEveryIncrementAndKeepsTheFormerLimit) {
+    // The array holds exactly the increments either branch can make, the
+    // most being nres - scale_pt + 1 moving sums (a sanitizer build sees any
+    // write beyond it).
+    std::vector<double> series;
+    for (int i = 1; i <= 1000; ++i) series.push_back(std::sin(i * 0.37) + 0.001 * i);
+    for (const long scale_pt : {1L, 7L, 500L}) {
+        const Grained sums = grain(series, scale_pt, 1);
+        EXPECT_EQ(sums.inc.ncg, 1000 - scale_pt + 1);
+        EXPECT_EQ(sums.inc.upper, sums.inc.ncg);
+        const Grained fitted = grain(series, scale_pt, 3);
+        EXPECT_EQ(fitted.inc.ncg, (1000 / scale_pt - 1) * scale_pt);
+        EXPECT_LE(fitted.inc.ncg, fitted.inc.upper);
+    }
+    // A series for which the former array, [1..2 (nres - scale_pt) + 2],
+    // exceeds the block limit ends where it did, before anything is read or
+    // written.
+    const std::vector<double> r(2, 0.0);
+    StringTranscript transcript;
+    // 2 (nres - 100) + 3 slots: just beyond the limit of 2^28.
+    const int nres = static_cast<int>(max_block_bytes / sizeof(double) / 2) + 100;
+    try {
+        coarse_grain(r.data(), nres, 100, 100, 1, 1, profile_of(r), transcript);
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.kind(), ErrorKind::fatal);
+        EXPECT_EQ(e.message(), "allocation failure in vector()");
+    }
+    EXPECT_EQ(transcript.text(), "");
+}
+
 }  // namespace
 }  // namespace nongauss

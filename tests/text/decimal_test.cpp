@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <random>
 #include <string>
 
@@ -64,6 +65,48 @@ TEST(DecimalValue, SameBitsAsStrtod) {
         expect_as_strtod(s, failures);
     }
     EXPECT_EQ(failures, 0);
+}
+
+// The short path taken for plain numbers gives what the full conversion
+// gives, or declines: the same length and bits for every text, whatever
+// follows the number (an exponent, a second point, a sign, digits beyond the
+// fifteenth, other bytes, the end of the text).
+TEST(DecimalValue, PlainNumbersTakeTheShortPathToTheSameValue) {
+    std::mt19937_64 rng(2718);
+    const std::string followers[] = {"", " ", "\n", "\r\n", "e", "E5", "e-3", ".", ".5", "+", "-1", "x", ",5",
+                                     "0", "7", "\t9", "\xC3\xA9"};
+    int failures = 0;
+    long plain = 0;
+    for (int i = 0; i < 300000; ++i) {
+        std::string s;
+        const auto sign = rng() % 4;
+        if (sign == 1) s += '-';
+        if (sign == 2) s += '+';
+        const int digits = static_cast<int>(rng() % 19);  // 0 to 18 digits
+        const int point = static_cast<int>(rng() % (digits + 3));  // beyond the digits: none
+        for (int k = 0; k < digits; ++k) {
+            if (k == point) s += '.';
+            s += static_cast<char>('0' + (rng() % 3 == 0 ? 0 : rng() % 10));
+        }
+        if (point == digits) s += '.';
+        s += followers[rng() % std::size(followers)];
+        double full = -1.0;
+        const std::size_t full_len = decimal_prefix_full(s, full);
+        double value = -2.0;
+        const std::size_t short_len = decimal_detail::plain_decimal_prefix(s, value);
+        if (short_len != 0) ++plain;
+        double both = -3.0;
+        const std::size_t len = decimal_prefix(s, both);
+        const bool same = len == full_len && (full_len == 0 || std::bit_cast<std::uint64_t>(both) ==
+                                                                   std::bit_cast<std::uint64_t>(full)) &&
+                          (short_len == 0 || (short_len == full_len && std::bit_cast<std::uint64_t>(value) ==
+                                                                           std::bit_cast<std::uint64_t>(full)));
+        if (!same && ++failures <= 5)
+            ADD_FAILURE() << '"' << s << "\": full " << full_len << " " << full << ", short " << short_len << " "
+                          << value << ", decimal_prefix " << len << " " << both;
+    }
+    EXPECT_EQ(failures, 0);
+    EXPECT_GT(plain, 100000);  // the short path was taken often enough to be tested
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -132,6 +133,90 @@ TEST(Reader, NumbersAcrossChunkBoundaries) {
     const Read r = read_text(text);
     ASSERT_EQ(r.n, 3000);
     for (int i = 0; i < 3000; ++i) ASSERT_EQ(r.v[i + 1], expect[i]) << i;
+}
+
+// What read_numbers makes of `content`, read from a file (size known) or,
+// with `stream`, from memory (size unknown).
+NumbersRead numbers_of(const std::string& content, bool stream = false) {
+    if (stream) {
+        std::string copy = content;
+        std::FILE* file = fmemopen(copy.data(), copy.size(), "r");
+        NumbersRead read = read_numbers(file);
+        std::fclose(file);
+        return read;
+    }
+    ScratchDir dir;
+    const auto path = dir.write("in.txt", content);
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    NumbersRead read = read_numbers(file);
+    std::fclose(file);
+    return read;
+}
+
+TEST(Reader, NumbersAndStopsAtEveryPlaceAroundTheChunkEnds) {
+    // A long number, a short one and the stopping word put at every offset
+    // around the ends of chunks of several sizes: the same values, the whole
+    // word (its first 24 bytes) and the same offset wherever the ends fall.
+    const std::string word = "RR_interval_in_milliseconds_from_the_monitor";
+    const double first = std::strtod("-0.1234567890123456789e-2", nullptr);
+    for (const std::size_t chunk : {std::size_t{1} << 16, std::size_t{1} << 17, std::size_t{1} << 18}) {
+        for (std::size_t shift = 0; shift <= 60; shift += 3) {
+            const std::string pad(chunk - 50 + shift, ' ');
+            const std::string text = pad + "-0.1234567890123456789e-2\n812\n" + word + "\n5\n";
+            for (const bool stream : {false, true}) {
+                const NumbersRead r = numbers_of(text, stream);
+                ASSERT_EQ(r.values.size(), 2u) << chunk << " " << shift;
+                EXPECT_EQ(r.values[0], first);
+                EXPECT_EQ(r.values[1], 812);
+                EXPECT_FALSE(r.truncated || r.read_error);
+                EXPECT_TRUE(r.stopped_at_text);
+                EXPECT_EQ(r.stop_text, word.substr(0, stop_text_limit)) << chunk << " " << shift;
+                EXPECT_EQ(r.stop_offset, static_cast<long long>(pad.size() + 30)) << chunk << " " << shift;
+            }
+        }
+    }
+}
+
+TEST(Reader, WordsLongerThanAChunk) {
+    // A number of 300001 digits (leading zeros) is read whole.
+    NumbersRead r = numbers_of("7 " + std::string(300000, '0') + "1.5 9\n");
+    ASSERT_EQ(r.values.size(), 3u);
+    EXPECT_EQ(r.values[1], 1.5);
+    EXPECT_EQ(r.values[2], 9);
+    EXPECT_FALSE(r.stopped_at_text);
+    // A word that is no number stops reading; 24 bytes of it are kept.
+    r = numbers_of("812 " + std::string(300000, 'x') + " 5");
+    ASSERT_EQ(r.values.size(), 1u);
+    EXPECT_TRUE(r.stopped_at_text);
+    EXPECT_EQ(r.stop_text, std::string(stop_text_limit, 'x'));
+    EXPECT_EQ(r.stop_offset, 4);
+    // A number followed directly by text: the number, then the stop there.
+    r = numbers_of(std::string(131070, ' ') + "0.5e+x");
+    ASSERT_EQ(r.values.size(), 1u);
+    EXPECT_EQ(r.values[0], 0.5);
+    EXPECT_EQ(r.stop_text, "e+x");
+    EXPECT_EQ(r.stop_offset, 131073);
+}
+
+TEST(Reader, StorageGrowsWhateverTheLengthsOfTheNumbers) {
+    // The room for the values is guessed from the first rows of a file; rows
+    // much shorter or much longer later on must not change what is read.
+    for (const bool short_first : {true, false}) {
+        std::string text;
+        std::vector<double> want;
+        for (int i = 0; i < 60000; ++i) {
+            const bool is_short = (i < 15000) == short_first;
+            const std::string number =
+                is_short ? std::to_string(i % 10) : "0." + std::to_string(100000000000 + i) + "00000";
+            text += number + (is_short ? "\n" : "\r\n");
+            want.push_back(std::strtod(number.c_str(), nullptr));
+        }
+        for (const bool stream : {false, true}) {
+            const NumbersRead r = numbers_of(text, stream);
+            EXPECT_EQ(r.values, want) << short_first << stream;
+            EXPECT_FALSE(r.stopped_at_text || r.truncated || r.read_error);
+        }
+    }
 }
 
 }  // namespace
