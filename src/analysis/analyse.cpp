@@ -6,12 +6,12 @@
 #include <exception>
 #include <mutex>
 #include <system_error>
-#include <thread>
 #include <utility>
 
 #include "analysis/stage_state.hpp"
 #include "nongauss/stages.hpp"
 #include "numeric/parallel.hpp"
+#include "numeric/worker_thread.hpp"
 #include "prep/resample.hpp"
 
 namespace nongauss {
@@ -121,7 +121,7 @@ std::vector<Result> analyse_in_lanes(const PreparedSeries& prepared, const std::
         }
     };
 
-    std::vector<std::thread> threads;
+    std::vector<WorkerThread> threads;
     const auto join_all = [&] {
         for (auto& t : threads)
             if (t.joinable()) t.join();

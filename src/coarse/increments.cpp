@@ -135,9 +135,11 @@ int detrended_increments(int nres, int scale_pt, int ncoef, int fit_method,
         // Windows start at 1, 1 + scale_pt, ..., (nres / scale_pt - 2) * scale_pt + 1;
         // window w gives increments w * scale_pt + 1 .. (w + 1) * scale_pt.
         const long windows = nres / scale_pt - 1;
-        const long per_part = width + 1 + ncoef + 1;
         // One scratch block per part; the loop is split into at most that
-        // many parts (the thread count is read once: it may change).
+        // many parts (the thread count is read once: it may change). Blocks
+        // are a cache line (8 doubles) apart at least, so that the cores never
+        // write the same line.
+        const long per_part = (width + 1 + ncoef + 1 + 7) / 8 * 8 + 8;
         const int parts = worker_threads();
         std::vector<double> scratch(static_cast<std::size_t>(parts * per_part));
         parallel_parts(0, windows, 16, [&](int part, long begin, long end) {

@@ -8,10 +8,10 @@
 #include <optional>
 #include <string>
 #include <system_error>
-#include <thread>
 
 #include "driver/output_file.hpp"
 #include "driver/report.hpp"
+#include "numeric/worker_thread.hpp"
 #include "nongauss/stages.hpp"
 
 namespace nongauss {
@@ -47,7 +47,7 @@ class Completion {
 public:
     Completion(const ScaleIncrements& inc, const PreparedSeries& prepared) : inc_(inc), prepared_(prepared) {
         try {
-            thread_ = std::thread([this] {
+            thread_ = WorkerThread([this] {
                 try {
                     result_.emplace(complete(inc_, prepared_, transcript_));
                 } catch (...) {
@@ -78,7 +78,7 @@ private:
 
     const ScaleIncrements& inc_;
     const PreparedSeries& prepared_;
-    mutable std::thread thread_;
+    mutable WorkerThread thread_;
     StringTranscript transcript_;
     std::optional<Result> result_;
     std::exception_ptr failure_;

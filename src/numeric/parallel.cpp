@@ -1,5 +1,7 @@
 #include "numeric/parallel.hpp"
 
+#include <thread>
+
 namespace nongauss {
 
 namespace {

@@ -6,8 +6,9 @@
 
 #include <exception>
 #include <system_error>
-#include <thread>
 #include <vector>
+
+#include "numeric/worker_thread.hpp"
 
 namespace nongauss {
 
@@ -35,8 +36,8 @@ private:
 /// iterations each (one part when the range is shorter), at most `max_parts`
 /// of them (worker_threads() when max_parts <= 0), and calls
 /// body(part, begin, end) for every part, part = 0, 1, ...: part 0 on the
-/// calling thread, each other part on a thread of its own (on the calling
-/// thread when a thread cannot be started). Returns when all parts are done.
+/// calling thread, each other part on a thread of its own (a WorkerThread;
+/// on the calling thread when a thread cannot be started). Returns when all parts are done.
 /// When bodies throw, every part still ends first, then the exception of the
 /// lowest-numbered part that threw is rethrown on the calling thread.
 template <typename Body>
@@ -59,7 +60,7 @@ void parallel_parts(long first, long last, long min_part, const Body& body, int 
             failed[static_cast<std::size_t>(part)] = std::current_exception();
         }
     };
-    std::vector<std::thread> threads;
+    std::vector<WorkerThread> threads;
     threads.reserve(static_cast<std::size_t>(parts - 1));
     for (long k = 1; k < parts; ++k) {
         const long begin = bound(k);

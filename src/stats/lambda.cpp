@@ -23,12 +23,17 @@ double ordered_sum(const double* x, int n, const Term& term) {
         const long last = n - first < block ? static_cast<long>(n) + 1 : first + block;
         if (!later) later.reset(new double[static_cast<std::size_t>(last - first)]);
         long head_end = last;
-        parallel_parts(first, last, 1L << 14, [&](int part, long begin, long end) {
+        // Each part works in locals: the shared ones are written once, as the
+        // other core would otherwise reload a line this one keeps writing.
+        double* const terms = later.get();  // terms[i - first] for i in a later part
+        parallel_parts(first, last, 1L << 14, [&s, &head_end, x, first, terms, &term](int part, long begin, long end) {
             if (part == 0) {
-                for (long i = begin; i < end; ++i) s = term(x[i]) + s;
+                double sum = s;
+                for (long i = begin; i < end; ++i) sum = term(x[i]) + sum;
+                s = sum;
                 head_end = end;
             } else {
-                for (long i = begin; i < end; ++i) later[static_cast<std::size_t>(i - first)] = term(x[i]);
+                for (long i = begin; i < end; ++i) terms[i - first] = term(x[i]);
             }
         });
         for (long i = head_end; i < last; ++i) s = later[static_cast<std::size_t>(i - first)] + s;

@@ -5,12 +5,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include "text/fixed_format.hpp"
 #include "text/six_decimals.hpp"
 #include "numeric/parallel.hpp"
+#include "numeric/worker_thread.hpp"
 
 namespace nongauss {
 
@@ -111,11 +111,13 @@ void write_rows(std::FILE* file, long first, long last, const MakeRows& make_row
         }
     };
 
-    std::vector<std::thread> threads;
+    std::vector<WorkerThread> threads;
     long started = 1;  // lanes 1 .. started-1 run on threads of their own
     for (; started < lanes; ++started) {
         try {
-            threads.emplace_back(run_lane, started, [started, lanes](long c) { return c % lanes == started; });
+            threads.emplace_back([&run_lane, started, lanes] {
+                run_lane(started, [started, lanes](long c) { return c % lanes == started; });
+            });
         } catch (const std::system_error&) {
             break;
         }
