@@ -142,7 +142,12 @@ ScaleIncrements increments_at(const PreparedSeries& prepared, double scale, Tran
     s.inc = coarse_grain(p.resampled, p.nres, p.ndata, s.scale_pt, fit_coefficients(p.settings),
                          p.settings.fit == FitMethod::svd ? 2 : 1, [&p] { return p.profile(); },
                          transcript, p.shared_fit_limit);
-    if (!increments_in_range(s.inc.cg_series, s.inc.ncg, s.inc.cg_sd))
+    // Every centred increment is in range in milliseconds exactly when the
+    // SD is: an increment d with |1000 d| beyond the double range has d * d
+    // beyond it too, which makes the sum of squares, and with it the SD,
+    // infinite (a NaN makes it NaN); conversely a finite 1000 SD bounds every
+    // |d| far below that range. So the SD alone is checked.
+    if (!std::isfinite(1000 * s.inc.cg_sd))
         fatal_error("The coarse-grained series is out of range!");
     const double sd_ms = 1000 * s.inc.cg_sd;
     if (clear_rounding_spread(s.inc, p.resampled_mean, s.scale_pt))

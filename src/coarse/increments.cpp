@@ -114,9 +114,15 @@ int detrend_each_window(const double* profile, int nres, int scale_pt, int ncoef
     return ncg;
 }
 
+// The sum 0.0 + cg[1] + ... + cg[count], added in that order.
+struct HeadSum {
+    double sum = 0.0;
+    long count = 0;
+};
+
 int detrended_increments(int nres, int scale_pt, int ncoef, int fit_method,
                          const ProfileSource& profile_source, Transcript& transcript,
-                         int shared_fit_limit, double* cg) {
+                         int shared_fit_limit, double* cg, HeadSum& head) {
     transcript.write(formatted("detrend using polynomial fits of order %d\n", ncoef - 1));
     transcript.write("------------------------------------------------\n");
 
@@ -145,12 +151,21 @@ int detrended_increments(int nres, int scale_pt, int ncoef, int fit_method,
         parallel_parts(0, windows, 16, [&](int part, long begin, long end) {
             double* residual = scratch.data() + part * per_part;  // residual[1..width]
             double* coef = residual + width + 1;                   // coef[1..ncoef]
+            // The first part adds its increments up as it makes them, in
+            // index order from the first: the start of the mean's sum.
+            double sum = 0.0;
             for (long w = begin; w < end; ++w) {
                 const double* y = profile + w * scale_pt;  // y[k] = profile[w * scale_pt + k]
                 fit.fit(y, coef);
                 fit.residuals(y, coef, residual);
                 double* out = cg + w * scale_pt;
                 for (int k = 1; k <= scale_pt; ++k) out[k] = residual[k + scale_pt] - residual[k];
+                if (part == 0)
+                    for (int k = 1; k <= scale_pt; ++k) sum = sum + out[k];
+            }
+            if (part == 0) {
+                head.sum = sum;
+                head.count = end * scale_pt;
             }
         }, parts);
         ncg = static_cast<int>(windows * scale_pt);
@@ -184,13 +199,14 @@ Increments coarse_grain(const double* resampled, int nres, int ndata, long scale
         fatal_error("allocation failure in vector()");
     inc.upper = nres - points + 1;
     inc.cg_series = OwnedVector(1, inc.upper);
+    HeadSum head;
     inc.ncg = detrending ? detrended_increments(nres, points, ncoef, fit_method, profile, transcript,
-                                                shared_fit_limit, inc.cg_series)
+                                                shared_fit_limit, inc.cg_series, head)
                          : moving_sums(resampled, nres, points, inc.cg_series, transcript);
 
     double* cg = inc.cg_series;
-    double sum = 0.0;
-    for (int i = 1; i <= inc.ncg; ++i) sum = sum + cg[i];
+    double sum = head.sum;
+    for (long i = head.count + 1; i <= inc.ncg; ++i) sum = sum + cg[i];
     inc.cg_mean = sum / inc.ncg;
     // The sum of squares waits on each addition before the next: the centred
     // value is stored on the way at no cost.

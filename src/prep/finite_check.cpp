@@ -11,11 +11,4 @@ int first_point_out_of_range(const double* resampled, int nres, double mean) {
     return 0;
 }
 
-bool increments_in_range(const double* cg, int ncg, double sd) {
-    if (!std::isfinite(1000 * sd)) return false;
-    for (int i = 1; i <= ncg; ++i)
-        if (!std::isfinite(1000 * cg[i])) return false;
-    return true;
-}
-
 }  // namespace nongauss

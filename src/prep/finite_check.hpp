@@ -12,9 +12,4 @@ namespace nongauss {
 /// resampled[1..nres] are (an undefined or infinite mean shows in every point).
 int first_point_out_of_range(const double* resampled, int nres, double mean);
 
-/// True when 1000 * sd and 1000 * cg[i] (centred), i = 1..ncg, are finite; a
-/// non-finite increment, or a sum of squares beyond the double range, makes
-/// the standard deviation non-finite.
-bool increments_in_range(const double* cg, int ncg, double sd);
-
 }  // namespace nongauss

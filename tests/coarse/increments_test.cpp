@@ -139,5 +139,21 @@ TEST(Increments, StorageHoldsEveryIncrementAndKeepsTheFormerLimit) {
     EXPECT_EQ(transcript.text(), "");
 }
 
+// The run checks the increments' range in milliseconds through their SD
+// alone: one increment beyond the range (or not a number), wherever it lies,
+// must make 1000 * SD non-finite, and a series in range must not.
+TEST(Increments, OneIncrementOutOfRangeMakesTheSpreadNonFinite) {
+    std::vector<double> values(40, 0.0);
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<double>(i % 7) - 3.0;
+    EXPECT_TRUE(std::isfinite(1000 * grain(values, 2, 1).inc.cg_sd));
+    for (const double odd : {2e305, -2e305, 1e300, std::nan("")}) {
+        for (const std::size_t at : {std::size_t{0}, std::size_t{17}, values.size() - 1}) {
+            std::vector<double> v = values;
+            v[at] = odd;
+            EXPECT_FALSE(std::isfinite(1000 * grain(v, 2, 1).inc.cg_sd)) << odd << " at " << at;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace nongauss

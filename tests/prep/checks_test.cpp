@@ -84,14 +84,5 @@ TEST(Range, ResampledPointsAreCheckedInMilliseconds) {
     EXPECT_EQ(first_point_out_of_range(points.data(), 3, 1e306), 1);
 }
 
-TEST(Range, IncrementsAreCheckedThroughEveryValueAndTheirSpread) {
-    std::vector<double> cg = series({-1.0, 1.0});
-    EXPECT_TRUE(increments_in_range(cg.data(), 2, 1.0));
-    EXPECT_TRUE(increments_in_range(cg.data(), 2, 0.0));  // no spread is a result, not an error
-    EXPECT_FALSE(increments_in_range(cg.data(), 2, std::numeric_limits<double>::infinity()));
-    cg[1] = 1e306;
-    EXPECT_FALSE(increments_in_range(cg.data(), 2, 1.0));
-}
-
 }  // namespace
 }  // namespace nongauss
