@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cmath>
 #include <exception>
-#include <mutex>
 #include <system_error>
 #include <utility>
 
@@ -65,7 +64,7 @@ struct ScaleRun {
     Result result;
     StringTranscript transcript;
     std::exception_ptr failure;  // an error of the whole series
-    bool done = false;           // guarded by the lanes' mutex
+    std::atomic<bool> done{false};  // set once the three above are final
 };
 
 // The scales on `lanes` threads at once (the calling thread one of them), one
@@ -83,7 +82,6 @@ std::vector<Result> analyse_in_lanes(const PreparedSeries& prepared, const std::
     std::vector<ScaleRun> runs(scales.size());
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stop{false};
-    std::mutex mutex;
 
     // Analyses the next scale not yet taken; false when none is left or
     // the run stops.
@@ -98,22 +96,19 @@ std::vector<Result> analyse_in_lanes(const PreparedSeries& prepared, const std::
             run.failure = std::current_exception();
             stop.store(true);
         }
-        const std::lock_guard<std::mutex> lock(mutex);
-        run.done = true;
+        run.done.store(true);
         return true;
     };
 
     std::vector<Result> results;
     results.reserve(scales.size());
-    // Passes on the transcripts of the finished scales that follow those
-    // already out; false once a scale failed (its failure is thrown later).
+    // Passes on the results and transcripts of the finished scales that
+    // follow those already out (of all of them once every lane has ended),
+    // and throws the failure of the first scale that failed.
     const auto pass_on_finished = [&](bool all) {
         while (results.size() < scales.size()) {
             ScaleRun& run = runs[results.size()];
-            if (!all) {
-                const std::lock_guard<std::mutex> lock(mutex);
-                if (!run.done) return;
-            }
+            if (!all && !run.done.load()) return;
             if (run.failure) std::rethrow_exception(run.failure);
             transcript.write(run.transcript.text());
             run.transcript.clear();
@@ -123,8 +118,7 @@ std::vector<Result> analyse_in_lanes(const PreparedSeries& prepared, const std::
 
     std::vector<WorkerThread> threads;
     const auto join_all = [&] {
-        for (auto& t : threads)
-            if (t.joinable()) t.join();
+        for (auto& t : threads) t.join();
     };
     try {
         for (int k = 1; k < lanes; ++k) {

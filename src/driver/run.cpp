@@ -54,34 +54,31 @@ public:
                     failure_ = std::current_exception();
                 }
             });
+            started_ = true;
         } catch (const std::system_error&) {
         }
     }
-    ~Completion() { wait(); }
     Completion(const Completion&) = delete;
     Completion& operator=(const Completion&) = delete;
 
     // The result; what the stage wrote goes to `transcript` first, and its
-    // error is thrown after that.
-    Result result(Transcript& transcript) const {
-        if (!thread_.joinable() && !result_ && !failure_) return complete(inc_, prepared_, transcript);
-        wait();
+    // error is thrown after that. Taken once.
+    Result result(Transcript& transcript) {
+        if (!started_) return complete(inc_, prepared_, transcript);
+        thread_.join();
         transcript.write(transcript_.text());
         if (failure_) std::rethrow_exception(failure_);
-        return *result_;
+        return std::move(*result_);
     }
 
 private:
-    void wait() const {
-        if (thread_.joinable()) thread_.join();
-    }
-
     const ScaleIncrements& inc_;
     const PreparedSeries& prepared_;
-    mutable WorkerThread thread_;
     StringTranscript transcript_;
     std::optional<Result> result_;
     std::exception_ptr failure_;
+    bool started_ = false;
+    WorkerThread thread_;  // last: joined before the members it writes go
 };
 
 }  // namespace
@@ -124,7 +121,7 @@ int analyse_series(const Settings& settings, const Names& names, const Series& s
 
     OutputFile ts_file;
     OutputFile pdf_file;
-    const Completion completion(inc, prepared);
+    Completion completion(inc, prepared);
     const WriteOutcome ts = write_ts_file(ts_file, names, prepared.settings(), prepared, inc);
     if (ts != WriteOutcome::written) return ts == WriteOutcome::not_opened ? 0 : 1;
     const Result result = completion.result(transcript);
