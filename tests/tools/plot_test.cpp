@@ -2,11 +2,15 @@
 // images, and its command line.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <sstream>
 
+#include "tools/background_run.hpp"
 #include "tools/companions.hpp"
 
 namespace nongauss {
@@ -236,6 +240,103 @@ TEST(Plot, NothingFromTheInputRunsAsGnuplotCode) {
     EXPECT_FALSE(dir.exists("PWNED"));
     EXPECT_NE(d.err.find("Warning: a');system('touch PWNED');#_PDF.txt line 2: a field is not a number"),
               std::string::npos) << d.err;
+}
+
+// Names of the input and the output that a shell, awk or gnuplot would take
+// as code, an option, an assignment or standard input are files like any
+// other; the picture replaces a link at its name and takes its mode from the
+// umask.
+TEST(Plot, NamesAreFilesNeverCodeOptionsOrStandardInput) {
+    REQUIRE_GNUPLOT();
+    ScratchDir dir;
+    analyse_example(dir);
+    const std::string density = dir.read("example_PDF.txt");
+    const std::string lines = "rec\t25.0\t200.0\t0.3\nrec\t50.0\t200.0\t0.35\n";
+    struct Case {
+        std::string input, content;
+        std::vector<std::string> options;
+        std::string picture;
+    };
+    const std::vector<Case> cases = {
+        {"|touch PWNED;x_PDF.txt", density, {"-s", "25", "--"}, "|touch PWNED;x_PDF.png"},
+        {"|touch PWNED;t.tsv", lines, {}, "|touch PWNED;t.png"},
+        {"rec_scale=50_PDF.txt", density, {}, "rec_scale=50_PDF.png"},
+        {"-x_PDF.txt", density, {"-s", "25", "--"}, "-x_PDF.png"},
+        {"-", density, {"-s", "25", "-o", "dash.png"}, "dash.png"},
+        {"y_PDF.txt", density, {"-s", "25", "-o", "|touch PWNED;y.png"}, "|touch PWNED;y.png"},
+        {"z_PDF.txt", density, {"-s", "25", "-o", "-z.png"}, "-z.png"}};
+    for (const auto& c : cases) {
+        dir.write(c.input, c.content);
+        auto args = c.options;
+        args.push_back(c.input);
+        const auto r = run_tool(args, dir.path(), plot_script());
+        EXPECT_EQ(r.status, 0) << c.input << ": " << r.err;
+        EXPECT_EQ(r.err, "") << c.input;
+        EXPECT_TRUE(is_png(dir.read(c.picture))) << c.picture;
+        EXPECT_FALSE(dir.exists("PWNED")) << c.input;
+    }
+
+    dir.write("kept.png", "not to be touched");
+    fs::create_symlink("kept.png", dir.path() / "link.png");
+    const auto r = run_shell("umask 027 && '" + plot_script() + "' -s 25 -o link.png y_PDF.txt", dir.path());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(dir.read("kept.png"), "not to be touched");
+    EXPECT_FALSE(fs::is_symlink(dir.path() / "link.png"));
+    EXPECT_TRUE(is_png(dir.read("link.png")));
+    struct stat st {};
+    ASSERT_EQ(stat((dir.path() / "link.png").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        EXPECT_NE(entry.path().filename().string().rfind(".nongauss-plot", 0), 0u) << entry.path();
+}
+
+// An RR series, a TS file, the cohort's failure log: one line saying what the
+// file is and what to give instead (not a warning per row), status 1.
+TEST(Plot, FilesOfOtherKindsAreNamedInOneLine) {
+    ScratchDir dir;
+    analyse_example(dir);
+    dir.write("failed.tsv", "file\tscale\tstatus\treason\nbad.txt\t25\t2\tNo data was read!\n");
+    dir.write("times.txt", "0.000\t812\n0.812\t790\n1.602\t805\n");
+    dir.write("header.txt", "RR (ms)\n812\n790\n");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"example.txt", "example.txt is a series of intervals (one number per line), not results: analyse "
+                        "it with nongauss and give its example_PDF.txt"},
+        {"header.txt", "header.txt is a series of intervals"},
+        {"times.txt", "times.txt is a series of numbers in 2 columns"},
+        {"example_TS.txt", "example_TS.txt is a TS file of nongauss (the resampled and coarse-grained "
+                           "series), which is not drawn: give the density file of the same run, example_PDF.txt"},
+        {"failed.tsv", "failed.tsv is the failure log of nongauss-cohort"}};
+    for (const auto& [file, message] : cases) {
+        const auto r = run_tool({"-o", "out.png", file}, dir.path(), plot_script());
+        EXPECT_EQ(r.status, 1) << file;
+        ASSERT_EQ(lines_of(r.err).size(), 1u) << r.err.substr(0, 500);
+        EXPECT_EQ(r.err.rfind("nongauss-plot: " + message, 0), 0u) << r.err;
+        EXPECT_FALSE(dir.exists("out.png"));
+    }
+}
+
+// Every signal that ends the plot and can be caught removes its temporary
+// directory. A stand-in for gnuplot holds the script at the point where it
+// waits for the picture.
+TEST(Plot, SignalsLeaveNothingInTheTemporaryDirectory) {
+    ScratchDir dir;
+    const fs::path tmp = dir.path() / "tmp", bin = dir.path() / "bin";
+    fs::create_directories(tmp);
+    fs::create_directories(bin);
+    dir.write("bin/gnuplot", "#!/bin/sh\n: > '" + (dir.path() / "started").string() + "'\nexec sleep 30\n");
+    fs::permissions(bin / "gnuplot", fs::perms::owner_all);
+    dir.write("t.tsv", "rec\t25.0\t200.0\t0.3\n");
+    const std::string path = bin.string() + ":" + std::getenv("PATH");
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGXFSZ, SIGPIPE}) {
+        fs::remove(dir.path() / "started");
+        const pid_t pid = start_process({"/bin/bash", plot_script(), "-o", "t.png", "t.tsv"}, dir.path(),
+                                        {{"TMPDIR", tmp.string()}, {"PATH", path}}, dir.path() / "err.txt");
+        ASSERT_TRUE(wait_until([&] { return dir.exists("started"); }, 30)) << dir.read("err.txt");
+        kill(pid, signal);
+        EXPECT_EQ(status_within(pid, 10), 128 + signal) << "signal " << signal << ": " << dir.read("err.txt");
+        EXPECT_TRUE(fs::is_empty(tmp)) << "signal " << signal;
+        EXPECT_FALSE(dir.exists("t.png"));
+    }
 }
 
 TEST(Plot, CommandLineConventions) {
