@@ -5,6 +5,7 @@ of the programs in the environment (NONGAUSS_EXE, NONGAUSS_REFERENCE_EXE, ...);
 tests that need a program skip when its variable is not set.
 """
 
+import importlib
 import os
 import pathlib
 import shutil
@@ -28,6 +29,19 @@ def program(variable):
     if not path or not os.path.exists(path):
         pytest.skip(f"{variable} not set (run through CTest)")
     return path
+
+
+def require_module(name, package):
+    """Imports a module the test needs, or skips the test naming the Debian
+    package to install. Under CI=true, where scripts/setup installs every
+    package, a missing one fails the test instead: a skip would hide it."""
+    try:
+        return importlib.import_module(name)
+    except ImportError:
+        message = f"needs the Python module {name} (Debian package {package})"
+        if os.environ.get("CI") == "true":
+            pytest.fail(message + ": missing under CI=true")
+        pytest.skip(message)
 
 
 def run(args, **kwargs):

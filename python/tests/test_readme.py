@@ -7,10 +7,7 @@ import shutil
 
 import pytest
 
-from conftest import EXAMPLE, SOURCE_DIR
-
-pd = pytest.importorskip("pandas")
-pytest.importorskip("matplotlib")
+from conftest import EXAMPLE, SOURCE_DIR, require_module
 
 
 def python_blocks():
@@ -20,6 +17,8 @@ def python_blocks():
 
 
 def test_readme_examples_run(tmp_path, monkeypatch):
+    pd = require_module("pandas", "python3-pandas")
+    require_module("matplotlib", "python3-matplotlib")
     blocks = python_blocks()
     assert len(blocks) == 3
     (tmp_path / "examples").mkdir()

@@ -623,7 +623,7 @@ TEST(Cohort, SlurmExampleSlicesTheListAndMergesInOrder) {
 
 TEST(Cohort, ProgressBarOnlyOnATerminal) {
     NEEDS_SCAN();
-    if (!on_path("script")) GTEST_SKIP() << "script(1) is not available";
+    NONGAUSS_REQUIRE_PROGRAM("script", "bsdutils");
     ScratchDir dir;
     synthesize(dir, "x.txt", {"--hours", "0.5"});
     const auto r = run_shell("script -qec \"" + cohort_command({"-s", "25,30", "x.txt"}) + "\" /dev/null", dir.path());

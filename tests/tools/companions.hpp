@@ -30,6 +30,29 @@ inline bool on_path(const std::string& program) {
     return run_shell("command -v " + program, dir.path()).status == 0;
 }
 
+/// True under CI=true, where scripts/setup has installed every package.
+inline bool in_ci() {
+    const char* ci = std::getenv("CI");
+    return ci != nullptr && std::string(ci) == "true";
+}
+
+}  // namespace nongauss::testing
+
+/// Skips the calling test when `program` is not on the PATH, naming the Debian
+/// `package` that has it; under CI=true it fails instead, because there a skip
+/// would hide a missing install step.
+#define NONGAUSS_REQUIRE_PROGRAM(program, package)                                             \
+    do {                                                                                        \
+        if (!::nongauss::testing::on_path(program)) {                                           \
+            if (::nongauss::testing::in_ci())                                                   \
+                FAIL() << (program) << " is missing: the Debian package " << (package)          \
+                       << " must be installed under CI=true (scripts/setup)";                  \
+            GTEST_SKIP() << "needs " << (program) << ": install the Debian package " << (package); \
+        }                                                                                       \
+    } while (0)
+
+namespace nongauss::testing {
+
 /// Writes a synthetic series made by nongauss-synth with `options` to `name`
 /// in `dir`; fails the calling test when the generator does.
 inline void synthesize(const ScratchDir& dir, const std::string& name,

@@ -15,14 +15,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace nongauss::testing;
 
-#define REQUIRE_PROGRAM(name)                                                   \
-    do {                                                                        \
-        if (!on_path(name)) {                                                   \
-            if (std::getenv("CI") != nullptr) FAIL() << name << " is missing";  \
-            GTEST_SKIP() << name << " is not installed";                        \
-        }                                                                       \
-    } while (0)
-
 std::set<std::string> pages() {
     std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(source_path("doc")))
@@ -51,8 +43,8 @@ TEST(ManPages, OnePerProgramWithACompleteSeeAlso) {
 }
 
 TEST(ManPages, RenderWithoutWarnings) {
-    REQUIRE_PROGRAM("groff");
-    REQUIRE_PROGRAM("man");
+    NONGAUSS_REQUIRE_PROGRAM("groff", "groff-base");
+    NONGAUSS_REQUIRE_PROGRAM("man", "man-db");
     ScratchDir dir;
     for (const std::string& page : pages()) {
         const std::string file = source_path("doc/" + page + ".1");

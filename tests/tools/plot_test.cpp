@@ -19,15 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace nongauss::testing;
 
-// gnuplot is optional on a developer's machine, but CI installs it: there a
-// missing gnuplot is a failure, not a reason to skip.
-#define REQUIRE_GNUPLOT()                                                      \
-    do {                                                                       \
-        if (!on_path("gnuplot")) {                                             \
-            if (std::getenv("CI") != nullptr) FAIL() << "gnuplot is missing";  \
-            GTEST_SKIP() << "gnuplot is not installed";                        \
-        }                                                                      \
-    } while (0)
+#define REQUIRE_GNUPLOT() NONGAUSS_REQUIRE_PROGRAM("gnuplot", "gnuplot-nox")
 
 bool is_png(const std::string& bytes) {
     return bytes.size() > 1000 && bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0;
