@@ -619,6 +619,32 @@ TEST(Cohort, SlurmExampleSlicesTheListAndMergesInOrder) {
     const auto direct = run_tool(all, dir.path(), NONGAUSS_SCAN_EXE);
     EXPECT_EQ(merged.out, direct.out);
     EXPECT_EQ(lines_of(merged.out).size(), 11u);
+
+    // A part written for another list of as many files does not count.
+    dir.write("others.txt", "rec5.txt\nrec4.txt\nrec3.txt\nrec2.txt\nrec1.txt\n");
+    ASSERT_EQ(run_shell(env + "SLURM_ARRAY_TASK_ID=1 bash '" + example + "' others.txt results", dir.path()).status, 0);
+    const auto mixed = merge();
+    EXPECT_EQ(mixed.status, 1);
+    EXPECT_NE(mixed.err.find("run the missing tasks again"), std::string::npos) << mixed.err;
+
+    // A task cancelled while nongauss-scan writes leaves no part and no
+    // temporary file: the part of the run before stays as it was.
+    const std::string before = dir.read("results/part_000001.tsv");
+    dir.write("stalling-scan", "#!/bin/sh\nprintf 'file\\tscale_s\\n'\n: > '" + (dir.path() / "started").string() +
+                                   "'\nexec sleep 60\n");
+    fs::permissions(dir.path() / "stalling-scan", fs::perms::owner_all);
+    const pid_t task = start_process({"/bin/bash", example, "files.txt", "results"}, dir.path(),
+                                     {{"SCALES", "10,25"}, {"NONGAUSS_SCAN", (dir.path() / "stalling-scan").string()},
+                                      {"SLURM_ARRAY_TASK_ID", "1"}, {"SLURM_ARRAY_TASK_COUNT", "3"}},
+                                     dir.path() / "task.txt");
+    ASSERT_TRUE(wait_until([&] { return dir.exists("started"); }, 30));
+    kill(task, SIGTERM);
+    EXPECT_EQ(status_within(task, 10), 128 + SIGTERM) << dir.read("task.txt");
+    EXPECT_EQ(dir.read("results/part_000001.tsv"), before);
+    for (const auto& entry : fs::directory_iterator(dir.path() / "results")) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name.size() == 15 && name.rfind("part_", 0) == 0 && name.substr(11) == ".tsv") << name;
+    }
 }
 
 TEST(Cohort, ProgressBarOnlyOnATerminal) {
