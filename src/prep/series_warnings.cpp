@@ -109,6 +109,13 @@ std::string table_hint(const TableShape& shape) {
            std::to_string(shape.interval_column) + " (see nongauss-clean(1))";
 }
 
+std::string table_options(const TableShape& shape) {
+    std::string options;
+    if (shape.time_and_interval()) options += " --column " + std::to_string(shape.interval_column);
+    if (shape.decimal_comma) options += " --decimal-comma";
+    return options.empty() ? options : "nongauss-clean" + options;
+}
+
 bool is_unit_warning(const std::string& warning) { return warning.rfind(unit_warning_start, 0) == 0; }
 
 std::optional<std::string> range_warning(const std::vector<double>& intervals, double unit_divisor) {

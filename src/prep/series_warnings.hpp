@@ -66,6 +66,11 @@ std::string table_warning(const TableShape& shape);
 /// The same, as the line shown after an error (it begins with "Hint: ").
 std::string table_hint(const TableShape& shape);
 
+/// The nongauss-clean options that read a table of this shape (its decimal
+/// comma, the column of its intervals), as "nongauss-clean --column 2
+/// --decimal-comma"; empty when the shape names none.
+std::string table_options(const TableShape& shape);
+
 /// True for the text of unit_warning.
 bool is_unit_warning(const std::string& warning);
 

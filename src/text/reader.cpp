@@ -283,6 +283,11 @@ Series Series::read_file(const std::string& path, Transcript& transcript, const 
     if (auto changed = changed_while_read_warning(opened, left, read.bytes_read, read_to_end))
         warnings.push_back(*changed);
 
+    // Times and intervals side by side are read as one series, row by row:
+    // it runs, and its numbers mean nothing. What reads such a file is named.
+    const TableShape shape = survey_table(read.head, read.head_complete);
+    const bool table =
+        shape.time_and_interval() && (shape.delimiter == '\t' || shape.delimiter == ' ');
     std::string hint;
     if (read.stopped_at_text) {
         ReadStop stop;
@@ -294,13 +299,13 @@ Series Series::read_file(const std::string& path, Transcript& transcript, const 
             stop.unread_bytes = opened.size - read.stop_offset;
         }
         if (stop.row > 1) warnings.push_back(read_stop_warning(stop));
-        if (stop.row <= 2) hint = read_stop_hint(stop);
+        if (stop.row <= 2) {
+            hint = read_stop_hint(stop);
+            // A table in another delimiter or with a decimal comma: its options.
+            const std::string options = table_options(shape);
+            if (!options.empty()) hint += "; for this file: " + options;
+        }
     }
-    // Times and intervals side by side are read as one series, row by row:
-    // it runs, and its numbers mean nothing. What reads such a file is named.
-    const TableShape shape = survey_table(read.head, read.head_complete);
-    const bool table =
-        shape.time_and_interval() && (shape.delimiter == '\t' || shape.delimiter == ' ');
     Series series;
     try {
         series = from_intervals(std::move(read.values), options.unit);

@@ -4,6 +4,7 @@
 // an estimator past its precision) is not printed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -155,6 +156,8 @@ TEST(Warnings, TimeAndIntervalTablesNameTheColumnThatReadsThem) {
         }
         return text;
     };
+    std::string semicolons = table(true, true, ";");  // and decimal commas: "0" is read, then ",812;812" or the like
+    std::replace(semicolons.begin(), semicolons.end(), '.', ',');
     std::string pairs;  // two intervals to a line
     for (std::size_t i = 0; i + 1 < ms.size(); i += 2) pairs += std::to_string(ms[i]) + " " + std::to_string(ms[i + 1]) + "\n";
     const struct {
@@ -167,6 +170,8 @@ TEST(Warnings, TimeAndIntervalTablesNameTheColumnThatReadsThem) {
         {"from0", table(true, false, "\t"), 1, "Hint: every line holds 2 numbers, and column 1 rises by the values of column 2", "--column 2"},
         {"ends", table(true, true, "\t"), 0, "Warning: every line holds 2 numbers, and column 1 rises by the values of column 2", "--column 2"},
         {"after", table(false, true, " "), 0, "Warning: every line holds 2 numbers, and column 2 rises by the values of column 1", "--column 1"},
+        {"semicolons", semicolons, 1, "Hint: the first word that could not be read is \",",
+         "--column 2 --decimal-comma"},
         {"pairs", pairs, 0, "", ""},
     };
     for (const auto& c : cases) {
