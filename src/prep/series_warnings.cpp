@@ -87,7 +87,10 @@ std::optional<std::string> changed_while_read_warning(const FileStamp& opened, c
     if (!opened.regular || !left.regular) return std::nullopt;
     const bool resized = opened.size != left.size;
     const bool touched = opened.mtime_s != left.mtime_s || opened.mtime_ns != left.mtime_ns;
-    const bool short_or_long = read_to_end && bytes_read != opened.size;
+    // A file that says it is empty and yet gives bytes, unchanged, is a
+    // pseudo-file (/proc): its size means nothing.
+    const bool sized = opened.size > 0 || left.size > 0;
+    const bool short_or_long = read_to_end && sized && bytes_read != opened.size;
     if (!resized && !touched && !short_or_long) return std::nullopt;
     std::string what = "the input changed while it was read (" + std::to_string(opened.size) +
                        " bytes when opened, " + std::to_string(left.size) + " at the end";

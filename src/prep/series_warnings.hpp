@@ -55,7 +55,8 @@ struct FileStamp {
 /// The file was cut short, appended to or rewritten while it was read: its
 /// size or modification time differ between `opened` and `left`, or reading
 /// that went to the end of the file (`read_to_end`) read another number of
-/// bytes than it held when opened. Empty when neither is a regular file or
+/// bytes than it held when opened (unless it said 0 bytes at both ends, as a
+/// pseudo-file under /proc does). Empty when neither is a regular file or
 /// nothing changed.
 std::optional<std::string> changed_while_read_warning(const FileStamp& opened, const FileStamp& left,
                                                       long long bytes_read, bool read_to_end);
