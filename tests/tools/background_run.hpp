@@ -18,8 +18,10 @@
 namespace nongauss::testing {
 
 /// Starts `argv` in `dir` as the leader of a process group of its own, with
-/// the variables `env` set, standard input from /dev/null and both output
-/// streams to `log`.
+/// the variables `env` set, standard input from /dev/null, both output
+/// streams to `log`, and every signal at its default and unblocked (as from a
+/// terminal: a test run in the background of a script would otherwise pass
+/// on SIGINT and SIGQUIT ignored, which a shell script then cannot trap).
 inline pid_t start_process(std::vector<std::string> argv, const std::filesystem::path& dir,
                            const std::vector<std::pair<std::string, std::string>>& env,
                            const std::filesystem::path& log) {
@@ -28,6 +30,10 @@ inline pid_t start_process(std::vector<std::string> argv, const std::filesystem:
     pointers.push_back(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
+        for (int signal = 1; signal < NSIG; ++signal) std::signal(signal, SIG_DFL);
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
         setpgid(0, 0);
         if (chdir(dir.c_str()) != 0) _exit(127);
         for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
