@@ -1,0 +1,174 @@
+// The output-file writer as a library piece: what it refuses, what it
+// replaces, and what a commit of several files leaves when a step fails.
+#include "nongauss/output_file.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/run_tool.hpp"
+
+namespace nongauss {
+namespace {
+
+namespace fs = std::filesystem;
+using nongauss::testing::ScratchDir;
+
+std::vector<std::string> hidden_files(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.path().filename().string()[0] == '.') names.push_back(e.path().filename().string());
+    return names;
+}
+
+// Opens, writes `text` and finishes an output file.
+void prepare(OutputFile& out, const fs::path& name, const std::string& text) {
+    ASSERT_TRUE(out.open(name.string())) << name << ": " << out.error();
+    ASSERT_TRUE(out.write(text));
+    ASSERT_TRUE(out.finish()) << out.error();
+}
+
+TEST(OutputFile, RefusesWhatAPlainOpenWouldAndMakesNothingInSystemDirectories) {
+    ScratchDir dir;
+    fs::create_directory(dir.path() / "adir");
+    const struct {
+        std::string name;
+        bool opens;
+        std::string error;
+    } cases[] = {
+        {(dir.path() / "adir").string(), false, "Is a directory"},
+        {(dir.path() / "missing/x.txt").string(), false, "No such file or directory"},
+        {"", false, "No such file or directory"},
+        {"/dev/stdin_TS.txt", false, "no file is made in a system directory"},
+        {"/proc/self/x_TS.txt", false, "no file is made in a system directory"},
+        {"/dev/null", true, ""},
+        {(dir.path() / "new.txt").string(), true, ""},
+    };
+    for (const auto& c : cases) {
+        OutputFile out;
+        EXPECT_EQ(out.open(c.name), c.opens) << c.name;
+        EXPECT_EQ(out.error(), c.error) << c.name;
+        EXPECT_EQ(out.is_stream(), c.name == "/dev/null") << c.name;
+    }
+    EXPECT_FALSE(fs::exists("/dev/stdin_TS.txt"));
+    EXPECT_TRUE(hidden_files(dir.path()).empty());  // the last file was discarded unwritten
+    EXPECT_FALSE(fs::exists(dir.path() / "new.txt"));
+}
+
+TEST(OutputFile, ACommitReplacesLinksAndTheFileGetsTheUmaskMode) {
+    ScratchDir dir;
+    dir.write("target.txt", "precious\n");
+    dir.write("other.txt", "also precious\n");
+    fs::create_symlink("target.txt", dir.path() / "sym.txt");
+    fs::create_hard_link(dir.path() / "other.txt", dir.path() / "hard.txt");
+    const mode_t old_mask = umask(027);
+    for (const char* name : {"sym.txt", "hard.txt", "new.txt"}) {
+        OutputFile out;
+        prepare(out, dir.path() / name, "new\n");
+        EXPECT_FALSE(fs::exists(dir.path() / "new.txt"));  // nothing in place before the commit
+        ASSERT_TRUE(out.commit()) << out.error();
+        EXPECT_EQ(dir.read(name), "new\n");
+        struct stat st {};
+        ASSERT_EQ(lstat((dir.path() / name).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISREG(st.st_mode)) << name;
+        EXPECT_EQ(st.st_mode & 0777, 0640u) << name;
+    }
+    umask(old_mask);
+    EXPECT_EQ(dir.read("target.txt"), "precious\n");
+    EXPECT_EQ(dir.read("other.txt"), "also precious\n");
+    EXPECT_TRUE(hidden_files(dir.path()).empty());
+
+    // Uncommitted: the temporary file goes with the object, the name keeps
+    // what it held.
+    {
+        OutputFile out;
+        prepare(out, dir.path() / "new.txt", "never\n");
+        EXPECT_EQ(hidden_files(dir.path()).size(), 1u);
+    }
+    EXPECT_EQ(dir.read("new.txt"), "new\n");
+    EXPECT_TRUE(hidden_files(dir.path()).empty());
+}
+
+TEST(InputFiles, AnOutputIsKnownByItsFileWhateverThePath) {
+    ScratchDir dir;
+    dir.write("rec.txt", "1\n");
+    fs::create_directory(dir.path() / "d");
+    fs::create_symlink("../rec.txt", dir.path() / "d/link.txt");
+    fs::create_hard_link(dir.path() / "rec.txt", dir.path() / "hard.txt");
+    InputFiles inputs;
+    inputs.add((dir.path() / "rec.txt").string());
+    inputs.add((dir.path() / "absent.txt").string());
+    for (const char* same : {"rec.txt", "d/../rec.txt", "d/link.txt", "hard.txt"})
+        EXPECT_TRUE(inputs.contains((dir.path() / same).string())) << same;
+    dir.write("other.txt", "1\n");
+    for (const char* other : {"other.txt", "absent.txt", "d"})
+        EXPECT_FALSE(inputs.contains((dir.path() / other).string())) << other;
+
+    std::string why;
+    EXPECT_TRUE(make_directories((dir.path() / "a/b/c").string(), why)) << why;
+    EXPECT_TRUE(fs::is_directory(dir.path() / "a/b/c"));
+    EXPECT_TRUE(make_directories((dir.path() / "a/b/c/").string(), why)) << why;  // there already
+    EXPECT_FALSE(make_directories((dir.path() / "rec.txt/x").string(), why));
+    EXPECT_EQ(why, "Not a directory");
+    EXPECT_FALSE(make_directories((dir.path() / "rec.txt").string(), why));
+    EXPECT_EQ(why, "Not a directory");
+}
+
+// Three files in two directories, with previous versions, committed
+// together; the temporary file of file `lost` (if any) removed behind the
+// writer's back, so that its rename fails.
+struct Group {
+    ScratchDir dir;
+    std::vector<fs::path> names;
+    Group() {
+        fs::create_directory(dir.path() / "b");
+        names = {dir.path() / "first.txt", dir.path() / "b/second.txt", dir.path() / "third.txt"};
+        for (std::size_t k = 0; k < names.size(); ++k)
+            if (k != 1) dir.write(names[k].lexically_relative(dir.path()).string(), "old " + std::to_string(k) + "\n");
+        fs::create_symlink("first.txt", dir.path() / "b/second.txt");  // a link as the second's old version
+    }
+    bool commit(int lost, std::size_t& failed) {
+        OutputFile files[3];
+        OutputFile stream;
+        for (std::size_t k = 0; k < 3; ++k) prepare(files[k], names[k], "new " + std::to_string(k) + "\n");
+        EXPECT_TRUE(stream.open("/dev/null"));
+        EXPECT_TRUE(stream.finish());
+        if (lost >= 0)
+            for (const auto& e : fs::directory_iterator(names[static_cast<std::size_t>(lost)].parent_path()))
+                if (e.path().filename().string().rfind("." + names[static_cast<std::size_t>(lost)].filename().string() + ".", 0) == 0)
+                    fs::remove(e.path());
+        OutputFile* const all[] = {&files[0], &stream, &files[1], &files[2]};
+        return commit_together(all, failed);
+    }
+};
+
+TEST(CommitTogether, EveryFileInPlaceOrThePreviousSetBack) {
+    {
+        Group g;
+        std::size_t failed = 99;
+        ASSERT_TRUE(g.commit(-1, failed));
+        for (std::size_t k = 0; k < 3; ++k) EXPECT_EQ(nongauss::testing::slurp(g.names[k]), "new " + std::to_string(k) + "\n");
+        EXPECT_FALSE(fs::is_symlink(g.names[1]));
+        EXPECT_TRUE(hidden_files(g.dir.path()).empty());
+    }
+    // Whichever rename fails, every name holds what it held before (the link
+    // is a link again), and no temporary file or backup is left.
+    for (const int lost : {0, 1, 2}) {
+        Group g;
+        std::size_t failed = 99;
+        EXPECT_FALSE(g.commit(lost, failed));
+        EXPECT_EQ(failed, lost == 0 ? 0u : static_cast<std::size_t>(lost) + 1) << lost;  // the stream is index 1
+        EXPECT_EQ(nongauss::testing::slurp(g.names[0]), "old 0\n") << lost;
+        EXPECT_TRUE(fs::is_symlink(g.names[1])) << lost;
+        EXPECT_EQ(nongauss::testing::slurp(g.names[2]), "old 2\n") << lost;
+        EXPECT_TRUE(hidden_files(g.dir.path()).empty()) << lost;
+    }
+}
+
+}  // namespace
+}  // namespace nongauss
