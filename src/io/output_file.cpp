@@ -66,9 +66,23 @@ bool set_name(char (&buffer)[PATH_MAX], const std::string& path) {
 
 constexpr int cleanup_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGXFSZ, SIGPIPE};
 
+// Temporary files are made, and files put in place, inside deferrals: a
+// signal that comes meanwhile waits (the handler records it and returns), and
+// the last thread to leave its deferral ends the process. Both sides write
+// their flag before they read the other's, so one of them sees the signal.
+// Once the process is ending no deferral begins (a thread that would start
+// one waits for the end instead), and the end waits for those under way, so
+// that no temporary file is made after the handler has looked for them.
+std::atomic<int> deferrals{0};
+std::atomic<int> pending_signal{0};
+std::atomic<bool> ending{false};
+
 // Removes every flagged name and ends the process by `signal_number`, by its
 // default action. Async-signal-safe.
 [[noreturn]] void remove_temporaries_and_end(int signal_number) {
+    ending.store(true);
+    while (deferrals.load() != 0) {
+    }
     for (Slot* s = slots.load(); s != nullptr; s = s->next) {
         if (s->temp_active.load()) unlink(s->temp);
         if (s->backup_active.load()) unlink(s->backup);
@@ -86,13 +100,6 @@ constexpr int cleanup_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SI
     _exit(128 + signal_number);
 }
 
-// While files are put in place, a signal waits: the handler records it and
-// returns, and the last thread to leave its deferral ends the process. Both
-// sides write their flag before they read the other's, so one of them sees
-// the signal.
-std::atomic<int> deferrals{0};
-std::atomic<int> pending_signal{0};
-
 extern "C" void on_cleanup_signal(int signal_number) {
     pending_signal.store(signal_number);
     if (deferrals.load() > 0) return;
@@ -101,7 +108,13 @@ extern "C" void on_cleanup_signal(int signal_number) {
 
 class Deferral {
 public:
-    Deferral() { deferrals.fetch_add(1); }
+    Deferral() {
+        deferrals.fetch_add(1);
+        if (ending.load()) {
+            deferrals.fetch_sub(1);
+            for (;;) pause();  // the process is ending
+        }
+    }
     ~Deferral() {
         if (deferrals.fetch_sub(1) == 1) {
             const int s = pending_signal.load();
