@@ -149,9 +149,10 @@ private:
 
 /// Puts several finished files in place together, in the order given, so
 /// that after any interruption (SIGKILL included) or failure the names hold
-/// the previous set of files, the new set, or the first file alone (old or
-/// new) with the others absent; never files of two runs side by side, never
-/// a later file without the first. The steps, under an exclusive flock(2) on
+/// the previous set of files, the new set, or the first files of one of them
+/// in order with the others absent (for a pair: a first file alone, old or
+/// new); never files of two runs side by side, never a later file without
+/// the ones before it. The steps, under an exclusive flock(2) on
 /// each directory involved (held only for these steps, so that two processes
 /// committing to the same names take turns) and with the signals of
 /// install_output_cleanup() waiting:
@@ -163,7 +164,9 @@ private:
 ///   4. the backups are removed.
 /// When a step fails, the new files are taken out and the previous versions
 /// renamed back, first to last (a later one only when every earlier one came
-/// back), so that no name changes; all temporary files are removed. Returns
+/// back), so that no name changes (should the undoing fail too, the files
+/// that cannot come back are left out, never a later one alone); all
+/// temporary files are removed. Returns
 /// true when every file is in place; false with `failed` the index of the
 /// file whose step failed (its error() says why). Streams take no part. On a
 /// file system without flock(2) the steps run without the lock; a directory
