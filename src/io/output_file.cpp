@@ -106,16 +106,22 @@ extern "C" void on_cleanup_signal(int signal_number) {
     remove_temporaries_and_end(signal_number);
 }
 
+// Deferrals this thread is in (a nested one never waits for the end: the
+// end waits for the outer one).
+thread_local int own_deferrals = 0;
+
 class Deferral {
 public:
     Deferral() {
         deferrals.fetch_add(1);
-        if (ending.load()) {
+        if (ending.load() && own_deferrals == 0) {
             deferrals.fetch_sub(1);
             for (;;) pause();  // the process is ending
         }
+        ++own_deferrals;
     }
     ~Deferral() {
+        --own_deferrals;
         if (deferrals.fetch_sub(1) == 1) {
             const int s = pending_signal.load();
             if (s != 0) remove_temporaries_and_end(s);
@@ -374,8 +380,9 @@ bool OutputFile::open(const std::string& name) {
         if (fd >= 0) {
             open_error = errno;
             close(fd);
-            unlink(temp.c_str());
+            const Deferral deferred;
             slot->temp_active.store(false);
+            unlink(temp.c_str());
         }
         slot->taken.store(false);
         error_ = errno_text(open_error);
@@ -432,7 +439,9 @@ void OutputFile::discard() {
         file_ = nullptr;
     }
     if (!temp_name_.empty()) {
-        // The name leaves the handler's record before the file goes.
+        // The name leaves the handler's record before the file goes, and a
+        // signal waits for both.
+        const Deferral deferred;
         if (slot_ != nullptr) static_cast<Slot*>(slot_)->temp_active.store(false);
         unlink(temp_name_.c_str());
     }
