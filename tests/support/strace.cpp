@@ -1,5 +1,6 @@
 #include "support/strace.hpp"
 
+#include <cstdlib>
 #include <map>
 #include <sstream>
 
@@ -34,6 +35,12 @@ RunResult run_traced(const std::vector<std::string>& strace_options, const std::
                      const std::vector<std::string>& args, const std::filesystem::path& dir,
                      const std::string& trace_file) {
     std::vector<std::string> words = {"-f", "-qq", "-o", trace_file.empty() ? "/dev/null" : trace_file};
+    // LeakSanitizer cannot work under ptrace: a sanitizer build's program
+    // runs without it here.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    words.push_back("-E");
+    words.push_back(std::string("ASAN_OPTIONS=") + (asan != nullptr && *asan != '\0' ? std::string(asan) + ":" : "") +
+                    "detect_leaks=0");
     words.insert(words.end(), strace_options.begin(), strace_options.end());
     words.push_back("--");
     words.push_back(exe);
