@@ -1,5 +1,5 @@
-// The output-file writer as a library piece: what it refuses, and what a
-// commit of several files leaves when a step fails. (Links, modes and
+// The output-file writer as a library piece: what a commit of several files
+// leaves when a step fails. (What it refuses, links, modes, signals and
 // refused inputs are checked through the programs, under tests/driver and
 // tests/tools.)
 #include "nongauss/output_file.hpp"
@@ -30,33 +30,6 @@ void prepare(OutputFile& out, const fs::path& name, const std::string& text) {
     ASSERT_TRUE(out.open(name.string())) << name << ": " << out.error();
     ASSERT_TRUE(out.write(text));
     ASSERT_TRUE(out.finish()) << out.error();
-}
-
-TEST(OutputFile, RefusesWhatAPlainOpenWouldAndMakesNothingInSystemDirectories) {
-    ScratchDir dir;
-    fs::create_directory(dir.path() / "adir");
-    const struct {
-        std::string name;
-        bool opens;
-        std::string error;
-    } cases[] = {
-        {(dir.path() / "adir").string(), false, "Is a directory"},
-        {(dir.path() / "missing/x.txt").string(), false, "No such file or directory"},
-        {"", false, "No such file or directory"},
-        {"/dev/stdin_TS.txt", false, "no file is made in a system directory"},
-        {"/proc/self/x_TS.txt", false, "no file is made in a system directory"},
-        {"/dev/null", true, ""},
-        {(dir.path() / "new.txt").string(), true, ""},
-    };
-    for (const auto& c : cases) {
-        OutputFile out;
-        EXPECT_EQ(out.open(c.name), c.opens) << c.name;
-        EXPECT_EQ(out.error(), c.error) << c.name;
-        EXPECT_EQ(out.is_stream(), c.name == "/dev/null") << c.name;
-    }
-    EXPECT_FALSE(fs::exists("/dev/stdin_TS.txt"));
-    EXPECT_TRUE(hidden_files(dir.path()).empty());  // the last file was discarded unwritten
-    EXPECT_FALSE(fs::exists(dir.path() / "new.txt"));
 }
 
 // Three files in two directories, with previous versions, committed
