@@ -69,4 +69,15 @@ int call_number(const std::string& trace, const std::string& syscall, const std:
     return 0;
 }
 
+int first_write_to(const std::string& trace, const std::string& path_part) {
+    std::istringstream in(trace);
+    for (std::string line; std::getline(in, line);) {
+        if (line.find("openat(") == std::string::npos || line.find(path_part) == std::string::npos) continue;
+        const std::size_t eq = line.rfind("= ");
+        if (eq == std::string::npos) return 0;
+        return call_number(trace, "write", "write(" + std::to_string(std::atoi(line.c_str() + eq + 2)) + ",");
+    }
+    return 0;
+}
+
 }  // namespace nongauss::testing

@@ -31,6 +31,11 @@ RunResult run_traced(const std::vector<std::string>& strace_options, const std::
 /// `when=`) whose line holds `part`; 0 when there is none.
 int call_number(const std::string& trace, const std::string& syscall, const std::string& part);
 
+/// In such a trace (of openat and write), the number of the first write to
+/// the descriptor that the first openat of a path holding `path_part`
+/// returned; 0 when there is none.
+int first_write_to(const std::string& trace, const std::string& path_part);
+
 }  // namespace nongauss::testing
 
 /// Skips the calling test when strace cannot be used, naming the package;

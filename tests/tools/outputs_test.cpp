@@ -64,14 +64,18 @@ TEST(CleanOutputs, AFailedOrInterruptedCleanLeavesThePreviousOutputWhole) {
     ScratchDir dir;
     dir.write("rec.txt", irregular_ms(2000, 780, 40));  // about 8 KB cleaned
     const std::string exe = NONGAUSS_CLEAN_EXE;
+    // The first write of the series to its temporary file.
+    run_traced({"-e", "trace=openat,write"}, exe, {"-o", "out.txt", "rec.txt"}, dir.path(), ".trace");
+    const std::string first = "when=" + std::to_string(first_write_to(dir.read(".trace"), "out.txt"));
+    fs::remove(dir.path() / ".trace");
     const struct {
         std::string what;
         std::vector<std::string> strace;  // empty: `command` in a shell
         std::string command;
         int status;
     } cases[] = {
-        {"a full disk", {"-e", "inject=write:error=ENOSPC:when=1"}, "", 1},
-        {"SIGTERM", {"-e", "inject=write:signal=SIGTERM:when=1"}, "", -1},
+        {"a full disk", {"-e", "inject=write:error=ENOSPC:" + first}, "", 1},
+        {"SIGTERM", {"-e", "inject=write:signal=SIGTERM:" + first}, "", -1},
         {"a file-size limit", {}, "ulimit -f 4; exec '" + exe + "' -o out.txt rec.txt", -1},
         {"a file-size limit, XFSZ ignored", {}, "trap '' XFSZ; ulimit -f 4; exec '" + exe + "' -o out.txt rec.txt", 1},
     };
@@ -97,11 +101,14 @@ TEST(CleanOutputs, TwoCleansIntoOneFileNeverInterleave) {
     // The short clean stops for two seconds at its first write; the long one
     // runs whole meanwhile. Writing into one file, the short text would land
     // over the long one's head.
+    const std::vector<std::string> args = {"-o", "out.txt", "short.txt"};
+    run_traced({"-e", "trace=openat,write"}, NONGAUSS_CLEAN_EXE, args, dir.path(), ".trace");
+    const std::string delay = "inject=write:delay_enter=2000000:when=" +
+                              std::to_string(first_write_to(dir.read(".trace"), "out.txt"));
+    fs::remove(dir.path() / ".trace");
+    fs::remove(dir.path() / "out.txt");
     std::optional<RunResult> slow;
-    std::thread first([&] {
-        slow = run_traced({"-e", "inject=write:delay_enter=2000000:when=1"}, NONGAUSS_CLEAN_EXE,
-                          {"-o", "out.txt", "short.txt"}, dir.path());
-    });
+    std::thread first([&] { slow = run_traced({"-e", delay}, NONGAUSS_CLEAN_EXE, args, dir.path()); });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     while (hidden_files(dir.path()).empty() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -123,20 +130,29 @@ TEST(SynthOutputs, ALinkIsReplacedAndTheFirstFailedWriteEndsTheRun) {
     EXPECT_EQ(dir.read("victim.txt"), "precious\n");
     EXPECT_FALSE(fs::is_symlink(dir.path() / "s.txt"));
 
-    // The second write fails: no write follows it, the previous file stays.
+    // The second write to the file fails: no write follows it, the previous
+    // file stays.
+    const std::vector<std::string> args = {"--hours", "1", "-o", "s.txt"};
+    run_traced({"-e", "trace=openat,write"}, NONGAUSS_SYNTH_EXE, args, dir.path(), ".trace");
+    const int second = first_write_to(dir.read(".trace"), "s.txt") + 1;
     dir.write("s.txt", "previous\n");
-    const RunResult r = run_traced({"-e", "trace=write", "-e", "inject=write:error=ENOSPC:when=2"}, NONGAUSS_SYNTH_EXE,
-                                   {"--hours", "1", "-o", "s.txt"}, dir.path(), ".trace");
+    const RunResult r = run_traced({"-e", "trace=write", "-e", "inject=write:error=ENOSPC:when=" + std::to_string(second)},
+                                   NONGAUSS_SYNTH_EXE, args, dir.path(), ".trace");
     EXPECT_EQ(r.status, 2);
     EXPECT_TRUE(has(r.err, "nongauss-synth: error while writing s.txt\n")) << r.err;
-    EXPECT_EQ(dir.read("s.txt"), "previous\n");
+    EXPECT_TRUE(dir.read("s.txt") == "previous\n");
     std::istringstream trace(dir.read(".trace"));
+    std::string failed_call;  // "write(FD,"
     int after_failure = -1;
     for (std::string line; std::getline(trace, line);) {
-        if (has(line, "(INJECTED)")) after_failure = 0;
-        else if (after_failure >= 0 && !has(line, "write(2,")) ++after_failure;
+        if (has(line, "(INJECTED)")) {
+            failed_call = line.substr(line.find("write("), line.find(',') - line.find("write(") + 1);
+            after_failure = 0;
+        } else if (after_failure >= 0 && has(line, failed_call)) {
+            ++after_failure;
+        }
     }
-    EXPECT_EQ(after_failure, 0);
+    EXPECT_EQ(after_failure, 0) << failed_call;
     fs::remove(dir.path() / ".trace");
     EXPECT_TRUE(hidden_files(dir.path()).empty());
 }
