@@ -70,12 +70,22 @@ int call_number(const std::string& trace, const std::string& syscall, const std:
 }
 
 int first_write_to(const std::string& trace, const std::string& path_part) {
+    std::map<std::string, int> writes;  // per process or thread, as strace counts
+    std::string call;                   // "write(FD," once the file is open
     std::istringstream in(trace);
     for (std::string line; std::getline(in, line);) {
-        if (line.find("openat(") == std::string::npos || line.find(path_part) == std::string::npos) continue;
-        const std::size_t eq = line.rfind("= ");
-        if (eq == std::string::npos) return 0;
-        return call_number(trace, "write", "write(" + std::to_string(std::atoi(line.c_str() + eq + 2)) + ",");
+        const std::size_t space = line.find(' ');
+        const std::string pid = space != std::string::npos && line.find_first_not_of("0123456789") == space
+                                    ? line.substr(0, space)
+                                    : "";
+        if (call.empty() && line.find("openat(") != std::string::npos && line.find(path_part) != std::string::npos) {
+            const std::size_t eq = line.rfind("= ");
+            if (eq == std::string::npos) return 0;
+            call = "write(" + std::to_string(std::atoi(line.c_str() + eq + 2)) + ",";
+        }
+        if (line.find(" write(") == std::string::npos && line.rfind("write(", 0) != 0) continue;
+        const int n = ++writes[pid];
+        if (!call.empty() && line.find(call) != std::string::npos) return n;
     }
     return 0;
 }
