@@ -38,7 +38,7 @@ using namespace nongauss::testing;
 
 std::vector<std::string> with_programs(std::vector<std::string> args) {
     args.insert(args.begin(), {"--scan", NONGAUSS_SCAN_EXE, "--nongauss", NONGAUSS_EXE, "--clean-exe",
-                               NONGAUSS_CLEAN_EXE});
+                               NONGAUSS_CLEAN_EXE, "--writer", NONGAUSS_WRITE_EXE});
     return args;
 }
 
@@ -680,7 +680,8 @@ TEST(Cohort, CommandLineConventions) {
         {"-j"}, {"-f", "no-such-list"}, {"-o", "t.tsv", "-l", "t.tsv", "x.txt"},
         {"-k", "used", "x.txt"}, {"--scan", "/no/such/nongauss-scan", "x.txt"},
         {"-o", "no/such/dir/t.tsv", "x.txt"}, {"--sshloginfile", "no-such-file", "x.txt"},
-        {"-o", "", "x.txt"}, {"-l", "", "x.txt"}, {"--joblog", "", "x.txt"}, {"-k", "", "x.txt"}};
+        {"-o", "", "x.txt"}, {"-l", "", "x.txt"}, {"--joblog", "", "x.txt"}, {"-k", "", "x.txt"},
+        {"--writer", "/no/such/nongauss-write", "x.txt"}};
     for (const auto& args : cases) {
         const auto r = cohort(dir, args);
         EXPECT_EQ(r.status, 1) << (args.empty() ? "" : args[0]) << r.err;

@@ -21,6 +21,12 @@ using namespace nongauss::testing;
 
 #define REQUIRE_GNUPLOT() NONGAUSS_REQUIRE_PROGRAM("gnuplot", "gnuplot-nox")
 
+// The plot with the output writer of this build.
+RunResult plot(std::vector<std::string> args, const fs::path& dir) {
+    args.insert(args.begin(), {"--writer", NONGAUSS_WRITE_EXE});
+    return run_tool(args, dir, plot_script());
+}
+
 bool is_png(const std::string& bytes) {
     return bytes.size() > 1000 && bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0;
 }
@@ -43,7 +49,7 @@ TEST(Plot, DensityOfTheExampleAsPngAndSvg) {
 
     // Default output: beside the input, .txt replaced by .png; nothing on
     // standard error when the scale is given.
-    const auto png = run_tool({"-s", "25", "example_PDF.txt"}, dir.path(), plot_script());
+    const auto png = plot({"-s", "25", "example_PDF.txt"}, dir.path());
     ASSERT_EQ(png.status, 0) << png.err;
     EXPECT_EQ(png.out, "");
     EXPECT_EQ(png.err, "");
@@ -51,7 +57,7 @@ TEST(Plot, DensityOfTheExampleAsPngAndSvg) {
 
     // The title carries the scale and the lambda of the run, recovered from
     // the model column, with a Greek lambda.
-    const auto svg = run_tool({"--scale=25", "-o", "d.svg", "example_PDF.txt"}, dir.path(), plot_script());
+    const auto svg = plot({"--scale=25", "-o", "d.svg", "example_PDF.txt"}, dir.path());
     ASSERT_EQ(svg.status, 0) << svg.err;
     char expected[128];
     std::snprintf(expected, sizeof expected, "example, scale 25 s: density of the standardised increments, "
@@ -70,7 +76,7 @@ TEST(Plot, DensityOfTheExampleAsPngAndSvg) {
         {"s1/example_PDF.txt", "scale not given"}};
     for (const auto& [file, scale] : named) {
         fs::copy_file(dir.path() / "example_PDF.txt", dir.path() / file);
-        const auto r = run_tool({"-o", "n.svg", file}, dir.path(), plot_script());
+        const auto r = plot({"-o", "n.svg", file}, dir.path());
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_NE(dir.read("n.svg").find(scale + ": density"), std::string::npos) << file;
         if (scale == "scale not given") {
@@ -88,11 +94,10 @@ TEST(Plot, LambdaIsRecoveredWhateverTheDensityDivisorAndCanBeGiven) {
     const Summary summary = parse_summary(analyse_example(dir, {"-r", "7", "-s", "50"}));
     char expected[64];
     std::snprintf(expected, sizeof expected, "\u03bb = %.3f", summary.lambda);
-    ASSERT_EQ(run_tool({"-o", "d.svg", "example_PDF.txt"}, dir.path(), plot_script()).status, 0);
+    ASSERT_EQ(plot({"-o", "d.svg", "example_PDF.txt"}, dir.path()).status, 0);
     EXPECT_NE(dir.read("d.svg").find(expected), std::string::npos) << expected;
 
-    ASSERT_EQ(run_tool({"--lambda", "0.123", "-o", "given.svg", "example_PDF.txt"}, dir.path(),
-                       plot_script()).status, 0);
+    ASSERT_EQ(plot({"--lambda", "0.123", "-o", "given.svg", "example_PDF.txt"}, dir.path()).status, 0);
     EXPECT_NE(dir.read("given.svg").find("\u03bb = 0.123"), std::string::npos);
 }
 
@@ -102,11 +107,11 @@ TEST(Plot, LambdaAgainstScaleFromSummaryLinesAndFromACohortTable) {
     std::string lines;
     for (const std::string scale : {"10", "25", "60"}) lines += analyse_example(dir, {"-s", scale});
     dir.write("summaries.tsv", lines);
-    const auto r = run_tool({"-o", "scales.png", "summaries.tsv"}, dir.path(), plot_script());
+    const auto r = plot({"-o", "scales.png", "summaries.tsv"}, dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(is_png(dir.read("scales.png")));
-    const auto svg = run_tool({"-o", "scales.svg", "summaries.tsv"}, dir.path(), plot_script());
+    const auto svg = plot({"-o", "scales.svg", "summaries.tsv"}, dir.path());
     ASSERT_EQ(svg.status, 0) << svg.err;
     EXPECT_NE(dir.read("scales.svg").find("<text>\u03bb</text>"), std::string::npos);  // the y label
 
@@ -121,7 +126,7 @@ TEST(Plot, LambdaAgainstScaleFromSummaryLinesAndFromACohortTable) {
         return t;
     };
     dir.write("cohort12.tsv", table(12));
-    const auto twelve = run_tool({"-o", "twelve.svg", "cohort12.tsv"}, dir.path(), plot_script());
+    const auto twelve = plot({"-o", "twelve.svg", "cohort12.tsv"}, dir.path());
     ASSERT_EQ(twelve.status, 0) << twelve.err;
     EXPECT_EQ(twelve.err, "");
     const std::string image = dir.read("twelve.svg");
@@ -143,7 +148,7 @@ TEST(Plot, LambdaAgainstScaleFromSummaryLinesAndFromACohortTable) {
 
     // More files: thin lines and the median per scale.
     dir.write("cohort13.tsv", table(13));
-    const auto many = run_tool({"-o", "many.svg", "cohort13.tsv"}, dir.path(), plot_script());
+    const auto many = plot({"-o", "many.svg", "cohort13.tsv"}, dir.path());
     ASSERT_EQ(many.status, 0) << many.err;
     EXPECT_NE(dir.read("many.svg").find("median of 13 files"), std::string::npos);
 }
@@ -175,7 +180,7 @@ TEST(Plot, TablesWithHeadersAreReadByColumnName) {
     dir.write("summaries.tsv", lines);
     dir.write("cohort.tsv", cohort);
     for (const char* table : {"summaries.tsv", "scan.tsv", "cohort.tsv"}) {
-        const auto r = run_tool({"-t", "same", "-o", std::string(table) + ".svg", table}, dir.path(), plot_script());
+        const auto r = plot({"-t", "same", "-o", std::string(table) + ".svg", table}, dir.path());
         ASSERT_EQ(r.status, 0) << table << r.err;
         EXPECT_EQ(r.err, "") << table;
     }
@@ -190,14 +195,15 @@ TEST(Plot, OneScaleAZeroLambdaAndTheCLocaleDrawWithoutWarnings) {
     dir.write("zero.tsv", "a.txt\t 25.0\t  215.9\t0.0000\nb.txt\t 25.0\t  215.9\t0.0000\n");
     for (const char* input : {"one.tsv", "zero.tsv"}) {
         for (const char* output : {"o.png", "o.svg"}) {
-            const auto r = run_tool({"-o", output, input}, dir.path(), plot_script());
+            const auto r = plot({"-o", output, input}, dir.path());
             EXPECT_EQ(r.status, 0) << input;
             EXPECT_EQ(r.err, "") << input;
         }
     }
     // The same in the C locale of a bare machine, where the Greek letters
     // need gnuplot in a UTF-8 locale.
-    const auto c = run_shell("env -u LANG -u LANGUAGE LC_ALL=C '" + plot_script() + "' -o c.png one.tsv", dir.path());
+    const auto c = run_shell("env -u LANG -u LANGUAGE LC_ALL=C '" + plot_script() +
+                                 "' --writer '" NONGAUSS_WRITE_EXE "' -o c.png one.tsv", dir.path());
     EXPECT_EQ(c.status, 0);
     EXPECT_EQ(c.err, "");
 }
@@ -212,8 +218,7 @@ TEST(Plot, NothingFromTheInputRunsAsGnuplotCode) {
                            "x');system('touch PWNED');#.txt\t25.0\t200.0\t0.3\n"
                            "y\\\");system(\"touch PWNED\");#\t25.0\t200.0\t0.3\n"
                            "rec.txt\t25.0\t200.0\t`touch PWNED`\n");
-    const auto r = run_tool({"-o", "t.svg", "-t", "`touch PWNED` ');system('touch PWNED');#", "table.tsv"},
-                            dir.path(), plot_script());
+    const auto r = plot({"-o", "t.svg", "-t", "`touch PWNED` ');system('touch PWNED');#", "table.tsv"}, dir.path());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_FALSE(dir.exists("PWNED"));
     EXPECT_EQ(lines_of(r.err), (std::vector<std::string>{
@@ -226,8 +231,7 @@ TEST(Plot, NothingFromTheInputRunsAsGnuplotCode) {
     // A density file with the same scale field and a name made to break out.
     const std::string pdf = "x/SD\tP_exp\tP_model\n" + attack + "\t0.1\t0.1\n-1\t0.2\t0.24\n0\t0.4\t0.4\n1\t0.2\t0.24\n";
     dir.write("a');system('touch PWNED');#_PDF.txt", pdf);
-    const auto d = run_tool({"-s", "25", "-o", "d.png", "a');system('touch PWNED');#_PDF.txt"}, dir.path(),
-                            plot_script());
+    const auto d = plot({"-s", "25", "-o", "d.png", "a');system('touch PWNED');#_PDF.txt"}, dir.path());
     EXPECT_EQ(d.status, 0) << d.err;
     EXPECT_FALSE(dir.exists("PWNED"));
     EXPECT_NE(d.err.find("Warning: a');system('touch PWNED');#_PDF.txt line 2: a field is not a number"),
@@ -261,7 +265,7 @@ TEST(Plot, NamesAreFilesNeverCodeOptionsOrStandardInput) {
         dir.write(c.input, c.content);
         auto args = c.options;
         args.push_back(c.input);
-        const auto r = run_tool(args, dir.path(), plot_script());
+        const auto r = plot(args, dir.path());
         EXPECT_EQ(r.status, 0) << c.input << ": " << r.err;
         EXPECT_EQ(r.err, "") << c.input;
         EXPECT_TRUE(is_png(dir.read(c.picture))) << c.picture;
@@ -270,7 +274,8 @@ TEST(Plot, NamesAreFilesNeverCodeOptionsOrStandardInput) {
 
     dir.write("kept.png", "not to be touched");
     fs::create_symlink("kept.png", dir.path() / "link.png");
-    const auto r = run_shell("umask 027 && '" + plot_script() + "' -s 25 -o link.png y_PDF.txt", dir.path());
+    const auto r = run_shell("umask 027 && '" + plot_script() + "' --writer '" NONGAUSS_WRITE_EXE
+                             "' -s 25 -o link.png y_PDF.txt", dir.path());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(dir.read("kept.png"), "not to be touched");
     EXPECT_FALSE(fs::is_symlink(dir.path() / "link.png"));
@@ -299,7 +304,7 @@ TEST(Plot, FilesOfOtherKindsAreNamedInOneLine) {
                            "series), which is not drawn: give the density file of the same run, example_PDF.txt"},
         {"failed.tsv", "failed.tsv is the failure log of nongauss-cohort"}};
     for (const auto& [file, message] : cases) {
-        const auto r = run_tool({"-o", "out.png", file}, dir.path(), plot_script());
+        const auto r = plot({"-o", "out.png", file}, dir.path());
         EXPECT_EQ(r.status, 1) << file;
         ASSERT_EQ(lines_of(r.err).size(), 1u) << r.err.substr(0, 500);
         EXPECT_EQ(r.err.rfind("nongauss-plot: " + message, 0), 0u) << r.err;
@@ -321,8 +326,9 @@ TEST(Plot, SignalsLeaveNothingInTheTemporaryDirectory) {
     const std::string path = bin.string() + ":" + std::getenv("PATH");
     for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM, SIGXFSZ, SIGPIPE}) {
         fs::remove(dir.path() / "started");
-        const pid_t pid = start_process({"/bin/bash", plot_script(), "-o", "t.png", "t.tsv"}, dir.path(),
-                                        {{"TMPDIR", tmp.string()}, {"PATH", path}}, dir.path() / "err.txt");
+        const pid_t pid =
+            start_process({"/bin/bash", plot_script(), "--writer", NONGAUSS_WRITE_EXE, "-o", "t.png", "t.tsv"},
+                          dir.path(), {{"TMPDIR", tmp.string()}, {"PATH", path}}, dir.path() / "err.txt");
         ASSERT_TRUE(wait_until([&] { return dir.exists("started"); }, 30)) << dir.read("err.txt");
         kill(pid, signal);
         EXPECT_EQ(status_within(pid, 10), 128 + signal) << "signal " << signal << ": " << dir.read("err.txt");
@@ -333,10 +339,10 @@ TEST(Plot, SignalsLeaveNothingInTheTemporaryDirectory) {
 
 TEST(Plot, CommandLineConventions) {
     ScratchDir dir;
-    const auto help = run_tool({"--help"}, dir.path(), plot_script());
+    const auto help = plot({"--help"}, dir.path());
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage: nongauss-plot", 0), 0u);
-    const auto version = run_tool({"--version"}, dir.path(), plot_script());
+    const auto version = plot({"--version"}, dir.path());
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, std::string("nongauss-plot ") + NONGAUSS_VERSION + "\n");
 
@@ -344,17 +350,17 @@ TEST(Plot, CommandLineConventions) {
     for (const auto& args : std::vector<std::vector<std::string>>{
              {}, {"--bogus", "x_PDF.txt"}, {"-o"}, {"-o", "x.jpg", "x_PDF.txt"},
              {"a_PDF.txt", "b_PDF.txt"}, {"--lambda", "abc", "x_PDF.txt"}}) {
-        const auto r = run_tool(args, dir.path(), plot_script());
+        const auto r = plot(args, dir.path());
         EXPECT_EQ(r.status, 1) << (args.empty() ? "" : args[0]);
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find("nongauss-plot: "), std::string::npos) << r.err;
     }
     // Not a usage error, but nothing to draw: status 2 and no image.
-    const auto missing = run_tool({"missing_PDF.txt"}, dir.path(), plot_script());
+    const auto missing = plot({"missing_PDF.txt"}, dir.path());
     EXPECT_EQ(missing.status, 2);
     EXPECT_NE(missing.err.find("cannot read missing_PDF.txt"), std::string::npos);
     if (on_path("gnuplot")) {
-        const auto empty = run_tool({"x_PDF.txt"}, dir.path(), plot_script());
+        const auto empty = plot({"x_PDF.txt"}, dir.path());
         EXPECT_EQ(empty.status, 2);
         EXPECT_FALSE(dir.exists("x_PDF.png"));
     }
