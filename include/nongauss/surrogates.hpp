@@ -64,7 +64,8 @@ struct SurrogateOptions {
 /// sorted intervals computed once.
 class SurrogateMaker {
 public:
-    /// Needs at least one interval, every one finite.
+    /// Needs at least one interval, every one finite (otherwise Error, kind
+    /// input).
     SurrogateMaker(std::vector<double> intervals, const SurrogateOptions& options = {});
     ~SurrogateMaker();
     SurrogateMaker(const SurrogateMaker&) = delete;

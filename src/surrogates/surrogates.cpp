@@ -12,7 +12,6 @@
 #include <mutex>
 #include <new>
 #include <numbers>
-#include <stdexcept>
 
 #include "surrogates/parallel.hpp"
 #include "surrogates/random.hpp"
@@ -108,11 +107,11 @@ struct SurrogateMaker::Plans {
 SurrogateMaker::SurrogateMaker(std::vector<double> intervals, const SurrogateOptions& options)
     : intervals_(std::move(intervals)), options_(options) {
     const std::size_t n = intervals_.size();
-    if (n == 0) throw std::invalid_argument("SurrogateMaker: no interval");
-    if (n > static_cast<std::size_t>(std::numeric_limits<int>::max()))
-        throw std::invalid_argument("SurrogateMaker: too many intervals");
+    if (n == 0) throw Error(ErrorKind::input, "No data was read!");
+    if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+        throw Error(ErrorKind::input, "Surrogates: more than 2^31 - 1 intervals");
     for (double x : intervals_)
-        if (!std::isfinite(x)) throw std::invalid_argument("SurrogateMaker: an interval is not finite");
+        if (!std::isfinite(x)) throw Error(ErrorKind::input, "Surrogates: an interval is not finite");
     if (options_.max_iterations < 1) options_.max_iterations = 1;
     sorted_ = intervals_;
     std::sort(sorted_.begin(), sorted_.end());
@@ -132,7 +131,12 @@ SurrogateMaker::SurrogateMaker(std::vector<double> intervals, const SurrogateOpt
     }
     std::copy(intervals_.begin(), intervals_.end(), real.get());
     fftw_execute_dft_r2c(plans_->forward, real.get(), spectrum.get());
-    amplitude_.resize(n / 2 + 1);
+    try {
+        amplitude_.resize(n / 2 + 1);
+    } catch (...) {
+        release(plans_);
+        throw;
+    }
     for (std::size_t j = 0; j <= n / 2; ++j) amplitude_[j] = modulus(spectrum[j]);
     dc_ = spectrum[0][0];
     nyquist_ = spectrum[n / 2][0];
