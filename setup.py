@@ -38,6 +38,7 @@ module = Pybind11Extension(
     cxx_std=20,
     extra_compile_args=["-O2", "-g0", "-ffp-contract=off", "-fno-fast-math"],
     extra_link_args=["-pthread"],
+    libraries=["fftw3"],  # the surrogates' transforms (Debian libfftw3-dev)
 )
 
 setup(

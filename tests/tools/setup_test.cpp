@@ -27,9 +27,10 @@ RunResult setup(const std::vector<std::string>& args) {
 
 TEST(Setup, ABareMachineGetsEveryPackageOfItsLevel) {
     // Running every program needs gnuplot (the plot) and GNU parallel with the
-    // bzip2 it runs (the cohort) besides the compiler.
+    // bzip2 it runs (the cohort) besides the compiler, and FFTW (the
+    // surrogates).
     const std::vector<std::string> tool = {"cmake", "g++", "make", "gnuplot-nox", "fonts-dejavu-core",
-                                           "parallel", "bzip2"};
+                                           "parallel", "bzip2", "libfftw3-dev"};
     const std::vector<std::string> tests = {"libgtest-dev", "man-db", "groff-base", "strace", "python3-dev",
                                             "python3-pybind11", "python3-numpy", "python3-pytest",
                                             "python3-pandas", "python3-matplotlib", "python3-venv",
@@ -86,7 +87,7 @@ TEST(Setup, WithoutRootItUsesSudoOrSaysWhatToInstall) {
     EXPECT_EQ(real.status, 1);
     EXPECT_EQ(real.err,
               "setup: not root and no sudo; as root run: apt-get install cmake g++ make gnuplot-nox "
-              "fonts-dejavu-core parallel bzip2\n");
+              "fonts-dejavu-core parallel bzip2 libfftw3-dev\n");
 }
 
 TEST(Setup, TheQuickStartCommandsSetUpThenBuildOnlyWhatTheyRun) {

@@ -1,0 +1,237 @@
+// IAAFT and phase-randomised surrogates over FFTW's real transforms.
+
+#include "nongauss/surrogates.hpp"
+
+#include <fftw3.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <mutex>
+#include <new>
+#include <numbers>
+
+#include "surrogates/parallel.hpp"
+#include "surrogates/random.hpp"
+
+namespace nongauss {
+
+namespace {
+
+// FFTW's planner (plan creation and destruction) is not thread-safe; the
+// execution of a plan on new arrays is.
+std::mutex& planner_lock() {
+    static std::mutex lock;
+    return lock;
+}
+
+// An array from fftw_malloc: aligned as FFTW's plans expect, so that a plan
+// made on one such array takes the same code path on every other.
+template <typename T>
+class FftwArray {
+public:
+    explicit FftwArray(std::size_t n) : p_(static_cast<T*>(fftw_malloc(sizeof(T) * std::max<std::size_t>(n, 1)))) {
+        if (p_ == nullptr) throw std::bad_alloc();
+    }
+    ~FftwArray() { fftw_free(p_); }
+    FftwArray(const FftwArray&) = delete;
+    FftwArray& operator=(const FftwArray&) = delete;
+    T* get() const noexcept { return p_; }
+    T& operator[](std::size_t i) const noexcept { return p_[i]; }
+
+private:
+    T* p_;
+};
+
+double modulus(const fftw_complex& c) { return std::sqrt(c[0] * c[0] + c[1] * c[1]); }
+
+// Order-preserving 64-bit key of a double (no NaN): negative values reversed
+// below the positive ones.
+std::uint64_t order_key(double x) {
+    const auto bits = std::bit_cast<std::uint64_t>(x);
+    return (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
+}
+
+// The indices of y in ascending order of value, equal values in index order:
+// a least-significant-digit radix sort of the keys (six 11-bit digits; a
+// digit that all keys share is skipped). `order` gets y.size() indices.
+struct ArgSort {
+    std::vector<std::uint64_t> key, key2;
+    std::vector<std::uint32_t> index, index2;
+
+    const std::vector<std::uint32_t>& operator()(const double* y, std::size_t n) {
+        constexpr int bits = 11, passes = 6, buckets = 1 << bits;
+        key.resize(n);
+        key2.resize(n);
+        index.resize(n);
+        index2.resize(n);
+        std::vector<std::array<std::uint32_t, buckets>> count(passes);
+        for (auto& c : count) c.fill(0);
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint64_t k = order_key(y[i]);
+            key[i] = k;
+            index[i] = static_cast<std::uint32_t>(i);
+            for (int p = 0; p < passes; ++p) ++count[p][(k >> (bits * p)) & (buckets - 1)];
+        }
+        for (int p = 0; p < passes; ++p) {
+            const int shift = bits * p;
+            auto& c = count[p];
+            if (n == 0 || c[(key[0] >> shift) & (buckets - 1)] == n) continue;
+            std::uint32_t sum = 0;
+            for (auto& v : c) {
+                const std::uint32_t here = v;
+                v = sum;
+                sum += here;
+            }
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::uint32_t to = c[(key[i] >> shift) & (buckets - 1)]++;
+                key2[to] = key[i];
+                index2[to] = index[i];
+            }
+            key.swap(key2);
+            index.swap(index2);
+        }
+        return index;
+    }
+};
+
+}  // namespace
+
+struct SurrogateMaker::Plans {
+    fftw_plan forward = nullptr;   // r2c, n reals -> n/2 + 1 complex
+    fftw_plan backward = nullptr;  // c2r, n/2 + 1 complex -> n reals (destroys its input)
+};
+
+SurrogateMaker::SurrogateMaker(std::vector<double> intervals, const SurrogateOptions& options)
+    : intervals_(std::move(intervals)), options_(options) {
+    const std::size_t n = intervals_.size();
+    if (n == 0) throw Error(ErrorKind::input, "No data was read!");
+    if (n > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+        throw Error(ErrorKind::input, "Surrogates: more than 2^31 - 1 intervals");
+    for (double x : intervals_)
+        if (!std::isfinite(x)) throw Error(ErrorKind::input, "Surrogates: an interval is not finite");
+    if (options_.max_iterations < 1) options_.max_iterations = 1;
+    sorted_ = intervals_;
+    std::sort(sorted_.begin(), sorted_.end());
+
+    FftwArray<double> real(n);
+    FftwArray<fftw_complex> spectrum(n / 2 + 1);
+    plans_ = new Plans;
+    {
+        std::lock_guard<std::mutex> hold(planner_lock());
+        const int size = static_cast<int>(n);
+        plans_->forward = fftw_plan_dft_r2c_1d(size, real.get(), spectrum.get(), FFTW_ESTIMATE);
+        plans_->backward = fftw_plan_dft_c2r_1d(size, spectrum.get(), real.get(), FFTW_ESTIMATE);
+    }
+    if (plans_->forward == nullptr || plans_->backward == nullptr) {
+        release(plans_);
+        throw std::bad_alloc();
+    }
+    std::copy(intervals_.begin(), intervals_.end(), real.get());
+    fftw_execute_dft_r2c(plans_->forward, real.get(), spectrum.get());
+    try {
+        amplitude_.resize(n / 2 + 1);
+    } catch (...) {
+        release(plans_);
+        throw;
+    }
+    for (std::size_t j = 0; j <= n / 2; ++j) amplitude_[j] = modulus(spectrum[j]);
+    dc_ = spectrum[0][0];
+    nyquist_ = spectrum[n / 2][0];
+}
+
+void SurrogateMaker::release(Plans*& plans) noexcept {
+    if (plans == nullptr) return;
+    {
+        std::lock_guard<std::mutex> hold(planner_lock());
+        if (plans->forward != nullptr) fftw_destroy_plan(plans->forward);
+        if (plans->backward != nullptr) fftw_destroy_plan(plans->backward);
+    }
+    delete plans;
+    plans = nullptr;
+}
+
+SurrogateMaker::~SurrogateMaker() { release(plans_); }
+
+std::vector<double> SurrogateMaker::make(std::uint64_t seed, std::uint64_t k, Info* info) const {
+    const std::size_t n = intervals_.size();
+    const std::size_t half = n / 2;
+    surrogates::Xoshiro256 random(seed, k);
+    FftwArray<double> real(n);
+    FftwArray<fftw_complex> spectrum(half + 1);
+    std::vector<double> out(n);
+
+    if (options_.kind == SurrogateKind::phase_randomised) {
+        // The mean (j = 0) and, for even n, the real Nyquist term are the
+        // series' own; every other term gets the series' modulus and a
+        // uniform phase, drawn in order of j.
+        spectrum[0][0] = dc_;
+        spectrum[0][1] = 0.0;
+        const std::size_t last_free = n % 2 == 0 ? half - 1 : half;
+        for (std::size_t j = 1; j <= last_free && j < n; ++j) {
+            const double phase = 2.0 * std::numbers::pi * random.uniform();
+            spectrum[j][0] = amplitude_[j] * std::cos(phase);
+            spectrum[j][1] = amplitude_[j] * std::sin(phase);
+        }
+        if (n % 2 == 0 && n > 1) {
+            spectrum[half][0] = nyquist_;
+            spectrum[half][1] = 0.0;
+        }
+        fftw_execute_dft_c2r(plans_->backward, spectrum.get(), real.get());
+        const double scale = static_cast<double>(n);
+        for (std::size_t i = 0; i < n; ++i) out[i] = real[i] / scale;
+        if (info != nullptr) *info = Info{};
+        return out;
+    }
+
+    // IAAFT: start from a random permutation (Fisher-Yates, from the top).
+    out = intervals_;
+    for (std::size_t i = n - 1; i > 0; --i) std::swap(out[i], out[random.below(i + 1)]);
+    ArgSort argsort;
+    std::vector<std::uint32_t> previous;
+    Info done;
+    for (int iteration = 1; iteration <= options_.max_iterations; ++iteration) {
+        std::copy(out.begin(), out.end(), real.get());
+        fftw_execute_dft_r2c(plans_->forward, real.get(), spectrum.get());
+        for (std::size_t j = 0; j <= half; ++j) {
+            const double m = modulus(spectrum[j]);
+            if (m > 0.0) {
+                const double f = amplitude_[j] / m;
+                spectrum[j][0] *= f;
+                spectrum[j][1] *= f;
+            } else {
+                spectrum[j][0] = amplitude_[j];
+                spectrum[j][1] = 0.0;
+            }
+        }
+        // The inverse is n times the series with that spectrum; ranks do not
+        // need the division.
+        fftw_execute_dft_c2r(plans_->backward, spectrum.get(), real.get());
+        const std::vector<std::uint32_t>& order = argsort(real.get(), n);
+        for (std::size_t r = 0; r < n; ++r) out[order[r]] = sorted_[r];
+        done.iterations = iteration;
+        if (order == previous) {
+            done.converged = true;
+            break;
+        }
+        previous = order;
+    }
+    if (info != nullptr) *info = done;
+    return out;
+}
+
+std::vector<double> amplitude_spectrum(const std::vector<double>& values) {
+    return SurrogateMaker(values).amplitude();
+}
+
+std::vector<std::vector<double>> make_surrogates(const std::vector<double>& intervals, std::uint64_t seed,
+                                                 int count, const SurrogateOptions& options) {
+    const SurrogateMaker maker(intervals, options);
+    std::vector<std::vector<double>> out(static_cast<std::size_t>(std::max(count, 0)));
+    surrogates::run_tasks(out.size(), options.threads, [&](std::size_t k) { out[k] = maker.make(seed, k); });
+    return out;
+}
+
+}  // namespace nongauss
