@@ -22,7 +22,9 @@
 //
 // Times are ticks: samples of the record at the header's sampling frequency,
 // unless NOTE annotations (code 22) at tick 0, before any other kind, carry the
-// text "## time resolution: F", F the ticks per second.
+// text "## time resolution: F", F the ticks per second. Such leading notes may
+// also define labels of their own: between the notes "## annotation type
+// definitions" and "## end of definitions", each "CODE LABEL DESCRIPTION".
 //
 // Every error is an nongauss::Error of kind input whose message names the file
 // and, for the annotation file, the byte offset of the word at fault:
@@ -78,6 +80,13 @@ struct RecordHeader {
     bool sampling_given = false;
 };
 
+/// A label that a file defines for a code.
+struct LabelDefinition {
+    std::uint8_t code = 0;
+    std::string label;
+    std::string description;
+};
+
 /// An annotation file read whole.
 struct AnnotationFile {
     std::string path;            ///< the file read, or the name given to the parser
@@ -85,9 +94,16 @@ struct AnnotationFile {
     double tick_hz = 250;        ///< ticks per second: the time resolution, or sampling_hz
     std::vector<Annotation> annotations;  ///< in file order, times never decreasing
     bool end_word = false;       ///< the file ended with the word 0 (not just its bytes)
+    /// Labels the file defines, in file order (a later one of a code wins).
+    std::vector<LabelDefinition> definitions;
     /// Doubts about the file (without "Warning: " or a newline): no end word,
-    /// bytes after the end word, a header that names another record.
+    /// bytes after the end word, a definition that does not read as one, a
+    /// header that names another record.
     std::vector<std::string> warnings;
+
+    /// The label of `code` in this file: its own definition, else
+    /// annotation_label(code). Whether a code is a beat never changes.
+    std::string_view label(std::uint8_t code) const noexcept;
 };
 
 /// Reads RECORD.ANNOTATOR and the header RECORD.hea in the same directory

@@ -19,6 +19,8 @@ constexpr unsigned code_skip = 59, code_num = 60, code_sub = 61, code_chn = 62, 
 constexpr unsigned last_annotation_code = 49;
 constexpr std::uint8_t code_note = 22;
 constexpr std::string_view resolution_prefix = "## time resolution: ";
+constexpr std::string_view definitions_start = "## annotation type definitions";
+constexpr std::string_view definitions_end = "## end of definitions";
 
 [[noreturn]] void fail(std::string message) { throw Error(ErrorKind::input, std::move(message)); }
 
@@ -82,7 +84,33 @@ std::optional<std::string> read_whole(const std::string& path, bool& read_error)
     return data;
 }
 
+// A definition "CODE LABEL DESCRIPTION" (a final newline left out), or a warning.
+void define_label(AnnotationFile& file, std::string_view text, std::size_t offset) {
+    std::string_view rest = text;
+    while (!rest.empty() && (rest.back() == '\n' || rest.back() == '\r')) rest.remove_suffix(1);
+    const std::vector<std::string_view> fields = tokens(rest);
+    const auto code = fields.size() >= 2 ? whole_integer<unsigned>(fields[0]) : std::nullopt;
+    if (!code || *code > last_annotation_code) {
+        file.warnings.push_back("Annotation file " + file.path + ": the definition '" + std::string(rest) + "' at byte " +
+                                std::to_string(offset) + " is not CODE LABEL DESCRIPTION; ignored");
+        return;
+    }
+    LabelDefinition d;
+    d.code = static_cast<std::uint8_t>(*code);
+    d.label = std::string(fields[1]);
+    const std::size_t after_label = static_cast<std::size_t>(fields[1].data() + fields[1].size() - rest.data());
+    const std::size_t description = rest.find_first_not_of(" \t", after_label);
+    if (description != std::string_view::npos) d.description = std::string(rest.substr(description));
+    file.definitions.push_back(std::move(d));
+}
+
 }  // namespace
+
+std::string_view AnnotationFile::label(std::uint8_t code) const noexcept {
+    for (auto d = definitions.rbegin(); d != definitions.rend(); ++d)
+        if (d->code == code) return d->label;
+    return annotation_label(code);
+}
 
 RecordHeader parse_header(std::string_view text, const std::string& name) {
     std::size_t pos = 0;
@@ -136,6 +164,7 @@ AnnotationFile parse_annotations(std::span<const std::uint8_t> bytes, double sam
     std::int64_t last_beat = -1;  // the last beat's, or -1
     bool after_skip = false;
     bool leading_notes = true;  // only NOTEs at tick 0 so far
+    bool in_definitions = false;
     std::int8_t chan = 0, num = 0;
     std::size_t beats = 0;
     std::size_t pos = 0;
@@ -175,8 +204,12 @@ AnnotationFile parse_annotations(std::span<const std::uint8_t> bytes, double sam
             const char* text = reinterpret_cast<const char*>(bytes.data() + pos);
             last.aux.assign(text, strnlen(text, length));
             pos += padded;
-            if (leading_notes && last.code == code_note &&
-                std::string_view(last.aux).substr(0, resolution_prefix.size()) == resolution_prefix) {
+            if (!leading_notes || last.code != code_note) continue;
+            if (last.aux == definitions_start || last.aux == definitions_end) {
+                in_definitions = last.aux == definitions_start;
+            } else if (in_definitions) {
+                define_label(file, last.aux, at);
+            } else if (std::string_view(last.aux).substr(0, resolution_prefix.size()) == resolution_prefix) {
                 const std::string_view value = std::string_view(last.aux).substr(resolution_prefix.size());
                 const auto hz = positive_number(value);
                 if (!hz) fail_at(name, "unusable time resolution '" + std::string(value) + "'", at);

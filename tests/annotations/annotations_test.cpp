@@ -53,7 +53,7 @@ std::string describe(const AnnotationFile& f) {
     std::string out;
     for (const Annotation& a : f.annotations) {
         if (!out.empty()) out += "; ";
-        out += std::to_string(a.sample) + ":" + std::string(annotation_label(a.code)) + " " + std::to_string(a.sub) +
+        out += std::to_string(a.sample) + ":" + std::string(f.label(a.code)) + " " + std::to_string(a.sub) +
                "/" + std::to_string(a.chan) + "/" + std::to_string(a.num);
         if (!a.aux.empty()) out += " '" + a.aux + "'";
     }
@@ -96,6 +96,12 @@ TEST(AnnotationFile, EveryKindOfWordIsRead) {
         {"code 0 after a SKIP of -1: an annotation at the same time",
          Bytes().ann(NOTE, 0).aux("x").skip(-1).ann(0, 1).ann(N, 9).end(), "0:\" 0/0/0 'x'; 0: 0/0/0; 9:N 0/0/0", 360,
          true, ""},
+        {"labels defined by leading notes",
+         Bytes().ann(NOTE, 0).aux("## annotation type definitions").ann(NOTE, 0).aux("15 c calibration pulse\n")
+             .ann(NOTE, 0).aux("bad").ann(NOTE, 0).aux("## end of definitions").ann(15, 5).ann(N, 1).end(),
+         "0:\" 0/0/0 '## annotation type definitions'; 0:\" 0/0/0 '15 c calibration pulse\n'; 0:\" 0/0/0 'bad'; "
+         "0:\" 0/0/0 '## end of definitions'; 5:c 0/0/0; 6:N 0/0/0",
+         360, true, "the definition 'bad' at byte 64 is not CODE LABEL DESCRIPTION; ignored"},
         {"bytes after the end word", Bytes().ann(N, 1).end().ann(N, 1).byte(7), "1:N 0/0/0", 360, true,
          "3 bytes after the end word at byte 2 are ignored"},
     };
@@ -307,6 +313,12 @@ TEST(AnnotationFile, SharedRecords) {
     EXPECT_EQ(kept[0], 293.0 / 360);
     EXPECT_EQ(kept[1], 292.0 / 360);
     EXPECT_EQ(nn.by_label[N] + nn.by_label[A] + nn.by_label[V] + nn.by_label[RHYTHM], 2274u);
+    // The record's own labels: six codes defined by its leading notes.
+    const AnnotationFile defined = read_annotations((dir / "1003.atr").string());
+    ASSERT_EQ(defined.definitions.size(), 6u);
+    EXPECT_EQ(defined.definitions[2].description, "signal source change");
+    EXPECT_EQ(defined.label(20), "x");
+    EXPECT_EQ(defined.label(1), "N");
 }
 
 }  // namespace
