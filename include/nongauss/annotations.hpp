@@ -33,7 +33,9 @@
 //   "Annotation file F: no header: its name has no .ANNOTATOR suffix"
 //   "Header H: no record line"
 //   "Header H: line L is not a record line (name, number of signals, ...)"
-//   "Header H: no usable sampling frequency 'TEXT' on line L"
+//   "Header H: no usable sampling frequency 'TEXT' on line L"  (usable: a
+//                                          number from 1e-3 to 1e12, as is a
+//                                          time resolution)
 //   "Annotation file F: truncated word at byte N"   (an odd byte at the end)
 //   "Annotation file F: truncated SKIP at byte N"
 //   "Annotation file F: truncated AUX at byte N"    (text or padding missing)
@@ -111,7 +113,8 @@ struct AnnotationFile {
 AnnotationFile read_annotations(const std::string& path);
 
 /// Parses the bytes of an annotation file whose record is sampled at
-/// `sampling_hz` (positive, finite); `name` stands for the file in messages.
+/// `sampling_hz` (1e-3 to 1e12, else an input error); `name` stands for the
+/// file in messages.
 AnnotationFile parse_annotations(std::span<const std::uint8_t> bytes, double sampling_hz,
                                  const std::string& name);
 

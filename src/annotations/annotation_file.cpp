@@ -1,7 +1,6 @@
 // Reading PhysioNet annotation files and their record headers.
-#include <cerrno>
+#include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -38,12 +37,13 @@ std::int8_t low_byte(unsigned field) {
     return static_cast<std::int8_t>(static_cast<std::uint8_t>(field & 0xFFu));
 }
 
-// A whole token as a finite positive double.
-std::optional<double> positive_number(std::string_view text) {
+// A whole token as a usable frequency: from 1e-3 to 1e12 Hz, so that every
+// time of 64 bits is a finite number of seconds.
+std::optional<double> usable_frequency(std::string_view text) {
     double value = 0;
     const char* end = text.data() + text.size();
     const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end || !std::isfinite(value) || !(value > 0)) return std::nullopt;
+    if (ec != std::errc() || ptr != end || !(value >= 1e-3 && value <= 1e12)) return std::nullopt;
     return value;
 }
 
@@ -135,7 +135,7 @@ RecordHeader parse_header(std::string_view text, const std::string& name) {
         header.signals = *signals;
         if (fields.size() > 2) {
             const std::string_view fs = fields[2].substr(0, fields[2].find('/'));
-            const auto hz = positive_number(fs);
+            const auto hz = usable_frequency(fs);
             if (!hz)
                 fail("Header " + name + ": no usable sampling frequency '" + std::string(fields[2]) +
                      "' on line " + std::to_string(line_number));
@@ -149,15 +149,14 @@ RecordHeader parse_header(std::string_view text, const std::string& name) {
 
 AnnotationFile parse_annotations(std::span<const std::uint8_t> bytes, double sampling_hz,
                                  const std::string& name) {
-    if (!std::isfinite(sampling_hz) || !(sampling_hz > 0))
-        fail("Annotation file " + name + ": sampling frequency " + std::to_string(sampling_hz) +
-             " is not positive");
+    if (!(sampling_hz >= 1e-3 && sampling_hz <= 1e12))
+        fail("Annotation file " + name + ": no usable sampling frequency (" + std::to_string(sampling_hz) + ")");
     AnnotationFile file;
     file.path = name;
     file.sampling_hz = sampling_hz;
     std::optional<double> resolution;
     std::string resolution_text;
-    file.annotations.reserve(bytes.size() / 2);
+    file.annotations.reserve(std::min<std::size_t>(bytes.size() / 2, std::size_t{1} << 20));
 
     std::int64_t time = 0;        // ticks: the last annotation's, plus SKIPs since
     std::int64_t last_time = 0;   // the last annotation's
@@ -211,7 +210,7 @@ AnnotationFile parse_annotations(std::span<const std::uint8_t> bytes, double sam
                 define_label(file, last.aux, at);
             } else if (std::string_view(last.aux).substr(0, resolution_prefix.size()) == resolution_prefix) {
                 const std::string_view value = std::string_view(last.aux).substr(resolution_prefix.size());
-                const auto hz = positive_number(value);
+                const auto hz = usable_frequency(value);
                 if (!hz) fail_at(name, "unusable time resolution '" + std::string(value) + "'", at);
                 if (resolution && *resolution != *hz)
                     fail_at(name, "time resolutions " + resolution_text + " and " + std::string(value) + " disagree",

@@ -166,6 +166,7 @@ TEST(AnnotationFile, HeaderLines) {
         {"rec 1 0\n", "no usable sampling frequency '0' on line 1"},
         {"rec 1 x360\n", "no usable sampling frequency 'x360' on line 1"},
         {"rec 1 inf\n", "no usable sampling frequency 'inf' on line 1"},
+        {"rec 1 1e-4\n", "no usable sampling frequency '1e-4' on line 1"},
         {"rec 1 360Hz/2\n", "no usable sampling frequency '360Hz/2' on line 1"},
     };
     for (const auto& c : cases) {
