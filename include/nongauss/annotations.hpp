@@ -31,16 +31,18 @@
 //   "Annotation file F not found"  /  "Error while reading annotation file F"
 //   "Annotation file F: no header: H not found"     (RECORD.hea beside it)
 //   "Annotation file F: no header: its name has no .ANNOTATOR suffix"
+//   "Error while reading header H"
 //   "Header H: no record line"
 //   "Header H: line L is not a record line (name, number of signals, ...)"
 //   "Header H: no usable sampling frequency 'TEXT' on line L"  (usable: a
 //                                          number from 1e-3 to 1e12, as is a
 //                                          time resolution)
+//   "Annotation file F: no usable sampling frequency (FS)"   (parse_annotations)
 //   "Annotation file F: truncated word at byte N"   (an odd byte at the end)
 //   "Annotation file F: truncated SKIP at byte N"
 //   "Annotation file F: truncated AUX at byte N"    (text or padding missing)
 //   "Annotation file F: unknown code C at byte N"   (50-58)
-//   "Annotation file F: NUM at byte N follows no annotation"   (also SUB, CHN,
+//   "Annotation file F: NUM follows no annotation at byte N"   (also SUB, CHN,
 //                                          AUX: first in the file or after SKIP)
 //   "Annotation file F: time overflows at byte N"   (beyond 64 bits)
 //   "Annotation file F: time runs backwards at byte N (tick T after tick P)"
