@@ -1,0 +1,226 @@
+// Cohorts on real engines started by scripts/local-cluster: the cohort runner
+// over two machines behind real sshd servers, one of them killed mid-cohort;
+// and the watchdog that stops a cluster whose test has died.
+// Each test checks that nothing it started stays behind: no process, no
+// mount, no file at the daemons' default places.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <map>
+#include <set>
+#include <thread>
+
+#include "tools/local_cluster.hpp"
+
+namespace nongauss {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace nongauss::testing;
+
+#ifndef NONGAUSS_SCAN_EXE
+#define NONGAUSS_SCAN_EXE ""
+#define NEEDS_SCAN() GTEST_SKIP() << "nongauss-scan is not part of this build"
+#else
+#define NEEDS_SCAN() static_cast<void>(0)
+#endif
+
+template <class Condition>
+bool eventually(Condition ready, double seconds = 60) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+// A shell command line started in `dir` in the background, both output
+// streams to `log`.
+pid_t start_shell(const std::string& command, const fs::path& dir, const fs::path& log) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setpgid(0, 0);
+        if (chdir(dir.c_str()) != 0) _exit(127);
+        const int in = open("/dev/null", O_RDONLY);
+        const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0) _exit(127);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(out, 2);
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
+}
+
+int status_of(pid_t pid) {
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::vector<std::string> fields(const std::string& line) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+        out.push_back(line.substr(start, tab - start));
+    out.push_back(line.substr(start));
+    return out;
+}
+
+std::string quoted(const std::string& word) { return "'" + word + "'"; }
+
+// What the daemons could leave behind, taken before a cluster starts, and
+// compared once it is down.
+class NothingLeftBehind {
+public:
+    explicit NothingLeftBehind(const ScratchDir& scratch) : scratch_(scratch.path()), places_(default_places()) {
+        EXPECT_EQ(processes_using(scratch_), "");
+    }
+    void check() const {
+        // (A process that has just been killed may take a moment to go.)
+        eventually([&] { return processes_using(scratch_).empty(); }, 10);
+        EXPECT_EQ(processes_using(scratch_), "");
+        EXPECT_EQ(mounts_of(scratch_), "");
+        EXPECT_EQ(default_places(), places_);
+    }
+
+private:
+    fs::path scratch_;
+    std::string places_;
+};
+
+#define NEEDS_SLURM()                                         \
+    NEEDS_SCAN();                                             \
+    NONGAUSS_REQUIRE_PROGRAM("/usr/sbin/munged", "munge");    \
+    NONGAUSS_REQUIRE_PROGRAM("/usr/sbin/slurmctld", "slurm-wlm"); \
+    NONGAUSS_REQUIRE_PROGRAM("/usr/sbin/slurmd", "slurm-wlm"); \
+    NONGAUSS_REQUIRE_PROGRAM("sbatch", "slurm-wlm")
+
+#define NEEDS_SSH()                                                \
+    NEEDS_SCAN();                                                  \
+    NONGAUSS_REQUIRE_PROGRAM("/usr/sbin/sshd", "openssh-server"); \
+    NONGAUSS_REQUIRE_PROGRAM("ssh", "openssh-client");            \
+    NONGAUSS_REQUIRE_PROGRAM("parallel", "parallel")
+
+// Two machines reached through real sshd servers, with working directories of
+// their own and the recordings in a directory both see. One sshd and its
+// sessions are killed while the cohort runs: the runner names the files that
+// did not finish, and the same command, once the machine is back, finishes
+// them alone and writes the table a run on this machine writes.
+TEST(Cluster, SshMachinesOneKilledMidCohortTheSameCommandFinishesTheRest) {
+    NEEDS_SSH();
+    ScratchDir dir;
+    const NothingLeftBehind clean(dir);
+    const int files = 8;
+    std::string names;
+    for (int i = 1; i <= files; ++i) {
+        const std::string name = "r" + std::to_string(i) + ".txt";
+        synthesize(dir, name, {"--hours", "0.5", "--seed", std::to_string(i)});
+        names += " " + name;
+    }
+    const std::string cohort = quoted(cohort_script()) + " --scan " + quoted(NONGAUSS_SCAN_EXE) + " --clean-exe " +
+                               quoted(NONGAUSS_CLEAN_EXE) + " -c -s 25,50";
+    const RunResult here = run_shell(cohort + " -o here.tsv" + names, dir.path());
+    ASSERT_EQ(here.status, 0) << here.err;
+    {
+        LocalCluster ssh("ssh", dir.path());
+        ASSERT_TRUE(ssh.up()) << ssh.failure();
+        const fs::path cluster = ssh.dir();
+        const std::string remote = cohort + " --ssh " + quoted("ssh -F " + (cluster / "ssh_config").string()) +
+                                   " --sshloginfile " + quoted((cluster / "machines").string()) +
+                                   " --joblog jobs.log -o remote.tsv" + names;
+        const auto joblog = [&] { return lines_of(dir.exists("jobs.log") ? dir.read("jobs.log") : ""); };
+
+        const pid_t run = start_shell(remote, dir.path(), dir.path() / "first.txt");
+        ASSERT_TRUE(eventually([&] { return joblog().size() >= 3; })) << dir.read("first.txt");
+        const RunResult stop = ssh.script("stop", {"m2"});
+        EXPECT_EQ(stop.status, 0) << stop.err;
+        EXPECT_EQ(status_of(run), 2) << dir.read("first.txt");
+        EXPECT_TRUE(has(dir.read("first.txt"), "did not finish: run the same command again")) << dir.read("first.txt");
+
+        // The files reported unfinished are those whose jobs failed, on m2.
+        std::set<std::string> failed, done;
+        for (const auto& line : joblog()) {
+            const auto f = fields(line);
+            if (f.size() < 9 || f[0] == "Seq") continue;
+            const std::string file = "r" + f[0] + ".txt";
+            if (f[6] == "0" && f[7] == "0") {
+                done.insert(file);
+            } else {
+                failed.insert(file);
+                EXPECT_EQ(f[1], "m2") << line;
+            }
+        }
+        std::set<std::string> unfinished;
+        for (const auto& line : lines_of(dir.read("remote_failed.tsv"))) {
+            const auto f = fields(line);
+            if (f[0] == "file") continue;
+            ASSERT_EQ(f.size(), 4u) << line;
+            EXPECT_EQ(f[3], "the job did not finish") << line;
+            unfinished.insert(f[0]);
+        }
+        EXPECT_EQ(unfinished, failed);
+        EXPECT_FALSE(failed.empty()) << "m2 was killed after the cohort";
+        EXPECT_GE(done.size(), 2u);
+
+        // m2 comes back; the same command finishes the rest, and only them.
+        const RunResult start = ssh.script("start", {"m2"});
+        ASSERT_EQ(start.status, 0) << start.err;
+        const std::size_t before = joblog().size();
+        const RunResult rerun = run_shell(remote, dir.path());
+        EXPECT_EQ(rerun.status, 0) << rerun.err;
+        EXPECT_EQ(dir.read("remote.tsv"), dir.read("here.tsv"));
+        EXPECT_FALSE(dir.exists("remote.tsv.resume"));
+        std::set<std::string> rerun_files;
+        const auto log = joblog();
+        for (std::size_t i = before; i < log.size(); ++i) {
+            const auto f = fields(log[i]);
+            ASSERT_GE(f.size(), 9u) << log[i];
+            EXPECT_EQ(f[6], "0") << log[i];
+            rerun_files.insert("r" + f[0] + ".txt");
+        }
+        EXPECT_EQ(rerun_files, failed);
+        // The jobs left nothing in the machines' working and temporary directories.
+        for (const std::string m : {"m1", "m2"})
+            for (const std::string sub : {"home", "tmp"})
+                EXPECT_TRUE(fs::is_empty(cluster / m / sub)) << m << "/" << sub;
+        EXPECT_TRUE(ssh.down());
+    }
+    clean.check();
+}
+
+// A test that dies leaves no cluster: the watchdog of "up --while PID" stops
+// the machines, their sessions included, and removes the directory.
+TEST(Cluster, TheWatchdogStopsTheClusterWhenItsOwnerDies) {
+    NEEDS_SSH();
+    ScratchDir dir;
+    const NothingLeftBehind clean(dir);
+    const pid_t owner = fork();
+    if (owner == 0) {
+        pause();
+        _exit(0);
+    }
+    const fs::path cluster = dir.path() / "cluster";
+    const RunResult up = run_tool({source_path("scripts/local-cluster"), "ssh", "up", "--machines", "1", "--while",
+                                   std::to_string(owner), cluster.string()},
+                                  dir.path(), "/bin/bash");
+    ASSERT_EQ(up.status, 0) << up.err;
+    const pid_t session =
+        start_shell("ssh -F cluster/ssh_config m1 'sleep 300'", dir.path(), dir.path() / "session.txt");
+    EXPECT_TRUE(eventually([&] { return has(processes_using(cluster), "sleep 300"); }));
+    kill(owner, SIGKILL);
+    EXPECT_EQ(status_of(owner), 128 + SIGKILL);
+    EXPECT_EQ(status_of(session), 255) << dir.read("session.txt");
+    EXPECT_TRUE(eventually([&] { return !fs::exists(cluster); }));
+    clean.check();
+}
+
+}  // namespace
+}  // namespace nongauss
