@@ -3,7 +3,7 @@
 // The bytes become the input file. Besides memory safety, the values read must
 // be those of a plain scan of the whole text (the reader works in chunks and
 // must not split or merge numbers at chunk boundaries), never NaN, and at most
-// one per byte.
+// one per byte. The survey of a table's layout stays in its bounds.
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
@@ -14,6 +14,7 @@
 
 #include "text/decimal.hpp"
 #include "text/reader.hpp"
+#include "text/table_shape.hpp"
 #include "nongauss/error.hpp"
 #include "nongauss/series.hpp"
 #include "scratch.hpp"
@@ -62,6 +63,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(!std::isnan(read.values[k]), "no NaN is ever read");
         require(same_double(read.values[k], expect[k]), "value equals a plain scan");
     }
+
+    // The survey of a table's layout that the reader and the cleaner make of
+    // the first lines: in bounds whatever the bytes.
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    for (const bool complete : {false, true}) {
+        for (const bool comma : {false, true}) {
+            const nongauss::TableShape shape = nongauss::survey_table(text, complete, comma);
+            require(shape.lines >= 0 && shape.lines <= nongauss::table_shape_lines, "lines looked at");
+            require(shape.fields >= 0 && (shape.numeric || !shape.decimal_comma), "fields");
+            require(shape.time_column >= 0 && shape.time_column <= shape.fields, "time column in bounds");
+            require((shape.time_column == 0) == (shape.interval_column == 0), "a time has its interval");
+            require(shape.interval_column <= shape.fields && (shape.time_column == 0 || shape.interval_column != shape.time_column),
+                    "interval column in bounds");
+        }
+    }
+    require(read.head == text.substr(0, nongauss::head_limit), "the head is the start of the file");
 
     // As a series: the same values, or one of the reader's input errors.
     try {

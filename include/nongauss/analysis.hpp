@@ -69,7 +69,9 @@ std::vector<Result> analyse_scales(const Series& series, const Settings& setting
 
 /// `count` scales from `from` to `to` spaced evenly on a logarithmic axis:
 /// from * (to / from)^(i / (count - 1)), i = 0..count-1, the ends exact;
-/// count 1 gives {from}. Needs from > 0, to > 0, count >= 1.
+/// count 1 gives {from}. Needs from > 0, to > 0, count >= 1. When to / from
+/// is beyond the range of doubles (1e-300 to 1e300), the scales between the
+/// ends are exp(ln from + (ln to - ln from) i / (count - 1)): finite numbers.
 std::vector<double> log_spaced_scales(double from, double to, int count);
 
 }  // namespace nongauss

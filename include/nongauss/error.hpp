@@ -40,7 +40,8 @@ public:
 
     /// What the user may do about it, one line without a newline, or empty:
     /// set when reading a file stopped at text on its first or second row (a
-    /// header line, a table export). The tool writes it after report().
+    /// header line, a table export) or its lines are a table of times and
+    /// intervals. The tool writes it after report().
     const std::string& hint() const noexcept { return hint_; }
 
     /// The exact bytes the tool writes to standard error for this error (see

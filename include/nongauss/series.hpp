@@ -43,7 +43,11 @@ public:
     ///   "File %s not found!"                   the file cannot be opened;
     ///   "Error while reading input file %s!"   a read error (a directory, I/O);
     ///   "No data was read!"                    no number at the start;
-    /// and then checks the intervals as from_intervals does.
+    /// and then checks the intervals as from_intervals does. An error of a
+    /// file whose first lines are a table of times and intervals, or whose
+    /// reading stopped on row 1 or 2, carries a hint (Error::hint) naming
+    /// what reads it. A word longer than 1 MiB ends reading as text that is
+    /// not a number does.
     static Series read_file(const std::string& path, Transcript& transcript,
                             const ReadOptions& options = {});
     static Series read_file(const std::string& path, const ReadOptions& options = {});
@@ -71,13 +75,21 @@ public:
     /// The file read, or empty for a series built from memory.
     const std::string& source() const noexcept { return source_; }
     /// Problems the user should know of (each without a "Warning: " prefix or
-    /// a newline), in this order: reading stopped at text before the end of
-    /// the file (read_file), or for want of memory; a unit decided by the
+    /// a newline), in this order: the series cut short for want of memory, the
+    /// file changed while it was read, reading stopped at text before the end
+    /// of the file, a table of times and intervals (read_file); a unit decided by the
     /// first interval that the median of the others contradicts (unit rule
-    /// only); intervals outside 0.2-3.0 s. read_file also writes each (but
-    /// the one for want of memory, which has a line of its own) to its
-    /// transcript as "Warning: TEXT\n", after the banner.
+    /// only; left out for a table, which explains it); intervals outside
+    /// 0.2-3.0 s. read_file also writes each to its transcript as
+    /// "Warning: TEXT\n", after the banner (and after the line
+    /// "%s: insufficient memory, truncating input at row %d\n").
     const std::vector<std::string>& warnings() const noexcept { return warnings_; }
+    /// How many of warnings(), from the first, concern the file rather than
+    /// the intervals (reading stopped early or for want of memory, the file
+    /// changed while it was read, a table of times and intervals): the others
+    /// from_intervals finds again in the same intervals. 0 for a series built
+    /// from memory.
+    std::size_t reading_warnings() const noexcept { return reading_warnings_; }
 
     /// A line to show after an error that ends the analysis of this series,
     /// or empty: set by read_file when reading stopped at text on row 1 or 2
@@ -91,6 +103,7 @@ private:
     double duration_s_ = 0.0;
     std::string source_;
     std::vector<std::string> warnings_;
+    std::size_t reading_warnings_ = 0;
     std::string hint_;
 };
 

@@ -11,12 +11,15 @@ _Intervals = Union[npt.ArrayLike, Sequence[SupportsFloat]]
 _Path = Union[str, bytes, "os.PathLike[str]", "os.PathLike[bytes]"]
 
 class InputError(ValueError):
-    """Unusable input, with the tool's message; `report` is what the tool writes to stderr."""
+    """Unusable input, with the tool's message; `report` is what the tool writes to stderr,
+    with the "Hint: " line (also in `hint`, else '') that names what reads a header or a table."""
     report: str
+    hint: str
 
 class AnalysisError(RuntimeError):
     """An analysis that could not be completed, with the tool's message."""
     report: str
+    hint: str
 
 class AnalysisWarning(UserWarning): ...
 
@@ -110,7 +113,7 @@ def read_rr(path: _Path) -> npt.NDArray[np.float64]:
     """Reads RR intervals from a text file exactly as the tool reads them."""
 
 def log_spaced_scales(from_s: float, to_s: float, count: SupportsIndex) -> npt.NDArray[np.float64]:
-    """count scales from from_s to to_s evenly spaced on a logarithmic axis."""
+    """count scales from from_s to to_s evenly spaced on a logarithmic axis, the ends exact, all finite."""
 
 def clean(
     rr: _Intervals,

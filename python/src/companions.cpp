@@ -35,17 +35,20 @@ clean::RRText as_text(const std::vector<double>& intervals) {
 CleanOutput clean_intervals(const std::vector<double>& intervals, const CleanOptions& options) {
     if (intervals.empty()) throw Error(ErrorKind::input, "No data was read!");
     const clean::RRText rr = as_text(intervals);
+    options.between_stages();
 
     CleanOutput out;
     out.unit = options.unit != 0.0 ? options.unit : (intervals[0] > 100 ? 1000.0 : 1.0);
     std::vector<double> seconds(intervals.size());
     for (std::size_t i = 0; i < seconds.size(); ++i) seconds[i] = intervals[i] / out.unit;
     const std::vector<clean::Flag> flags = clean::flag_intervals(seconds, options.filter);
+    options.between_stages();
 
     clean::Tally tally = clean::tally_flags(seconds, flags, out.unit);
     if (tally.flagged() == tally.read) throw Error(ErrorKind::input, "No interval was kept!");
     const std::string text = clean::cleaned_text(rr, flags, options.replace,
                                                  clean::resolution_decimals(rr), tally.counts);
+    options.between_stages();
 
     clean::RRText cleaned;
     std::string message;

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,9 @@ struct CleanOptions {
     double unit = 0.0;
     clean::FilterSettings filter;
     bool replace = false;
+    /// Called between the stages (text, flags, cleaned text, read-back) on
+    /// the calling thread; what it throws ends the call.
+    std::function<void()> between_stages = [] {};
 };
 
 struct CleanOutput {

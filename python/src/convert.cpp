@@ -67,6 +67,18 @@ std::vector<double> to_doubles(py::handle values, const char* name) {
                               std::to_string(array.ndim()) + "-dimensional");
     }
 
+    if (kind == 'O') {
+        // NumPy would turn strings into numbers ("812" -> 812.0): an object
+        // array of them is refused as an array of strings is.
+        const auto n = static_cast<std::size_t>(array.shape(0));
+        const py::list items = array.attr("tolist")();
+        for (std::size_t i = 0; i < n; ++i) {
+            const py::handle item = items[i];
+            if (PyUnicode_Check(item.ptr()) || PyBytes_Check(item.ptr()) || PyByteArray_Check(item.ptr()))
+                throw py::type_error(std::string(name) + " must hold real numbers, not " +
+                                     py::type::handle_of(item).attr("__name__").cast<std::string>());
+        }
+    }
     std::vector<double> out;
     const bool native = array.dtype().attr("isnative").cast<bool>();
     if (kind != 'O' && native && read_native(array, out)) return out;

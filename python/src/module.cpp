@@ -7,7 +7,8 @@
 // InputError (a ValueError) or AnalysisError (a RuntimeError) carrying the
 // tool's message; a bad option is a ValueError, a value of the wrong type a
 // TypeError. Problems the tool prints as warnings become Python warnings
-// (AnalysisWarning) and stay in the result.
+// (AnalysisWarning) and stay in the result. Signals are seen between the
+// stages of a call (InterruptibleTranscript), so Ctrl-C stops a long one.
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -44,13 +45,37 @@ std::string without_final_newline(std::string text) {
     return text;
 }
 
+// Text of the library as a Python string: a message may hold a file name in
+// any bytes, which are shown as \xHH escapes where they are not UTF-8.
+py::str text_of(const std::string& text) {
+    PyObject* decoded = PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "backslashreplace");
+    if (decoded == nullptr) throw py::error_already_set();
+    return py::reinterpret_steal<py::str>(decoded);
+}
+
 void translate_error(const Error& error) {
     PyObject* type = error.kind() == ErrorKind::input ? input_error : analysis_error;
-    py::object instance =
-        py::reinterpret_borrow<py::object>(type)(without_final_newline(error.message()));
-    instance.attr("report") = py::str(error.report());
+    py::object instance = py::reinterpret_borrow<py::object>(type)(text_of(without_final_newline(error.message())));
+    // What the tool writes: the report, and the line after it that says what
+    // reads the input, when there is one.
+    const std::string hint = error.hint();
+    instance.attr("report") = text_of(error.report() + (hint.empty() ? "" : hint + "\n"));
+    instance.attr("hint") = text_of(hint);
     PyErr_SetObject(type, instance.ptr());
 }
+
+// A transcript that keeps nothing and, at each piece the library writes on
+// the calling thread (between its stages, and between scales), lets Python
+// run its signal handlers: Ctrl-C raises KeyboardInterrupt there, which ends
+// the call at once (the library's threads are joined on the way out).
+class InterruptibleTranscript final : public Transcript {
+public:
+    void write(std::string_view) override { check_signals(); }
+    static void check_signals() {
+        const py::gil_scoped_acquire locked;
+        if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+    }
+};
 
 void warn(const std::string& message) {
     if (PyErr_WarnEx(analysis_warning, message.c_str(), 1) != 0) throw py::error_already_set();
@@ -117,7 +142,8 @@ PyResult analyse_py(py::object rr, double scale, const std::string& unit,
         const Series series = Series::from_intervals(std::move(intervals), chosen);
         ScaleOptions options;
         options.increments = true;
-        result = analyse(series, settings, options);
+        InterruptibleTranscript interruptible;
+        result = analyse(series, settings, interruptible, options);
     }
     PyResult out = to_python(std::move(result));
     warn_each(out.warnings);
@@ -138,7 +164,8 @@ py::object scan_py(py::object rr, py::object scales_in, const std::string& unit,
         const Series series = Series::from_intervals(std::move(intervals), chosen);
         ScaleOptions options;
         options.densities = false;  // the table has SD and lambda only
-        results = analyse_scales(series, settings, scales, options);
+        InterruptibleTranscript interruptible;
+        results = analyse_scales(series, settings, scales, interruptible, options);
     }
 
     const auto n = static_cast<py::ssize_t>(results.size());
@@ -186,10 +213,13 @@ py::array_t<double> read_rr_py(py::object path) {
         py::gil_scoped_release unlocked;
         const Series series = Series::read_file(name);
         intervals = series.intervals();
-        warnings = series.warnings();
+        // The warnings of the file itself (reading stopped early or cut short,
+        // the file changed while it was read, a table of times and
+        // intervals); those of the intervals (the unit, implausible
+        // intervals) come once, from the analysis of them.
+        const auto& all = series.warnings();
+        warnings.assign(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(series.reading_warnings()));
     }
-    // What the tool prints as warnings (reading stopped early, a unit the
-    // rest contradicts, implausible intervals, a series cut short).
     warn_each(warnings);
     return to_array(std::move(intervals));
 }
@@ -232,6 +262,7 @@ PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double 
         throw py::value_error("deviation_pct must be positive");
     options.filter.fraction = deviation_pct / 100.0;
     options.replace = replace;
+    options.between_stages = [] { InterruptibleTranscript::check_signals(); };
 
     std::vector<double> intervals = to_doubles(rr, "rr");
     for (std::size_t i = 0; i < intervals.size(); ++i)
@@ -398,7 +429,8 @@ Returns a Result; sd_ms and lambda_ are the very doubles the tool's summary
 line formats. Raises InputError (a ValueError) for unusable intervals (none,
 NaN, infinite, not positive), AnalysisError (a RuntimeError) when the analysis
 cannot be completed (e.g. "The data length is not enough!"), ValueError for a
-bad option. The interpreter lock is released while the analysis runs.)";
+bad option. The interpreter lock is released while the analysis runs; Ctrl-C
+(a signal handler's exception) ends it between its stages.)";
     m.def("analyse", &analyse_py, analyse_doc, "rr"_a, "scale"_a = 25.0, py::kw_only(),
           "unit"_a = "auto", "resample"_a = "spline", "dt"_a = 0.25, "detrend"_a = 3,
           "fit"_a = "normal", "q"_a = 0.25, "bins"_a = 100);
@@ -411,21 +443,28 @@ lambda_, lambda_sq, n_increments, error. Each row is, double for double,
 analyse() at that scale. A scale that cannot be analysed (e.g. longer than
 half the series with detrending) has NaN in sd_ms, lambda_ and lambda_sq and
 the tool's message in error; the others have ''. Errors of the whole series
-raise as in analyse().)";
+raise as in analyse(). Ctrl-C ends it between scales.)";
     m.def("scan", &scan_py, scan_doc, "rr"_a, "scales"_a, py::kw_only(), "unit"_a = "auto",
           "resample"_a = "spline", "dt"_a = 0.25, "detrend"_a = 3, "fit"_a = "normal",
           "q"_a = 0.25, "bins"_a = 100);
 
     m.def("read_rr", &read_rr_py, R"(Reads RR intervals from a text file exactly as the tool reads them.
 
+path: a str, bytes or os.PathLike (any bytes the file system takes).
 Returns the intervals in the file's own unit as a float64 array. Raises
 InputError (a ValueError) with the tool's message: "File NAME not found!",
 "Error while reading input file NAME!", "No data was read!", or an invalid
-interval.)",
+interval; its `report` is what the tool writes, with the "Hint: " line that
+names what reads a header or a table of times and intervals, also in `hint`.
+Warns (AnalysisWarning) of what concerns the file: reading stopped early or
+cut short for want of memory, the file changed while it was read, a table of
+times and intervals. Warnings about the intervals themselves (the unit, gaps)
+come from analyse() and scan(), once.)",
           "path"_a);
 
     m.def("log_spaced_scales", &log_spaced_scales_py,
-          "count scales from from_s to to_s evenly spaced on a logarithmic axis, the ends exact.",
+          "count scales from from_s to to_s evenly spaced on a logarithmic axis, the ends exact and\n"
+          "every scale a finite number (also for ends as far apart as 1e-300 and 1e300).",
           "from_s"_a, "to_s"_a, "count"_a);
 
     m.def("clean", &clean_py, R"(Flags implausible intervals and removes or replaces them, as nongauss-clean.
@@ -439,7 +478,8 @@ The result is what nongauss-clean writes for a file holding rr one value per
 line (in its shortest exact form): kept intervals are unchanged.
 Returns a Cleaned: .rr is the cleaned series, .flags one code per input
 interval. Raises InputError for no intervals, a value that is not finite,
-or when every interval is flagged ("No interval was kept!").)",
+or when every interval is flagged ("No interval was kept!"). Ctrl-C ends it
+between its stages.)",
           "rr"_a, py::kw_only(), "unit"_a = "auto", "min_s"_a = 0.3, "max_s"_a = 2.0,
           "window"_a = 41, "deviation_pct"_a = 20.0, "range_filter"_a = true,
           "deviation_filter"_a = true, "replace"_a = false);

@@ -2,12 +2,13 @@
 
 import math
 import os
+import subprocess
 
 import numpy as np
 import pytest
 
 import nongauss
-from conftest import EXAMPLE
+from conftest import EXAMPLE, program
 
 GOOD = [800.0, 810.0, 790.0] * 100  # 240 s in milliseconds
 
@@ -86,6 +87,8 @@ def test_numpy_integers_are_integers():
     (np.ones((10, 2)), ValueError),        # two-dimensional
     (800.0, ValueError),                   # not a sequence
     (["800", "810"], TypeError),           # strings are not parsed
+    (np.array(["800", "810"], dtype=object), TypeError),  # nor in an object array
+    (np.array([800.0, b"810"], dtype=object), TypeError),
     ("800 810", TypeError),
     ([800, None, 810], nongauss.InputError),  # None is a missing value: NaN
     ([800, [810, 820]], ValueError),       # ragged
@@ -112,9 +115,8 @@ def test_read_rr_failures(tmp_path):
     missing = tmp_path / "missing.txt"
     raises_input(f"File {missing} not found!", nongauss.read_rr, missing)
     raises_input(f"Error while reading input file {tmp_path}!", nongauss.read_rr, tmp_path)
-    header = tmp_path / "header.txt"
-    header.write_text("RR\n800\n")
-    raises_input("No data was read!", nongauss.read_rr, header)
+    missing_odd = os.fsencode(tmp_path) + b"/\xffmissing.txt"  # a name that is not UTF-8
+    raises_input(f"File {os.fsdecode(tmp_path)}/\\xffmissing.txt not found!", nongauss.read_rr, missing_odd)
     bad = tmp_path / "bad.txt"
     bad.write_text("800\n-5\n")
     raises_input("Invalid RR interval at row 2: -5 (intervals must be positive and finite)",
@@ -129,6 +131,18 @@ def test_read_rr_failures(tmp_path):
         f.write("800 810\n")
     assert nongauss.read_rr(odd).tolist() == [800.0, 810.0]
     assert nongauss.read_rr(os.fsdecode(odd)).tolist() == [800.0, 810.0]
+
+
+@pytest.mark.parametrize("text", ["RR\n800\n810\n", "0.000\t812\n0.812\t790\n1.602\t805\n"])
+def test_a_report_holds_the_hint_the_tool_writes(tmp_path, text):
+    path = tmp_path / "export.txt"
+    path.write_text(text)
+    with pytest.raises(nongauss.InputError) as caught:
+        nongauss.read_rr(path)
+    run = subprocess.run([program("NONGAUSS_EXE"), str(path)], capture_output=True, text=True)
+    assert run.returncode == 1
+    assert caught.value.report == run.stderr[run.stderr.index("------\n", 100) + 7:]
+    assert caught.value.report.endswith(caught.value.hint + "\n") and caught.value.hint.startswith("Hint: ")
 
 
 def test_clean_failures():
@@ -170,6 +184,11 @@ def test_synth_failures():
 def test_log_spaced_scales_failures():
     scales = nongauss.log_spaced_scales(5, 500, 3)
     assert scales[0] == 5.0 and scales[2] == 500.0 and scales[1] == pytest.approx(50.0)
+    # Ends whose ratio is beyond the doubles: the ends exact, finite numbers between.
+    for a, b in [(1e-300, 1e300), (1e300, 1e-300)]:
+        scales = nongauss.log_spaced_scales(a, b, 5)
+        assert scales[0] == a and scales[-1] == b and np.all(np.isfinite(scales))
+        assert np.log10(scales) == pytest.approx(np.linspace(np.log10(a), np.log10(b), 5))
     for args in [(0, 10, 3), (5, -1, 3), (5, 10, 0), (math.nan, 10, 3)]:
         with pytest.raises(ValueError):
             nongauss.log_spaced_scales(*args)

@@ -1,10 +1,13 @@
 """Analyses in several threads at once give the numbers they give one after
 the other, and the interpreter lock is free while one runs."""
 
+import os
+import signal
 import threading
 import time
 
 import numpy as np
+import pytest
 
 import nongauss
 from conftest import EXAMPLE
@@ -71,3 +74,33 @@ def test_the_lock_is_released_during_an_analysis():
     worker.join()
     longest_gap = max(np.diff(ticks))
     assert longest_gap < alone / 2, (longest_gap, alone)
+
+
+def native_threads():
+    return len(os.listdir("/proc/self/task"))
+
+
+@pytest.mark.parametrize("call", [
+    lambda rr: nongauss.scan(rr, list(np.geomspace(5, 2000, 48))),  # between scales
+    lambda rr: nongauss.analyse(rr, 25.0),                          # between stages
+])
+def test_ctrl_c_ends_a_long_call_at_once_and_leaves_no_thread(call):
+    day = nongauss.synth(24, 0.4, 3)
+    for days in [1, 2, 4, 8, 16, 32]:  # long enough to tell, whatever the machine's speed
+        rr = np.concatenate([day] * days)
+        start = time.perf_counter()
+        call(rr)
+        whole = time.perf_counter() - start
+        if whole > 1.0:
+            break
+    before = native_threads()
+    timer = threading.Timer(whole / 20, os.kill, (os.getpid(), signal.SIGINT))
+    timer.start()
+    start = time.perf_counter()
+    with pytest.raises(KeyboardInterrupt):
+        call(rr)
+        time.sleep(whole)  # a call that ignored the signal ends here, the signal seen late
+    interrupted = time.perf_counter() - start
+    timer.join()
+    assert interrupted < 0.75 * whole, (interrupted, whole)  # ignored, it would be the whole call
+    assert native_threads() == before

@@ -44,3 +44,24 @@ def test_orders_near_zero_use_the_logarithmic_moment(q):
     at_zero = nongauss.analyse(rr, 25.0, q=0.0)
     assert near.lambda_ == at_zero.lambda_
     assert any("too close to 0" in w for w in seen)
+
+
+def test_a_file_read_and_analysed_warns_once_of_each_problem(tmp_path):
+    path = tmp_path / "rec.txt"
+    path.write_text("95\n" + "800\n820\n30000\n790\n" * 200)  # a flipped unit, gaps
+    rr, read_warnings = caught(nongauss.read_rr, path)
+    result, analysis_warnings = caught(nongauss.analyse, rr, 25.0)
+    assert read_warnings == []
+    assert sorted(analysis_warnings) == sorted(result.warnings) and len(result.warnings) == 2
+
+
+def test_a_table_of_times_and_intervals_is_named_by_read_rr(tmp_path):
+    path = tmp_path / "export.txt"
+    elapsed, lines = 0, []
+    for v in [800, 820, 790, 810] * 100:
+        elapsed += v
+        lines.append(f"{elapsed / 1000:.3f}\t{v}")
+    path.write_text("\n".join(lines) + "\n")
+    rr, seen = caught(nongauss.read_rr, path)
+    assert len(rr) == 800
+    assert len(seen) == 1 and "nongauss-clean --column 2" in seen[0]

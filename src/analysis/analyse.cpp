@@ -169,13 +169,16 @@ std::vector<double> log_spaced_scales(double from, double to, int count) {
     std::vector<double> scales;
     if (count < 1) return scales;
     scales.reserve(static_cast<std::size_t>(count));
+    const double ratio = to / from;
     for (int i = 0; i < count; ++i) {
         if (i == 0)
             scales.push_back(from);
         else if (i == count - 1)
             scales.push_back(to);
-        else
-            scales.push_back(from * std::pow(to / from, static_cast<double>(i) / (count - 1)));
+        else if (ratio > 0 && std::isfinite(ratio))
+            scales.push_back(from * std::pow(ratio, static_cast<double>(i) / (count - 1)));
+        else  // a ratio beyond the range of doubles: through the logarithms
+            scales.push_back(std::exp(std::log(from) + (std::log(to) - std::log(from)) * i / (count - 1)));
     }
     return scales;
 }

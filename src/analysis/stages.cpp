@@ -192,6 +192,13 @@ Result complete(const ScaleIncrements& increments, const PreparedSeries& prepare
                        "lambda comes from the logarithmic moment, its limit as q -> 0 (as with -q 0)",
                        q, smallest_closed_form_order));
     r.lambda_sq = estimate_lambda_sq(inc.cg_series, inc.ncg, q, inc.cg_sd);
+    // Above 2 the powers |x|^q of the standardised increments can overflow
+    // (and the factor 2/(q(q-2)) vanish): the estimate is then no number at
+    // all, which no order below 2 can give (the pole at 2 itself is the
+    // formula's, and a series without variability has no increments to
+    // standardise). Such an order ends the analysis before anything is written.
+    if (effective_moment_order(q) > 2 && inc.cg_sd > 0 && !std::isfinite(r.lambda_sq))
+        fatal_error(formatted("The absolute moment of order %g is out of range!", q).c_str());
     r.lambda = lambda_from_estimate(r.lambda_sq);
     if (!(r.lambda_sq > 0 && std::isfinite(r.lambda_sq)))
         transcript.write(formatted("square of lambda = %lf\n", r.lambda_sq));

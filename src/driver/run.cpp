@@ -13,6 +13,8 @@
 #include "driver/report.hpp"
 #include "numeric/worker_thread.hpp"
 #include "nongauss/stages.hpp"
+#include "text/printf.hpp"
+#include "text/tables.hpp"
 
 namespace nongauss {
 
@@ -125,6 +127,10 @@ int analyse_series(const Settings& settings, const Names& names, const Series& s
     const WriteOutcome ts = write_ts_file(ts_file, names, prepared.settings(), prepared, inc);
     if (ts != WriteOutcome::written) return ts == WriteOutcome::not_opened ? 0 : 1;
     const Result result = completion.result(transcript);
+    // Densities divided by a tiny -r overflow: an error, not "inf" in the file.
+    const double divisor = prepared.settings().pdf_divisor;
+    if (!pdf_table_in_range(result.p_exp.data(), result.p_model.data(), prepared.settings().nbins, divisor))
+        throw Error(ErrorKind::fatal, formatted("The densities divided by %g are out of range!", divisor));
 
     const WriteOutcome pdf = write_pdf_file(pdf_file, names, prepared.settings(), result);
     // The files are put in place together, once both are complete; a failed

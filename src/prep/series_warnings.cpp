@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "text/reader.hpp"
+
 namespace nongauss {
 
 namespace {
@@ -38,9 +40,21 @@ std::string printable_excerpt(std::string_view text, std::size_t limit) {
     return shown;
 }
 
+namespace {
+
+// The word that stopped reading, quoted, and what is wrong with it.
+std::string stop_word(const ReadStop& stop, bool why) {
+    std::string text = "\"" + printable_excerpt(stop.text) + "\"";
+    if (stop.long_word) return text + ", a word of more than " + std::to_string(max_token_bytes) + " bytes";
+    return why ? text + ", which is not a number" : text;
+}
+
+const char unit_warning_start[] = "the first value, ";
+
+}  // namespace
+
 std::string read_stop_warning(const ReadStop& stop) {
-    std::string text = "reading stopped at row " + std::to_string(stop.row) + " at \"" +
-                       printable_excerpt(stop.text) + "\", which is not a number: ";
+    std::string text = "reading stopped at row " + std::to_string(stop.row) + " at " + stop_word(stop, true) + ": ";
     if (stop.total_bytes > 0 && stop.unread_bytes >= 0) {
         text += std::to_string(stop.unread_bytes) + " of " + std::to_string(stop.total_bytes) +
                 " bytes (" + format("%.1f", 100.0 * static_cast<double>(stop.unread_bytes) /
@@ -56,11 +70,56 @@ std::string read_stop_warning(const ReadStop& stop) {
 }
 
 std::string read_stop_hint(const ReadStop& stop) {
-    return "Hint: the first word that could not be read is \"" + printable_excerpt(stop.text) +
-           "\" (row " + std::to_string(stop.row) +
+    return "Hint: the first word that could not be read is " + stop_word(stop, false) + " (row " +
+           std::to_string(stop.row) +
            "). A header line? Remove it. A table or CSV export (time and RR columns, a decimal comma)? "
            "Convert it with nongauss-clean --column N (or the column's name), see nongauss-clean(1)";
 }
+
+std::string memory_warning(long row) {
+    return "insufficient memory: reading stopped at row " + std::to_string(row) + ", and only the " +
+           std::to_string(row - 1) +
+           " intervals before it are analysed; free memory (or raise the limit, ulimit -v) and run again";
+}
+
+std::optional<std::string> changed_while_read_warning(const FileStamp& opened, const FileStamp& left,
+                                                      long long bytes_read, bool read_to_end) {
+    if (!opened.regular || !left.regular) return std::nullopt;
+    const bool resized = opened.size != left.size;
+    const bool touched = opened.mtime_s != left.mtime_s || opened.mtime_ns != left.mtime_ns;
+    // A file that says it is empty and yet gives bytes, unchanged, is a
+    // pseudo-file (/proc): its size means nothing.
+    const bool sized = opened.size > 0 || left.size > 0;
+    const bool short_or_long = read_to_end && sized && bytes_read != opened.size;
+    if (!resized && !touched && !short_or_long) return std::nullopt;
+    std::string what = "the input changed while it was read (" + std::to_string(opened.size) +
+                       " bytes when opened, " + std::to_string(left.size) + " at the end";
+    if (read_to_end) what += ", " + std::to_string(bytes_read) + " read";
+    if (!resized && touched) what += ", modified";
+    return what + "): the series may be cut short or mixed; analyse it once it is complete, or a copy of it";
+}
+
+std::string table_warning(const TableShape& shape) {
+    return time_and_interval_text(shape) +
+           ": a table of times and intervals, read as one series, row by row, so the results mean "
+           "nothing; take the intervals alone with nongauss-clean --column " +
+           std::to_string(shape.interval_column) + " (see nongauss-clean(1))";
+}
+
+std::string table_hint(const TableShape& shape) {
+    return "Hint: " + time_and_interval_text(shape) +
+           ": a table of times and intervals? Take the intervals alone with nongauss-clean --column " +
+           std::to_string(shape.interval_column) + " (see nongauss-clean(1))";
+}
+
+std::string table_options(const TableShape& shape) {
+    std::string options;
+    if (shape.time_and_interval()) options += " --column " + std::to_string(shape.interval_column);
+    if (shape.decimal_comma) options += " --decimal-comma";
+    return options.empty() ? options : "nongauss-clean" + options;
+}
+
+bool is_unit_warning(const std::string& warning) { return warning.rfind(unit_warning_start, 0) == 0; }
 
 std::optional<std::string> range_warning(const std::vector<double>& intervals, double unit_divisor) {
     RangeTally tally;
@@ -102,7 +161,7 @@ std::optional<std::string> unit_warning(const std::vector<double>& intervals, Un
     const double median = *middle;
     const char* chosen = decided == Unit::milliseconds ? "milliseconds" : "seconds";
     const char* other = decided == Unit::milliseconds ? "seconds" : "milliseconds";
-    return "the first value, " + shortest(intervals[0]) + ", makes the unit " + chosen +
+    return unit_warning_start + shortest(intervals[0]) + ", makes the unit " + chosen +
            ", but the median of the other intervals, " + shortest(median) + ", would make it " + other +
            "; if the first line is not an interval (a start time, a spurious beat), remove it";
 }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "nongauss/series.hpp"
+#include "text/table_shape.hpp"
 
 namespace nongauss {
 
@@ -21,6 +22,7 @@ namespace nongauss {
 struct ReadStop {
     long row = 0;
     std::string text;
+    bool long_word = false;  ///< the word is longer than the reader takes (max_token_bytes)
     long long unread_bytes = -1;
     long long total_bytes = -1;
 };
@@ -36,6 +38,42 @@ std::string read_stop_warning(const ReadStop& stop);
 /// For a stop on row 1 or 2 (nothing, or one value, read): one line, shown
 /// after the error that follows, naming the text and what to do about it.
 std::string read_stop_hint(const ReadStop& stop);
+
+/// The storage of the series could not grow at `row`: only the rows before it
+/// are analysed.
+std::string memory_warning(long row);
+
+/// What fstat tells of an open file, to see whether it changed while it was
+/// read (regular files only).
+struct FileStamp {
+    bool regular = false;
+    long long size = -1;
+    long long mtime_s = 0;
+    long mtime_ns = 0;
+};
+
+/// The file was cut short, appended to or rewritten while it was read: its
+/// size or modification time differ between `opened` and `left`, or reading
+/// that went to the end of the file (`read_to_end`) read another number of
+/// bytes than it held when opened (unless it said 0 bytes at both ends, as a
+/// pseudo-file under /proc does). Empty when neither is a regular file or
+/// nothing changed.
+std::optional<std::string> changed_while_read_warning(const FileStamp& opened, const FileStamp& left,
+                                                      long long bytes_read, bool read_to_end);
+
+/// A table of times and intervals (white-space separated), read as one series.
+std::string table_warning(const TableShape& shape);
+
+/// The same, as the line shown after an error (it begins with "Hint: ").
+std::string table_hint(const TableShape& shape);
+
+/// The nongauss-clean options that read a table of this shape (its decimal
+/// comma, the column of its intervals), as "nongauss-clean --column 2
+/// --decimal-comma"; empty when the shape names none.
+std::string table_options(const TableShape& shape);
+
+/// True for the text of unit_warning.
+bool is_unit_warning(const std::string& warning);
 
 /// The plausible range of an RR interval, seconds.
 inline constexpr double plausible_min_s = 0.2;

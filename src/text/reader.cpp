@@ -19,6 +19,7 @@
 #include "numeric/arrays.hpp"
 #include "prep/series_warnings.hpp"
 #include "text/decimal.hpp"
+#include "text/table_shape.hpp"
 
 namespace nongauss {
 
@@ -52,6 +53,16 @@ public:
     // After next() gave false: true when it stopped at text rather than at
     // the end of the file or a read error.
     bool at_text() const { return pos_ < len_; }
+
+    // After next() gave false: it stopped at a word longer than max_token_bytes.
+    bool at_long_word() const { return long_word_; }
+
+    // Bytes read from the file so far.
+    long long bytes_read() const { return discarded_ + static_cast<long long>(len_); }
+
+    // The first bytes of the file (at most head_limit), and whether they are all of it.
+    const std::string& head() const { return head_; }
+    bool head_complete() const { return at_end_ && discarded_ == 0 && len_ == head_.size(); }
 
     // The text at the stop, up to white space, at most `limit` bytes.
     std::string text_here(std::size_t limit) {
@@ -89,6 +100,8 @@ private:
         const std::size_t got = std::fread(buf_.get() + len_, 1, want, file_);
         len_ += got;
         if (got < want) at_end_ = true;
+        if (discarded_ == 0 && head_.size() < head_limit)
+            head_.assign(buf_.get(), std::min(len_, head_limit));
         return got > 0;
     }
 
@@ -107,6 +120,12 @@ private:
                 ready_ = end;
                 return true;
             }
+            // Everything after pos_ is one word that goes on: beyond the
+            // limit, it ends reading instead of taking ever more memory.
+            if (len_ - pos_ >= max_token_bytes) {
+                long_word_ = true;
+                return false;
+            }
             read_more();  // more bytes, a larger buffer, or the end of the file
         }
     }
@@ -119,6 +138,8 @@ private:
     std::size_t ready_ = 0;  // end of the part whose numbers can be converted
     long long discarded_ = 0;
     bool at_end_ = false;
+    bool long_word_ = false;
+    std::string head_;
 };
 
 // Size of the file behind `file` when it is a regular file, otherwise -1.
@@ -195,9 +216,13 @@ NumbersRead read_numbers(std::FILE* file) {
     read.read_error = std::ferror(file) != 0;
     if (!read.truncated && !read.read_error && scanner.at_text()) {
         read.stopped_at_text = true;
+        read.stopped_at_long_word = scanner.at_long_word();
         read.stop_text = scanner.text_here(stop_text_limit);
         read.stop_offset = scanner.offset();
     }
+    read.bytes_read = scanner.bytes_read();
+    read.head = scanner.head();
+    read.head_complete = scanner.head_complete();
     return read;
 }
 
@@ -205,6 +230,21 @@ Series Series::read_file(const std::string& path, const ReadOptions& options) {
     DiscardTranscript discard;
     return read_file(path, discard, options);
 }
+
+namespace {
+
+FileStamp stamp_of(std::FILE* file) {
+    FileStamp stamp;
+    struct stat st {};
+    if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) return stamp;
+    stamp.regular = true;
+    stamp.size = static_cast<long long>(st.st_size);
+    stamp.mtime_s = static_cast<long long>(st.st_mtim.tv_sec);
+    stamp.mtime_ns = static_cast<long>(st.st_mtim.tv_nsec);
+    return stamp;
+}
+
+}  // namespace
 
 Series Series::read_file(const std::string& path, Transcript& transcript, const ReadOptions& options) {
     std::FILE* file = std::fopen(path.c_str(), "r");
@@ -215,54 +255,76 @@ Series Series::read_file(const std::string& path, Transcript& transcript, const 
         throw Error(ErrorKind::input, "Cannot open input file " + path + ": " + std::strerror(error));
     }
     NumbersRead read;
-    long long size = -1;  // known for a regular file only
+    // The file as opened and as left: a file that another program cuts short
+    // or appends to while it is read gives a series of neither state.
+    const FileStamp opened = stamp_of(file);
+    FileStamp left;
     try {
         transcript.write("------------------------------------------------\n"
                          "Input file: " + path + ".\n"
                          "------------------------------------------------\n");
-        struct stat st {};
-        if (fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode)) size = static_cast<long long>(st.st_size);
         read = read_numbers(file);
+        left = stamp_of(file);
     } catch (...) {
         std::fclose(file);
         throw;
     }
     std::fclose(file);
-    std::vector<std::string> warnings;  // all but the one for want of memory, which has its line
-    if (read.truncated)
+    std::vector<std::string> warnings;
+    if (read.truncated) {
         transcript.write(options.program_name + ": insufficient memory, truncating input at row " +
                          std::to_string(read.truncated_row) + "\n");
+        warnings.push_back(memory_warning(read.truncated_row));
+    }
     // A read error is not the end of the series: the values read so far are
     // only a part of it, and no result may be reported for them.
     if (read.read_error) throw Error(ErrorKind::input, "Error while reading input file " + path + "!");
+    const bool read_to_end = !read.truncated && !read.stopped_at_text;
+    if (auto changed = changed_while_read_warning(opened, left, read.bytes_read, read_to_end))
+        warnings.push_back(*changed);
 
+    // Times and intervals side by side are read as one series, row by row:
+    // it runs, and its numbers mean nothing. What reads such a file is named.
+    const TableShape shape = survey_table(read.head, read.head_complete);
+    const bool table =
+        shape.time_and_interval() && (shape.delimiter == '\t' || shape.delimiter == ' ');
     std::string hint;
     if (read.stopped_at_text) {
         ReadStop stop;
         stop.row = static_cast<long>(read.values.size()) + 1;
         stop.text = read.stop_text;
-        if (size >= read.stop_offset) {
-            stop.total_bytes = size;
-            stop.unread_bytes = size - read.stop_offset;
+        stop.long_word = read.stopped_at_long_word;
+        if (opened.size >= read.stop_offset) {
+            stop.total_bytes = opened.size;
+            stop.unread_bytes = opened.size - read.stop_offset;
         }
         if (stop.row > 1) warnings.push_back(read_stop_warning(stop));
-        if (stop.row <= 2) hint = read_stop_hint(stop);
+        if (stop.row <= 2) {
+            hint = read_stop_hint(stop);
+            // A table in another delimiter or with a decimal comma: its options.
+            const std::string options = table_options(shape);
+            if (!options.empty()) hint += "; for this file: " + options;
+        }
     }
     Series series;
     try {
         series = from_intervals(std::move(read.values), options.unit);
     } catch (const Error& e) {
+        if (table) throw Error(e.kind(), e.message(), table_hint(shape));
         if (hint.empty()) throw;
         throw Error(e.kind(), e.message(), hint);
     }
     series.source_ = path;
     series.hint_ = hint;
+    if (table) {
+        warnings.push_back(table_warning(shape));
+        // The unit's disagreement is the table's doing, and its advice (remove
+        // the first line) would not help.
+        std::erase_if(series.warnings_, is_unit_warning);
+    }
+    series.reading_warnings_ = warnings.size();
     for (const std::string& w : series.warnings_) warnings.push_back(w);
     for (const std::string& w : warnings) transcript.write("Warning: " + w + "\n");
-    if (read.truncated)
-        warnings.insert(warnings.begin(), "insufficient memory: reading stopped at row " +
-                                              std::to_string(read.truncated_row) +
-                                              ", and only the intervals before it are analysed");
     series.warnings_ = std::move(warnings);
     return series;
 }

@@ -1,6 +1,7 @@
 #include "text/tables.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -171,6 +172,13 @@ void write_pdf_table(std::FILE* file, const double* bin_centre, const double* p_
         row = i;
         return p;
     });
+}
+
+bool pdf_table_in_range(const double* p_exp, const double* p_model, int nbins, double divisor) {
+    for (int i = 0; i < nbins; ++i)
+        for (const double p : {p_exp[i], p_model[i]})
+            if (std::isfinite(p) && !std::isfinite(p / divisor)) return false;
+    return true;
 }
 
 }  // namespace nongauss

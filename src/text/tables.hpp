@@ -23,4 +23,10 @@ void write_ts_table(std::FILE* file, const double* resampled, double resampled_m
 void write_pdf_table(std::FILE* file, const double* bin_centre, const double* p_exp,
                      const double* p_model, int nbins, double divisor);
 
+/// False when a finite density divided by `divisor` is not (-r 1e-320 makes
+/// the quotients overflow): the callers then end with "The densities divided
+/// by %g are out of range!" instead of writing "inf". (The densities of a
+/// series without variability are no numbers whatever the divisor.)
+bool pdf_table_in_range(const double* p_exp, const double* p_model, int nbins, double divisor);
+
 }  // namespace nongauss

@@ -231,6 +231,10 @@ TEST(HostileInput, ExtremeOptions) {
         {{"-q", "2"}, 0, "square of lambda = "},  // the second moment carries no lambda
         {{"-q", "-0.9"}, 0, "lmd="},
         {{"-q", "-5"}, 0, "lmd="},  // raised to -0.9
+        // Values whose results would not be numbers end before any file is written.
+        {{"-q", "1e300"}, 1, "Run-time error...\nThe absolute moment of order 1e+300 is out of range!\n"},
+        {{"-r", "1e-320"}, 1, "Run-time error...\nThe densities divided by 9.99989e-321 are out of range!\n"},
+        {{"-r", "1e-300"}, 0, "lmd="},  // large densities, but numbers
     };
     for (const auto& c : cases) {
         auto args = c.options;
@@ -241,9 +245,15 @@ TEST(HostileInput, ExtremeOptions) {
         if (c.status == 0) {
             EXPECT_TRUE(all_numbers(r.out)) << r.out;
             EXPECT_GE(parse_summary(r.out).lambda, 0.0);
+            const std::string pdf = dir.read("rec_PDF.txt");
+            EXPECT_FALSE(has(pdf, "inf") || has(pdf, "nan")) << c.options[1];
         } else {
             EXPECT_EQ(r.out, "");
+            EXPECT_FALSE(fs::exists(dir.path() / "rec_TS.txt") || fs::exists(dir.path() / "rec_PDF.txt"))
+                << c.options[1];
         }
+        fs::remove(dir.path() / "rec_TS.txt");
+        fs::remove(dir.path() / "rec_PDF.txt");
     }
     // An order below -0.9 is raised to -0.9.
     EXPECT_EQ(run_tool({"-q", "-5", "rec.txt"}, dir.path()).out,

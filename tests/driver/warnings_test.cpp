@@ -4,6 +4,7 @@
 // an estimator past its precision) is not printed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -132,6 +133,65 @@ TEST(Warnings, ExportsThatStopOnTheirFirstRowsGetAHintAfterTheError) {
     dir.write("fine.txt", "800\n810\nNA\n");  // a later stop is a warning, not a hint
     r = run_tool({"fine.txt"}, dir.path());
     EXPECT_FALSE(has(r.err, "Hint: ")) << r.err;
+}
+
+// Tables of times and intervals, which the reader takes as one series row by
+// row: each time-and-interval layout is named, with the column that holds the
+// intervals, in a hint after an error or a warning on a run that completes;
+// the unit's advice to remove the first line, which the layout explains, is
+// left out. Two intervals to a line are a series and get neither.
+TEST(Warnings, TimeAndIntervalTablesNameTheColumnThatReadsThem) {
+    std::vector<int> ms;
+    for (const auto& line : lines_of(testing::irregular_ms(600))) ms.push_back(std::stoi(line));
+    const auto table = [&ms](bool time_first, bool at_end, const char* separator) {
+        std::string text;
+        long elapsed = 0;  // ms
+        for (const int v : ms) {
+            if (at_end) elapsed += v;
+            char time[32];
+            std::snprintf(time, sizeof time, "%ld.%03ld", elapsed / 1000, elapsed % 1000);
+            text += time_first ? time + (separator + std::to_string(v)) : std::to_string(v) + separator + time;
+            text += "\n";
+            if (!at_end) elapsed += v;
+        }
+        return text;
+    };
+    std::string semicolons = table(true, true, ";");  // and decimal commas: "0" is read, then ",812;812" or the like
+    std::replace(semicolons.begin(), semicolons.end(), '.', ',');
+    std::string pairs;  // two intervals to a line
+    for (std::size_t i = 0; i + 1 < ms.size(); i += 2) pairs += std::to_string(ms[i]) + " " + std::to_string(ms[i + 1]) + "\n";
+    const struct {
+        const char* name;
+        std::string text;
+        int status;
+        const char* line;  // expected start of the warning or hint line ("" none)
+        const char* column;
+    } cases[] = {
+        {"from0", table(true, false, "\t"), 1, "Hint: every line holds 2 numbers, and column 1 rises by the values of column 2", "--column 2"},
+        {"ends", table(true, true, "\t"), 0, "Warning: every line holds 2 numbers, and column 1 rises by the values of column 2", "--column 2"},
+        {"after", table(false, true, " "), 0, "Warning: every line holds 2 numbers, and column 2 rises by the values of column 1", "--column 1"},
+        {"semicolons", semicolons, 1, "Hint: the first word that could not be read is \",",
+         "--column 2 --decimal-comma"},
+        {"pairs", pairs, 0, "", ""},
+    };
+    for (const auto& c : cases) {
+        ScratchDir dir;
+        dir.write("t.txt", c.text);
+        const RunResult r = run_tool({"t.txt"}, dir.path());
+        EXPECT_EQ(r.status, c.status) << c.name << r.err;
+        EXPECT_FALSE(has(r.err, "Warning: the first value,")) << c.name << r.err;
+        if (*c.line == '\0') {
+            EXPECT_FALSE(has(r.err, "rises by the values")) << c.name << r.err;
+            continue;
+        }
+        const auto at = r.err.find(c.line);
+        ASSERT_NE(at, std::string::npos) << c.name << r.err;
+        const std::string line = r.err.substr(at, r.err.find('\n', at) - at);
+        EXPECT_TRUE(has(line, std::string("nongauss-clean ") + c.column)) << c.name << line;
+        if (c.status == 1) {
+            EXPECT_TRUE(has(r.err, "Invalid RR interval at row 1: 0 (intervals must be positive and finite)\nHint: "));
+        }
+    }
 }
 
 std::string constant(double value, int n) {

@@ -43,6 +43,35 @@ TEST(SeriesWarnings, ReadingStoppedEarlySaysWhereAndHowMuchWasLeft) {
     EXPECT_TRUE(has(hint, "\"RR_ms\"") && has(hint, "header") && has(hint, "nongauss-clean --column")) << hint;
 }
 
+TEST(SeriesWarnings, AFileThatChangedWhileItWasRead) {
+    const FileStamp file{true, 5000, 100, 7};
+    const auto with = [](FileStamp s, long long size, long ns) {
+        s.size = size;
+        s.mtime_ns = ns;
+        return s;
+    };
+    const struct {
+        const char* name;
+        FileStamp opened, left;
+        long long read;
+        bool to_end, warned;
+    } cases[] = {
+        {"unchanged", file, file, 5000, true, false},
+        {"stopped at text", file, file, 1200, false, false},
+        {"grew", file, with(file, 5100, 9), 5100, true, true},
+        {"shrank", file, with(file, 3000, 9), 3000, true, true},
+        {"rewritten", file, with(file, 5000, 9), 5000, true, true},
+        {"fewer bytes than it held", file, file, 4000, true, true},
+        {"a pseudo-file", with(file, 0, 7), with(file, 0, 7), 300, true, false},
+        {"not a regular file", FileStamp{}, FileStamp{}, 300, true, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(changed_while_read_warning(c.opened, c.left, c.read, c.to_end).has_value(), c.warned) << c.name;
+    EXPECT_EQ(*changed_while_read_warning(file, with(file, 3000, 9), 3000, true),
+              "the input changed while it was read (5000 bytes when opened, 3000 at the end, 3000 read): the "
+              "series may be cut short or mixed; analyse it once it is complete, or a copy of it");
+}
+
 TEST(SeriesWarnings, IntervalsOutsideThePlausibleRange) {
     std::vector<double> ms(1000, 800.0);
     EXPECT_FALSE(range_warning(ms, 1000.0));

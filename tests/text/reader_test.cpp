@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -219,6 +220,78 @@ TEST(Reader, StorageGrowsWhateverTheLengthsOfTheNumbers) {
     }
 }
 
+// A word longer than the reader takes ends reading as text does: the numbers
+// before it are the series, and the word's first bytes are kept.
+TEST(Reader, AWordBeyondAMebibyteEndsReading) {
+    for (const char fill : {'7', 'e'}) {
+        for (const bool stream : {false, true}) {
+            const NumbersRead r = numbers_of("812 790\n" + std::string(max_token_bytes, fill) + " 805\n", stream);
+            EXPECT_EQ(r.values, (std::vector<double>{812, 790})) << fill;
+            EXPECT_TRUE(r.stopped_at_text && r.stopped_at_long_word) << fill;
+            EXPECT_EQ(r.stop_text, std::string(stop_text_limit, fill));
+            EXPECT_EQ(r.stop_offset, 8);
+        }
+    }
+    // One byte less is a word like any other.
+    const NumbersRead r = numbers_of("812 " + std::string(max_token_bytes - 1, '7') + " 805\n");
+    EXPECT_EQ(r.values.size(), 3u);
+    EXPECT_FALSE(r.stopped_at_text || r.stopped_at_long_word);
+    const std::string report = read_text("812 790 " + std::string(max_token_bytes + 5, '0') + "1\n").err;
+    EXPECT_NE(report.find("Warning: reading stopped at row 3 at \"000"), std::string::npos) << report;
+    EXPECT_NE(report.find("...\", a word of more than 1048576 bytes: "), std::string::npos) << report;
+}
+
+// A transcript that changes the file it is read from when the banner comes,
+// after the file is open and before it is read: the seam of another program
+// writing the file meanwhile.
+class ChangingTranscript final : public Transcript {
+public:
+    ChangingTranscript(std::filesystem::path path, std::string append, std::size_t truncate_to)
+        : path_(std::move(path)), append_(std::move(append)), truncate_to_(truncate_to) {}
+    void write(std::string_view text) override {
+        text_.append(text);
+        if (done_) return;
+        done_ = true;
+        if (truncate_to_ != std::string::npos) std::filesystem::resize_file(path_, truncate_to_);
+        std::FILE* f = std::fopen(path_.c_str(), "a");
+        std::fputs(append_.c_str(), f);
+        std::fclose(f);
+    }
+    std::string text_;
+
+private:
+    std::filesystem::path path_;
+    std::string append_;
+    std::size_t truncate_to_;
+    bool done_ = false;
+};
+
+TEST(Reader, AFileChangedWhileItIsReadIsReported) {
+    std::string text;
+    for (int i = 0; i < 3000; ++i) text += std::to_string(700 + i % 200) + "\n";
+    const struct {
+        const char* name;
+        std::string append;
+        std::size_t truncate_to;
+        bool warned;
+    } cases[] = {
+        {"untouched", "", std::string::npos, false},
+        {"appended", "812\n790\n", std::string::npos, true},
+        {"cut short", "", 4000, true},
+    };
+    for (const auto& c : cases) {
+        ScratchDir dir;
+        const auto path = dir.write("in.txt", text);
+        ChangingTranscript transcript(path, c.append, c.truncate_to);
+        const Series series = Series::read_file(path.string(), transcript);
+        const bool warned = transcript.text_.find("Warning: the input changed while it was read (") != std::string::npos;
+        EXPECT_EQ(warned, c.warned) << c.name << transcript.text_;
+        EXPECT_EQ(!series.warnings().empty() && series.warnings()[0].rfind("the input changed", 0) == 0, c.warned)
+            << c.name;
+        EXPECT_EQ(series.reading_warnings(), c.warned ? 1u : 0u) << c.name;
+    }
+}
+
 }  // namespace
 }  // namespace nongauss
 
@@ -257,6 +330,33 @@ TEST(ReaderMemory, StorageThatCannotGrowTruncatesTheInputAtAStepBoundary) {
     EXPECT_LT(row, 4000000);
     EXPECT_EQ(row % 10000, 0);
     EXPECT_NE(err.find("number of input data: " + std::to_string(row - 1) + "\n"), std::string::npos);
+    // The tool's own line is followed by a warning, which the scan's table carries too.
+    const std::string warning = "Warning: insufficient memory: reading stopped at row " + std::to_string(row) +
+                                ", and only the " + std::to_string(row - 1) + " intervals before it are analysed";
+    EXPECT_EQ(err.find('\n', at) + 1, err.find(warning)) << err;
+    const std::string scan = "cd '" + dir.path().string() + "' && ulimit -v 30000 && '" + NONGAUSS_SCAN_EXE +
+                             "' -1 -s 25 big.txt >table 2>/dev/null";
+    std::system(scan.c_str());
+    EXPECT_NE(dir.read("table").find("\tinsufficient memory: reading stopped at row "), std::string::npos)
+        << dir.read("table");
+}
+
+TEST(ReaderMemory, AHugeWordTakesNoMoreThanAMebibyteOrTwo) {
+    if (testing::address_sanitizer || testing::thread_sanitizer)
+        GTEST_SKIP() << "address-space limits do not apply under the sanitizers";
+    ScratchDir dir;
+    {
+        std::ofstream out(dir.path() / "word.txt");
+        for (int i = 0; i < 600; ++i) out << (700 + i % 200) << "\n";
+        out << std::string(std::size_t{64} << 20, '7') << "\n812\n";  // 64 MiB of digits
+    }
+    const std::string command = "cd '" + dir.path().string() + "' && ulimit -v 30000 && '" + NONGAUSS_EXE +
+                                "' -d 0 -s 10 word.txt >out 2>err";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 0) << dir.read("err");
+    EXPECT_NE(dir.read("err").find("Warning: reading stopped at row 601 at \"7777"), std::string::npos)
+        << dir.read("err");
 }
 
 }  // namespace

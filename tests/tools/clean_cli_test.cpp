@@ -196,6 +196,13 @@ TEST(CleanCli, InjectedArtefactsAreDeletedOrReplacedAndReported) {
     EXPECT_NE(r.err.find("written:   " + std::to_string(written) + " intervals (" +
                          std::to_string(n - 13) + " kept, "),
               std::string::npos) << r.err;
+
+    // A name with a tab, a newline and a backslash stays one field of one line.
+    fs::copy_file(dir.path() / "rec.txt", dir.path() / "a\tb\nc\\d.txt");
+    r = clean({"-o", "out.txt", "--summary", "a\tb\nc\\d.txt"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.substr(0, r.out.find('\t')), "a\\tb\\nc\\\\d.txt");
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
 }
 
 TEST(CleanCli, WarnsWhenMoreThanTenPercentAreFlagged) {

@@ -8,12 +8,16 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "support/run_tool.hpp"
+#include "support/sanitizers.hpp"
 #include "tools/companions.hpp"
 #include "tools/synthetic_rr.hpp"
 
@@ -131,6 +135,80 @@ TEST(CleanExports, ATableWithoutAColumnIsRefusedWithWhatToDo) {
     EXPECT_EQ(two.err.rfind("Warning: line 1 holds 2 numbers, read as consecutive intervals; if they are "
                             "columns (a time and an interval), choose one with --column N\n", 0),
               0u) << two.err;
+}
+
+// Shapes read otherwise than asked: each ends (or warns) with a line naming
+// the options that read it.
+TEST(CleanExports, ShapesReadOtherwiseThanAskedNameTheOptionsThatReadThem) {
+    const auto table = [](const char* separator, bool comma, const char* first) {
+        std::string text = first;
+        double t = 0;
+        for (const double s : stationary_rr(300, 5).seconds) {
+            t += s;
+            std::string line = fmt("%.3f", t) + separator + fmt(comma ? "%.3f" : "%.0f", comma ? s : 1000 * s) + "\n";
+            if (comma) for (char& c : line) c = c == '.' ? ',' : c;
+            text += line;
+        }
+        return text;
+    };
+    std::string start = "125.3\n";  // then intervals in seconds
+    for (const double s : stationary_rr(300, 5).seconds) start += fmt("%.3f\n", s);
+    std::string points = table(";", true, "Zeit;RR\n");
+    std::replace(points.begin(), points.end(), ',', '.');
+    const struct {
+        const char* name;
+        std::string text;
+        std::vector<std::string> options;
+        int status;
+        const char* line;  // the start of the line that names the options
+        const char* options_named;
+    } cases[] = {
+        {"time and ms, tabs", table("\t", false, ""), {}, 1, "Hint: every line holds 2 numbers, and column 1 rises", "--column 2\n"},
+        {"no column 3", table("\t", false, ""), {"--column", "3"}, 1,
+         "No data was read!\nHint: the lines hold 2 fields separated by tabs: there is no column 3; ", "--column 2\n"},
+        {"decimal commas, no option", table(";", true, "Zeit;RR\n"), {"--column", "2"}, 1,
+         "No data was read!\nHint: the numbers have a decimal comma", "--decimal-comma\n"},
+        {"points, --decimal-comma", points, {"--column", "2", "--decimal-comma"}, 1,
+         "No data was read!\nHint: the numbers have a decimal point", "without --decimal-comma\n"},
+        {"time and ms, blanks", table(" ", false, ""), {}, 1, "Warning: every line holds 2 numbers", "--column 2\n"},
+        {"a start time first", start, {}, 1, "Warning: the first value, 125.3, makes the unit milliseconds, but the median", "give --unit s"},
+    };
+    for (const auto& c : cases) {
+        ScratchDir dir;
+        dir.write("in.txt", c.text);
+        std::vector<std::string> args = c.options;
+        args.insert(args.end(), {"-o", "out.txt", "in.txt"});
+        const RunResult r = run_tool(args, dir.path(), NONGAUSS_CLEAN_EXE);
+        EXPECT_EQ(r.status, c.status) << c.name << "\n" << r.err;
+        const auto at = r.err.find(c.line);
+        ASSERT_NE(at, std::string::npos) << c.name << "\n" << r.err;
+        const std::string line = r.err.substr(at, r.err.find('\n', at + std::strlen(c.line)) + 1 - at);
+        EXPECT_NE(line.find(c.options_named), std::string::npos) << c.name << "\n" << line;
+        EXPECT_EQ(r.err.find("Warning: the first value,") != std::string::npos, c.name[0] == 'a') << c.name;
+    }
+    // The option named reads it: the start time is flagged, the rest kept.
+    ScratchDir dir;
+    dir.write("in.txt", start);
+    const RunResult r = run_tool({"--unit", "s", "-o", "out.txt", "in.txt"}, dir.path(), NONGAUSS_CLEAN_EXE);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(dir.read("out.txt"), start.substr(start.find('\n') + 1));
+}
+
+// Memory that runs out ends the run with a message and status 1, not an abort.
+TEST(CleanExports, MemoryThatRunsOutEndsWithAMessage) {
+    if (address_sanitizer || thread_sanitizer) GTEST_SKIP() << "address-space limits do not apply under the sanitizers";
+    ScratchDir dir;
+    {
+        std::string text;
+        for (int i = 0; i < 2000000; ++i) text += "0.8\n";
+        dir.write("big.txt", text);
+    }
+    const std::string command = "cd '" + dir.path().string() + "' && ulimit -v 40000 && '" + NONGAUSS_CLEAN_EXE +
+                                "' -o out.txt big.txt 2>err";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    EXPECT_EQ(dir.read("err"), "nongauss-clean: allocation failure: not enough memory for this input\n");
 }
 
 TEST(CleanExports, DeviationBelowOnePercentWarns) {

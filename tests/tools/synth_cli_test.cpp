@@ -1,8 +1,12 @@
 // nongauss-synth as a user runs it, and nongauss's lambda on what it makes.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <sys/wait.h>
 
+#include <cmath>
+#include <cstdlib>
+
+#include "support/sanitizers.hpp"
 #include "tools/companions.hpp"
 
 namespace nongauss {
@@ -40,6 +44,17 @@ TEST(SynthCli, UsageErrorsOnStandardErrorWithStatus1) {
         EXPECT_EQ(r.err.rfind("nongauss-synth: ", 0), 0u) << r.err;
         EXPECT_NE(r.err.find("--help"), std::string::npos) << r.err;
     }
+}
+
+TEST(SynthCli, MemoryThatRunsOutEndsWithAMessage) {
+    if (address_sanitizer || thread_sanitizer) GTEST_SKIP() << "address-space limits do not apply under the sanitizers";
+    ScratchDir dir;
+    const std::string command = "cd '" + dir.path().string() + "' && ulimit -v 20000 && '" + NONGAUSS_SYNTH_EXE +
+                                "' --hours 10000 >out 2>err";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    EXPECT_EQ(dir.read("err"), "nongauss-synth: allocation failure: not enough memory for this series\n");
 }
 
 TEST(SynthCli, OutputFileEqualsStandardOutputAndWriteErrorsAreReported) {

@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "text/tsv_field.hpp"
+
 namespace nongauss::clean {
 
 namespace {
@@ -98,7 +100,8 @@ std::string report_text(const CleanSettings& settings, const Tally& tally,
 }
 
 std::string summary_line(const CleanSettings& settings, const Tally& tally) {
-    return format("%s\t%zu\t%zu\t%zu\t%.2f\t%.2f\t%zu\n", settings.input.c_str(), tally.read,
+    // The name escaped as nongauss escapes its summary's: one field, one line.
+    return format("%s\t%zu\t%zu\t%zu\t%.2f\t%.2f\t%zu\n", escaped_field(settings.input).c_str(), tally.read,
                   tally.by_range, tally.by_deviation, tally.flagged_pct(), tally.time_pct(),
                   tally.counts.written());
 }

@@ -46,8 +46,10 @@ Tally tally_flags(const std::vector<double>& seconds, const std::vector<Flag>& f
 std::string report_text(const CleanSettings& settings, const Tally& tally,
                         const std::string& destination);
 
-/// The summary line: input, read, flagged by range, flagged by deviation,
-/// flagged % and time % (two decimals), intervals written; tab-separated.
+/// The summary line: input (a tab, newline, carriage return or backslash in
+/// it written as \t, \n, \r, \\), read, flagged by range, flagged by
+/// deviation, flagged % and time % (two decimals), intervals written;
+/// tab-separated.
 std::string summary_line(const CleanSettings& settings, const Tally& tally);
 
 }  // namespace nongauss::clean

@@ -3,9 +3,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "clean/clean_hints.hpp"
 #include "clean/clean_options.hpp"
 #include "clean/clean_report.hpp"
 #include "clean/cleaned_series.hpp"
@@ -34,7 +36,7 @@ std::string write_series(const std::string& name, const std::string& text) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     CleanSettings settings;
     std::string message;
     switch (parse_clean_options(argc, argv, settings, message)) {
@@ -69,20 +71,20 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "Error while reading input file %s!\n", settings.input.c_str());
             return 1;
         case ReadOutcome::bad_input:
-            std::fprintf(stderr, "%s: %s\n", settings.input.c_str(), why.c_str());
+            std::fprintf(stderr, "%s: %s\n%s", settings.input.c_str(), why.c_str(),
+                         layout_hint(settings, rr).c_str());
             return 1;
         case ReadOutcome::ok: break;
     }
     if (rr.numbers.empty()) {
-        std::fprintf(stderr, "No data was read!\n");
+        std::fprintf(stderr, "No data was read!\n%s", layout_hint(settings, rr).c_str());
         return 1;
     }
-    if (rr.first_line_numbers > 1) {
-        std::fprintf(stderr,
-                     "Warning: line %d holds %d numbers, read as consecutive intervals; if they are "
-                     "columns (a time and an interval), choose one with --column N\n",
-                     rr.first_data_line, rr.first_line_numbers);
-    }
+    std::fputs(several_numbers_warning(rr).c_str(), stderr);
+    // Rows taken for header lines: the decimal mark may be the cause.
+    if (!settings.column.empty() && rr.header_lines > 0)
+        std::fputs(layout_hint(settings, rr, "Warning: ").c_str(), stderr);
+    std::fputs(unit_warning(settings, rr).c_str(), stderr);
 
     double unit = rr.numbers[0].value > 100 ? 1000.0 : 1.0;
     if (settings.unit == UnitChoice::milliseconds) unit = 1000.0;
@@ -128,4 +130,7 @@ int main(int argc, char** argv) {
         }
     }
     return 0;
+} catch (const std::bad_alloc&) {
+    std::fputs("nongauss-clean: allocation failure: not enough memory for this input\n", stderr);
+    return 1;
 }

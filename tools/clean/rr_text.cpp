@@ -16,7 +16,9 @@ namespace {
 class Source {
 public:
     explicit Source(std::FILE* file) : file_(file) {}
-    explicit Source(std::string_view text) : data_(text.data()), len_(text.size()) {}
+    explicit Source(std::string_view text)
+        : data_(text.data()), len_(text.size()), head_(text.substr(0, head_bytes)), ended_(true),
+          total_(text.size()) {}
 
     int peek() {
         if (pos_ == len_ && !refill()) return -1;
@@ -28,6 +30,9 @@ public:
         return c;
     }
     bool failed() const { return failed_; }
+    // The first bytes of the input, and whether they are all of it.
+    const std::string& head() const { return head_; }
+    bool head_complete() const { return ended_ && total_ == head_.size(); }
 
 private:
     bool refill() {
@@ -36,6 +41,9 @@ private:
         pos_ = 0;
         data_ = buffer_;
         if (len_ == 0 && std::ferror(file_)) failed_ = true;
+        if (len_ < sizeof buffer_) ended_ = true;
+        if (head_.size() < head_bytes) head_.append(buffer_, std::min(len_, head_bytes - head_.size()));
+        total_ += len_;
         return len_ > 0;
     }
 
@@ -43,6 +51,9 @@ private:
     const char* data_ = nullptr;
     std::size_t pos_ = 0, len_ = 0;
     bool failed_ = false;
+    std::string head_;
+    bool ended_ = false;
+    std::size_t total_ = 0;
     char buffer_[1 << 16];
 };
 
@@ -137,6 +148,8 @@ public:
         skip_byte_order_mark();
         const bool ok = settings_.column.empty() ? read_numbers() : read_table();
         if (in_.failed()) return ReadOutcome::read_error;
+        rr_.head = in_.head();
+        rr_.head_complete = in_.head_complete();
         return ok ? ReadOutcome::ok : ReadOutcome::bad_input;
     }
 

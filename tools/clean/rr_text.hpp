@@ -33,6 +33,7 @@ namespace nongauss::clean {
 constexpr int max_header_lines = 100;
 constexpr std::size_t max_line_bytes = 65536;   ///< header lines and rows of a table
 constexpr std::size_t max_number_chars = 1000;  ///< the text of one number
+constexpr std::size_t head_bytes = 8192;        ///< RRText::head, for the hints on a table's layout
 
 struct ReadSettings {
     std::string column;          ///< empty: all numbers; digits: a column number; else a column name
@@ -56,6 +57,8 @@ struct RRText {
     char delimiter = 0;             ///< column mode: '\t', ';', ',' or ' ' (runs of blanks)
     int first_line_numbers = 0;     ///< without a column: numbers on the first data line
     int first_data_line = 0;        ///< its line number
+    std::string head;               ///< the first bytes of the input (at most head_bytes)
+    bool head_complete = false;     ///< ... and they are the whole input
 
     std::string_view text(std::size_t i) const {
         return std::string_view(texts).substr(numbers[i].offset, numbers[i].length);

@@ -16,6 +16,7 @@
 #include "nongauss/error.hpp"
 #include "nongauss/series.hpp"
 #include "prep/resample.hpp"
+#include "text/printf.hpp"
 #include "text/tables.hpp"
 
 namespace nongauss::scan {
@@ -149,6 +150,9 @@ std::string scan_file(const std::string& file, const ScanOptions& options, int t
     const double divisor = with_limits(options.settings).pdf_divisor;
     std::string rows;
     for (Result& r : results) {
+        if (!r.error && !options.pdf_dir.empty() &&
+            !pdf_table_in_range(r.p_exp.data(), r.p_model.data(), static_cast<int>(r.p_exp.size()), divisor))
+            r.error = Error(ErrorKind::fatal, formatted("The densities divided by %g are out of range!", divisor));
         if (!r.error && !options.pdf_dir.empty()) {
             const std::string problem = write_pdf(options.pdf_dir, pdf_name(file, r.scale_s), r, divisor);
             if (!problem.empty()) r.error = Error(ErrorKind::input, problem);

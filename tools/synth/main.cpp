@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "synth.hpp"
@@ -40,7 +41,8 @@ const char* const help_text =
     "\n"
     "\n"
     "The same options and seed give the same file on every platform.\n"
-    "Exit status: 0 written, 1 usage error, 2 the output could not be written.\n";
+    "Exit status: 0 written, 1 usage error or not enough memory, 2 the output could not be\n"
+    "written.\n";
 
 int usage_error(const std::string& message) {
     std::fprintf(stderr, "nongauss-synth: %s\nTry 'nongauss-synth --help'.\n", message.c_str());
@@ -76,7 +78,7 @@ bool parse_seed(const std::string& text, std::uint64_t& value) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv) try {
     Model model;
     Format format;
     int decimals = -1;  // unset: the unit's default
@@ -177,4 +179,7 @@ int main(int argc, char** argv) {
                      series.clamped, nongauss::synth::min_interval_ms,
                      nongauss::synth::max_interval_ms);
     return 0;
+} catch (const std::bad_alloc&) {
+    std::fputs("nongauss-synth: allocation failure: not enough memory for this series\n", stderr);
+    return 1;
 }
