@@ -1,8 +1,8 @@
 // nongauss: non-Gaussian analysis of heart-rate variability.
 #include <fcntl.h>
 
-#include "driver/output_file.hpp"
 #include "driver/run.hpp"
+#include "nongauss/output_file.hpp"
 #include "numeric/heap_setup.hpp"
 
 int main(int argc, char** argv) {

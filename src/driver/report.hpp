@@ -5,7 +5,7 @@
 #include <string>
 
 #include "driver/options.hpp"
-#include "driver/output_file.hpp"
+#include "nongauss/output_file.hpp"
 #include "nongauss/result.hpp"
 #include "nongauss/stages.hpp"
 
@@ -14,7 +14,7 @@ namespace nongauss {
 /// How writing an output file ended.
 enum class WriteOutcome {
     written,     ///< complete and closed
-    not_opened,  ///< "No output file %s!\n" was printed; the run ends with status 0
+    not_opened,  ///< "No output file %s!\n" was printed; the run ends with status 1
     failed,      ///< a write or the close failed (full disk); reported, status 1
 };
 
@@ -22,8 +22,9 @@ enum class WriteOutcome {
 void report_write_error(OutputFile& out);
 
 /// Writes the TS file (text/tables.hpp) named names.ts_name into `out`
-/// (opened here, finished but not yet committed: the caller puts it in place
-/// once the PDF file is complete too; on failure nothing is left behind).
+/// (opened here, finished but not yet committed: the caller puts the pair in
+/// place with commit_together once the PDF file is complete too; on failure
+/// nothing is left behind).
 /// Prints the success line to standard error once the file is open.
 WriteOutcome write_ts_file(OutputFile& out, const Names& names, const Settings& settings,
                            const PreparedSeries& prepared, const ScaleIncrements& inc);

@@ -1,7 +1,5 @@
 #include "driver/run.hpp"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -9,9 +7,9 @@
 #include <string>
 #include <system_error>
 
-#include "driver/output_file.hpp"
 #include "driver/report.hpp"
 #include "numeric/worker_thread.hpp"
+#include "nongauss/output_file.hpp"
 #include "nongauss/stages.hpp"
 #include "text/printf.hpp"
 #include "text/tables.hpp"
@@ -20,19 +18,13 @@ namespace nongauss {
 
 namespace {
 
-// True when `a` and `b` name one existing file (same device and inode,
+// An output must never replace the input it is made from (the same file,
 // whatever path or link leads there).
-bool same_file(const std::string& a, const std::string& b) {
-    struct stat sa {};
-    struct stat sb {};
-    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
-// An output must never replace the input it is made from.
 bool check_outputs_spare_input(const Names& names) {
+    InputFiles input;
+    input.add(names.input_name);
     for (const std::string* output : {&names.ts_name, &names.pdf_name}) {
-        if (!same_file(*output, names.input_name)) continue;
+        if (!input.contains(*output)) continue;
         std::fprintf(stderr, "The output file %s is the input file %s: nothing was written!\n",
                      output->c_str(), names.input_name.c_str());
         return false;
@@ -124,30 +116,22 @@ int analyse_series(const Settings& settings, const Names& names, const Series& s
     OutputFile ts_file;
     OutputFile pdf_file;
     Completion completion(inc, prepared);
-    const WriteOutcome ts = write_ts_file(ts_file, names, prepared.settings(), prepared, inc);
-    if (ts != WriteOutcome::written) return ts == WriteOutcome::not_opened ? 0 : 1;
+    if (write_ts_file(ts_file, names, prepared.settings(), prepared, inc) != WriteOutcome::written) return 1;
     const Result result = completion.result(transcript);
     // Densities divided by a tiny -r overflow: an error, not "inf" in the file.
     const double divisor = prepared.settings().pdf_divisor;
     if (!pdf_table_in_range(result.p_exp.data(), result.p_model.data(), prepared.settings().nbins, divisor))
         throw Error(ErrorKind::fatal, formatted("The densities divided by %g are out of range!", divisor));
+    if (write_pdf_file(pdf_file, names, prepared.settings(), result) != WriteOutcome::written) return 1;
 
-    const WriteOutcome pdf = write_pdf_file(pdf_file, names, prepared.settings(), result);
-    // The files are put in place together, once both are complete; a failed
-    // PDF file leaves the previous pair as it was.
-    if (pdf == WriteOutcome::failed) return 1;
-    {
-        // An interrupt waits until both names hold the new files.
-        const DeferredSignals deferred;
-        if (!ts_file.commit()) {
-            report_write_error(ts_file);
-            return 1;
-        }
-        if (pdf == WriteOutcome::not_opened) return 0;
-        if (!pdf_file.commit()) {
-            report_write_error(pdf_file);
-            return 1;
-        }
+    // Both files are complete: they are put in place together, the TS file
+    // first, so that a TS and a PDF file of two runs never stand side by
+    // side. A failure leaves the previous pair as it was.
+    OutputFile* const pair[] = {&ts_file, &pdf_file};
+    std::size_t failed = 0;
+    if (!commit_together(pair, failed)) {
+        std::fprintf(stderr, "Error while writing output file %s!\n", pair[failed]->name().c_str());
+        return 1;
     }
     return print_summary(names, prepared.settings(), result.sd_s, result.lambda) ? 0 : 1;
 }

@@ -23,9 +23,9 @@ private:
 };
 
 /// Parses the command line, reads the input and analyses it; returns the exit
-/// status (0: completed, or an output file could not be opened; 1: usage error,
-/// unreadable or unusable input, a write error, an error of the analysis, whose
-/// report goes to standard error).
+/// status (0: completed; 1: usage error, unreadable or unusable input, an
+/// output file that cannot be created or written, an error of the analysis,
+/// whose report goes to standard error).
 int run_command_line(int argc, char** argv);
 
 /// Everything after the reader: analyses the series, writes the TS file,

@@ -347,7 +347,7 @@ TEST(HostileInput, OutputsThatCannotBeWritten) {
     fs::copy_file(NONGAUSS_EXE, exe);
     const Measured m = run_measured({"ro/rec.txt"}, dir.path(), nobody, exe.string());
     if (m.run.status == 125) GTEST_SKIP() << "cannot run as an unprivileged user here";
-    EXPECT_EQ(m.run.status, 0);  // an output that cannot be opened ends the run with 0
+    EXPECT_EQ(m.run.status, 1);  // an output that cannot be created ends the run with 1
     EXPECT_TRUE(has(m.run.err, "No output file ro/rec_TS.txt!\n")) << m.run.err;
     EXPECT_EQ(m.run.out, "");
     EXPECT_FALSE(dir.exists("ro/rec_TS.txt"));

@@ -133,27 +133,29 @@ TEST(Run, DivisorAndBinsShapeThePdfFile) {
     }
 }
 
-TEST(Run, OutputThatCannotBeOpenedEndsWithStatus0) {
+TEST(Run, OutputThatCannotBeCreatedEndsWithStatus1AndLeavesThePreviousPair) {
     ScratchDir dir;
     dir.write("rec.txt", synthetic_ms(600));
-    // A directory in the way of the TS file (fopen fails even for root):
-    // no PDF file, no summary.
+    // A directory in the way of the TS file (refused even for root): no PDF
+    // file, no summary.
     std::filesystem::create_directory(dir.path() / "rec_TS.txt");
     auto r = run_tool({"rec.txt"}, dir.path());
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("No output file rec_TS.txt!\n"), std::string::npos);
     EXPECT_EQ(r.err.find("PDF"), std::string::npos);
     EXPECT_EQ(r.out, "");
     EXPECT_FALSE(dir.exists("rec_PDF.txt"));
     std::filesystem::remove(dir.path() / "rec_TS.txt");
-    // PDF file blocked by a directory of its name: the TS file is complete.
+    // The PDF file blocked by a directory of its name: the TS file of the
+    // run is not put in place either; the previous one stays.
+    dir.write("rec_TS.txt", "previous\n");
     std::filesystem::create_directory(dir.path() / "rec_PDF.txt");
     r = run_tool({"rec.txt"}, dir.path());
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("No output file rec_PDF.txt!\n"), std::string::npos);
     EXPECT_EQ(r.err.find(equals), std::string::npos);
     EXPECT_EQ(r.out, "");
-    EXPECT_GT(lines_of(dir.read("rec_TS.txt")).size(), 100u);
+    EXPECT_EQ(dir.read("rec_TS.txt"), "previous\n");
 }
 
 TEST(Run, UnusableIntervalsAreNamedByRow) {

@@ -23,21 +23,12 @@ namespace nongauss {
 namespace {
 
 namespace fs = std::filesystem;
+using nongauss::testing::hidden_files;
 using nongauss::testing::lines_of;
 using nongauss::testing::run_tool;
 using nongauss::testing::ScratchDir;
 
 std::string intervals_ms(int n) { return nongauss::testing::irregular_ms(n); }
-
-// Files of the directory whose names begin with '.' (temporary files).
-std::vector<std::string> hidden_files(const fs::path& dir) {
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir)) {
-        const std::string name = e.path().filename().string();
-        if (name[0] == '.' && name.rfind(".run_", 0) != 0) names.push_back(name);
-    }
-    return names;
-}
 
 TEST(SafeOutput, LinksAtTheOutputNamesAreReplacedNotWrittenThrough) {
     ScratchDir dir;

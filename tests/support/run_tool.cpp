@@ -130,6 +130,15 @@ std::vector<std::string> lines_of(const std::string& text) {
     return lines;
 }
 
+std::vector<std::string> hidden_files(const fs::path& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        if (name[0] == '.' && name.rfind(".run_", 0) != 0) names.push_back(name);
+    }
+    return names;
+}
+
 fs::path shared_recordings() {
     const fs::path p = fs::path(NONGAUSS_SOURCE_DIR) / ".." / "shared" / "data" / "rri";
     return fs::exists(p / "nsr001.txt") ? p : fs::path();

@@ -65,6 +65,10 @@ inline bool has(const std::string& text, const std::string& part) { return text.
 /// Lines of a text, without their line ends.
 std::vector<std::string> lines_of(const std::string& text);
 
+/// Names in `dir` that begin with '.' (temporary files, backups), other than
+/// the captures of run_tool.
+std::vector<std::string> hidden_files(const std::filesystem::path& dir);
+
 /// Path of the shared real recordings, or empty when they are absent.
 std::filesystem::path shared_recordings();
 

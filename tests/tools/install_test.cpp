@@ -26,6 +26,9 @@ TEST(Install, ProgramsAndManPageUnderThePrefixAndTheyRun) {
         EXPECT_NE(fs::status(p).permissions() & fs::perms::owner_exec, fs::perms::none) << p;
     }
     EXPECT_EQ(slurp(prefix / "share/man/man1/nongauss.1"), slurp(source_path("doc/nongauss.1")));
+    // The shell companions' writer is an internal helper, off the PATH.
+    EXPECT_TRUE(fs::exists(prefix / "libexec/nongauss/nongauss-write"));
+    EXPECT_FALSE(fs::exists(bin / "nongauss-write"));
 
     // The installed generator and analysis, away from the build tree.
     const fs::path work = dir.path() / "work";

@@ -13,6 +13,7 @@
 #include "clean/cleaned_series.hpp"
 #include "clean/filters.hpp"
 #include "clean/rr_text.hpp"
+#include "nongauss/output_file.hpp"
 
 #ifndef NONGAUSS_VERSION
 #define NONGAUSS_VERSION "unknown"
@@ -22,21 +23,25 @@ namespace {
 
 using namespace nongauss::clean;
 
-// Writes `text` to `name` (standard output when empty). Returns the message
-// to print when the file cannot be opened or written, empty on success.
+// Writes `text` to `name` (standard output when empty): a file is put in
+// place only once complete, so a failed or interrupted write leaves what the
+// name held. Returns the message to print when the file cannot be made or
+// written, empty on success.
 std::string write_series(const std::string& name, const std::string& text) {
-    std::FILE* file = name.empty() ? stdout : std::fopen(name.c_str(), "wb");
-    if (file == nullptr) return "No output file " + name + "!\n";
-    bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    ok = (std::fflush(file) == 0) && ok && !std::ferror(file);
-    if (file != stdout) ok = (std::fclose(file) == 0) && ok;
-    if (!ok) return "Error writing " + (name.empty() ? std::string("standard output") : name) + "!\n";
+    if (name.empty()) {
+        const bool ok = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+        return ok && std::fflush(stdout) == 0 && !std::ferror(stdout) ? "" : "Error writing standard output!\n";
+    }
+    nongauss::OutputFile out;
+    if (!out.open(name)) return "No output file " + name + "!\n";
+    if (!out.write(text) || !out.finish() || !out.commit()) return "Error writing " + name + "!\n";
     return std::string();
 }
 
 }  // namespace
 
 int main(int argc, char** argv) try {
+    nongauss::install_output_cleanup();
     CleanSettings settings;
     std::string message;
     switch (parse_clean_options(argc, argv, settings, message)) {
@@ -55,6 +60,15 @@ int main(int argc, char** argv) try {
                      "Warning: -p %g is a deviation of %g %% of the median, which flags almost every "
                      "beat; -p takes a percentage (-p 25 for 25 %%)\n",
                      settings.deviation_pct, settings.deviation_pct);
+    }
+
+    // The output must not be the input, whatever path or link leads there.
+    nongauss::InputFiles input;
+    input.add(settings.input);
+    if (!settings.output.empty() && input.contains(settings.output)) {
+        std::fprintf(stderr, "The output file %s is the input file %s: nothing was written!\n",
+                     settings.output.c_str(), settings.input.c_str());
+        return 1;
     }
 
     RRText rr;

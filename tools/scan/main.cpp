@@ -8,6 +8,7 @@
 #include <mutex>
 #include <set>
 
+#include "nongauss/output_file.hpp"
 #include "nongauss/version.hpp"
 #include "numeric/heap_setup.hpp"
 #include "scan/scan_options.hpp"
@@ -90,9 +91,36 @@ int run(const ScanOptions& options) {
     return any_failed ? 2 : 0;
 }
 
+// With --pdf: no PDF file may replace an input, and the directory is made
+// (as mkdir -p) before any work. Returns the exit status on a failure, said
+// on standard error; 0 to go on.
+int prepare_pdf_directory(const ScanOptions& options, const std::string& program) {
+    nongauss::InputFiles inputs;
+    for (const std::string& file : options.files) inputs.add(file);
+    for (const std::string& file : options.files) {
+        for (const double scale : options.scales) {
+            nongauss::Settings at_scale = options.settings;
+            at_scale.scale = scale;
+            const std::string path =
+                options.pdf_dir + "/" + nongauss::scan::pdf_name(file, nongauss::with_limits(at_scale).scale);
+            if (!inputs.contains(path)) continue;
+            std::fprintf(stderr, "%s: the PDF file %s is one of the input files: nothing was written\n",
+                         program.c_str(), path.c_str());
+            return 1;
+        }
+    }
+    std::string why;
+    if (nongauss::make_directories(options.pdf_dir, why)) return 0;
+    std::fprintf(stderr, "%s: cannot make the directory %s: %s\n", program.c_str(), options.pdf_dir.c_str(),
+                 why.c_str());
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Temporary PDF files are removed when a signal ends the run.
+    nongauss::install_output_cleanup();
     // As in nongauss: freed arrays are reused rather than returned and
     // faulted in again, and taken in 2 MiB pages.
     nongauss::prepare_heap();
@@ -123,6 +151,7 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
+        if (const int status = prepare_pdf_directory(options, program); status != 0) return status;
     }
     return run(options);
 }

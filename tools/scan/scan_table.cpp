@@ -1,12 +1,7 @@
 #include "scan/scan_table.hpp"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <new>
 #include <optional>
 
@@ -14,6 +9,7 @@
 #include "text/tsv_field.hpp"
 #include "nongauss/analysis.hpp"
 #include "nongauss/error.hpp"
+#include "nongauss/output_file.hpp"
 #include "nongauss/series.hpp"
 #include "prep/resample.hpp"
 #include "text/printf.hpp"
@@ -68,23 +64,11 @@ namespace {
 // Returns an error message, or "" when the file is in place.
 std::string write_pdf(const std::string& dir, const std::string& name, const Result& r, double divisor) {
     const std::string path = dir + "/" + name;
-    std::string temp = dir + "/." + name + ".XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd < 0) return "cannot write " + path + ": " + std::strerror(errno);
-    std::FILE* file = fdopen(fd, "w");
-    if (file == nullptr) {
-        close(fd);
-        std::remove(temp.c_str());
-        return "cannot write " + path;
-    }
-    write_pdf_table(file, r.bin_centre.data(), r.p_exp.data(), r.p_model.data(),
+    OutputFile out;
+    if (!out.open(path)) return "cannot write " + path + ": " + out.error();
+    write_pdf_table(out.stream(), r.bin_centre.data(), r.p_exp.data(), r.p_model.data(),
                     static_cast<int>(r.bin_centre.size()), divisor);
-    const bool failed = std::ferror(file) != 0;
-    const bool close_failed = std::fclose(file) != 0;
-    if (failed || close_failed || std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return "cannot write " + path;
-    }
+    if (!out.finish() || !out.commit()) return "cannot write " + path + ": " + out.error();
     return "";
 }
 

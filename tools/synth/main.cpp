@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "nongauss/output_file.hpp"
 #include "synth.hpp"
 
 #ifndef NONGAUSS_VERSION
@@ -79,6 +80,7 @@ bool parse_seed(const std::string& text, std::uint64_t& value) {
 }  // namespace
 
 int main(int argc, char** argv) try {
+    nongauss::install_output_cleanup();
     Model model;
     Format format;
     int decimals = -1;  // unset: the unit's default
@@ -151,23 +153,27 @@ int main(int argc, char** argv) try {
 
     const nongauss::synth::Series series = nongauss::synth::generate(model, format);
 
-    std::FILE* out = stdout;
-    if (!output.empty()) {
-        out = std::fopen(output.c_str(), "w");
-        if (out == nullptr) {
-            std::fprintf(stderr, "nongauss-synth: cannot open %s: %s\n", output.c_str(),
-                         std::strerror(errno));
-            return 2;
-        }
+    // A file is written under a temporary name and put in place once
+    // complete; the first failed write ends the run, and the name keeps what
+    // it held.
+    nongauss::OutputFile file;
+    if (!output.empty() && !file.open(output)) {
+        std::fprintf(stderr, "nongauss-synth: cannot open %s: %s\n", output.c_str(), file.error().c_str());
+        return 2;
     }
+    std::FILE* out = output.empty() ? stdout : file.stream();
+    bool failed = false;
     for (const std::int64_t q : series.quanta) {
         const std::string text = nongauss::synth::format_quanta(q, format.decimals);
-        std::fputs(text.c_str(), out);
-        std::fputc('\n', out);
+        if (std::fputs(text.c_str(), out) < 0 || std::fputc('\n', out) == EOF) {
+            failed = true;
+            break;
+        }
     }
-    const bool failed = std::ferror(out) != 0;
-    const bool close_failed = out == stdout ? std::fflush(out) != 0 : std::fclose(out) != 0;
-    if (failed || close_failed) {
+    failed = failed || std::ferror(out) != 0;
+    if (output.empty()) failed = std::fflush(out) != 0 || failed;
+    else failed = !file.finish() || failed || !file.commit();
+    if (failed) {
         std::fprintf(stderr, "nongauss-synth: error while writing %s\n",
                      output.empty() ? "standard output" : output.c_str());
         return 2;
