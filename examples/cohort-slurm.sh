@@ -8,11 +8,14 @@
 #   examples/cohort-slurm.sh --merge files.txt results > cohort.tsv
 #
 # Task K of N takes lines K*L/N+1 to (K+1)*L/N of the L-line list and writes
-# results/part_K.tsv (renamed into place when complete, so a part that exists
-# is whole). A task that was cut short is run again with
-# "sbatch --array=K ...". --merge checks that every part is there and holds
-# a row per file and scale, then prints the header once and the parts in
-# order. Environment: SCALES (default 5,10,25,50,100), SCAN_ARGS (further
+# results/part_K.tsv: under a hidden temporary name, renamed into place when
+# nongauss-scan has ended, and removed if the task is cancelled (scancel's
+# SIGTERM, or any other signal that ends it and can be caught), so a part that
+# exists is whole. A task that was cut short is run again with
+# "sbatch --array=K ...". --merge checks that the parts hold exactly one row
+# per file and scale, in the order of the list (a part left from another list
+# or other scales does not count), then prints the header once and the parts
+# in order. Environment: SCALES (default 5,10,25,50,100), SCAN_ARGS (further
 # analysis options, e.g. "-d 2"), NONGAUSS_SCAN (default nongauss-scan).
 # Exit status of a task: that of nongauss-scan (2 when a file failed; its
 # rows carry the error in the warnings column).
@@ -32,21 +35,43 @@ if [ "${1:-}" = --merge ]; then merge=1; shift; fi
 [ $# -eq 2 ] || { echo "usage: $0 [--merge] FILE_LIST RESULT_DIR" >&2; exit 1; }
 list=$1
 results=$2
-mapfile -t files < <(grep -v '^[[:space:]]*$' "$list")
+[ -f "$list" ] && [ -r "$list" ] || { echo "$0: cannot read the list $list" >&2; exit 1; }
+mapfile -t files < <(grep -v '^[[:space:]]*$' < "$list" || true)
 total=${#files[@]}
 
 if [ $merge -eq 1 ]; then
     IFS=, read -ra scale_list <<< "$scales"
     parts=("$results"/part_*.tsv)
     [ -f "${parts[0]}" ] || { echo "$0: no parts in $results" >&2; exit 1; }
-    rows=0
-    for part in "${parts[@]}"; do rows=$((rows + $(tail -n +2 "$part" | wc -l))); done
-    if [ $rows -ne $((total * ${#scale_list[@]})) ]; then
-        echo "$0: $rows rows in $results, $((total * ${#scale_list[@]})) expected: run the missing tasks again" >&2
+    # The file column the list and the scales ask for (names escaped as
+    # nongauss-scan writes them), against the parts' rows in order.
+    expected() {
+        local f s
+        for f in "${files[@]}"; do
+            f=${f//\\/\\\\}
+            f=${f//$'\t'/\\t}
+            f=${f//$'\r'/\\r}
+            for s in "${scale_list[@]}"; do printf '%s\n' "$f"; done
+        done
+    }
+    found() {
+        local part
+        for part in "${parts[@]}"; do tail -n +2 -- "$part" | cut -f1; done
+    }
+    header=$(head -n 1 -- "${parts[0]}")
+    for part in "${parts[@]}"; do
+        if [ "$(head -n 1 -- "$part")" != "$header" ]; then
+            echo "$0: $part has another header than ${parts[0]}: run the missing tasks again" >&2
+            exit 1
+        fi
+    done
+    if ! cmp -s <(expected) <(found); then
+        rows=$(found | wc -l)
+        echo "$0: $rows rows in $results, $((total * ${#scale_list[@]})) expected, one per file and scale in the order of $list: run the missing tasks again (a part from another list or other scales does not count)" >&2
         exit 1
     fi
-    head -n 1 "${parts[0]}"
-    for part in "${parts[@]}"; do tail -n +2 "$part"; done
+    printf '%s\n' "$header"
+    for part in "${parts[@]}"; do tail -n +2 -- "$part"; done
     exit 0
 fi
 
@@ -56,7 +81,7 @@ tasks=${SLURM_ARRAY_TASK_COUNT:?run it as a job array: sbatch --array=0-N $0 ...
 k=$((task - first_task))
 from=$((k * total / tasks))
 to=$(((k + 1) * total / tasks))
-mkdir -p "$results"
+mkdir -p -- "$results"
 part=$results/part_$(printf '%06d' "$k").tsv
 if [ $to -le $from ]; then
     echo "task $k of $tasks: no files (the list has $total)" >&2
@@ -65,11 +90,29 @@ fi
 
 echo "task $k of $tasks: files $((from + 1)) to $to of $total" >&2
 read -ra extra <<< "${SCAN_ARGS:-}"
+# The part is written under a hidden name of this task's own, which --merge
+# does not read, and renamed when complete.
+partial=$results/.part_$(printf '%06d' "$k").tsv.$$
+child=
+on_signal() {
+    trap '' INT TERM HUP QUIT USR1 USR2 ALRM XFSZ PIPE
+    if [ -n "$child" ]; then kill -TERM "$child" 2> /dev/null || true; wait "$child" 2> /dev/null || true; fi
+    rm -f -- "$partial"
+    echo "task $k of $tasks: cancelled; $part was not written" >&2 || true
+    trap - "$1"
+    kill -s "$1" "$$"
+    exit $((128 + $(kill -l "$1")))
+}
+for s in INT TERM HUP QUIT USR1 USR2 ALRM XFSZ PIPE; do trap "on_signal $s" "$s"; done
 status=0
-"$scan" "${extra[@]}" -s "$scales" "${files[@]:from:to-from}" > "$part.partial" || status=$?
-if [ $status -le 2 ] && [ -s "$part.partial" ]; then
-    mv -f "$part.partial" "$part"
+# In the background, so that a signal is handled at once.
+"$scan" "${extra[@]}" -s "$scales" -- "${files[@]:from:to-from}" > "$partial" &
+child=$!
+wait "$child" || status=$?
+child=
+if [ $status -le 2 ] && [ -s "$partial" ]; then
+    mv -f -- "$partial" "$part"
 else
-    rm -f "$part.partial"
+    rm -f -- "$partial"
 fi
 exit $status

@@ -7,14 +7,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <set>
 #include <thread>
 
+#include "tools/background_run.hpp"
 #include "tools/companions.hpp"
 
 namespace nongauss {
@@ -34,7 +38,7 @@ using namespace nongauss::testing;
 
 std::vector<std::string> with_programs(std::vector<std::string> args) {
     args.insert(args.begin(), {"--scan", NONGAUSS_SCAN_EXE, "--nongauss", NONGAUSS_EXE, "--clean-exe",
-                               NONGAUSS_CLEAN_EXE});
+                               NONGAUSS_CLEAN_EXE, "--writer", NONGAUSS_WRITE_EXE});
     return args;
 }
 
@@ -193,16 +197,22 @@ TEST(Cohort, CleaningFirstRecordsTheFlaggedShareAndTheCleanersWarning) {
         noisy += (++n % 5 == 0 ? std::to_string(2 * std::stoi(line)) : line) + "\n";
     dir.write("noisy.txt", noisy);
     dir.write("bad.txt", "RR\n");
+    // Reading stops at an "NA" two thirds in: the cleaner's note says where.
+    std::string stopped;
+    n = 0;
+    for (const auto& line : lines_of(text)) stopped += (++n == 3000 ? std::string("NA") : line) + "\n";
+    dir.write("stopped.txt", stopped);
 
     const auto raw = cohort(dir, {"-o", "raw.tsv", "clean.txt", "gap.txt"});
     ASSERT_EQ(raw.status, 0) << raw.err;
-    const auto cleaned = cohort(dir, {"-c", "-o", "cleaned.tsv", "clean.txt", "gap.txt", "bad.txt", "noisy.txt"});
+    const auto cleaned =
+        cohort(dir, {"-c", "-o", "cleaned.tsv", "clean.txt", "gap.txt", "bad.txt", "noisy.txt", "stopped.txt"});
     EXPECT_EQ(cleaned.status, 2) << cleaned.err;
 
     const auto before = rows_of(dir.read("raw.tsv"), table_header);
     const auto after = rows_of(dir.read("cleaned.tsv"), clean_header);
     ASSERT_EQ(before.size(), 2u);
-    ASSERT_EQ(after.size(), 3u);
+    ASSERT_EQ(after.size(), 4u);
     // The gap dominates the raw SD; after cleaning the two files agree again.
     EXPECT_GT(std::stod(before[1][2]), 10 * std::stod(before[0][2]));
     EXPECT_NEAR(std::stod(after[1][2]), std::stod(after[0][2]), 0.05 * std::stod(after[0][2]));
@@ -215,6 +225,8 @@ TEST(Cohort, CleaningFirstRecordsTheFlaggedShareAndTheCleanersWarning) {
     EXPECT_GT(std::stod(after[2][7]), 10.0);
     EXPECT_NE(after[2][8].find("cleaning: "), std::string::npos) << after[2][8];
     EXPECT_NE(after[2][8].find("of the beats were flagged"), std::string::npos) << after[2][8];
+    EXPECT_EQ(after[3][0], "stopped.txt");
+    EXPECT_NE(after[3][8].find("cleaning: reading stopped at line 3000"), std::string::npos) << after[3][8];
     const auto log = rows_of(dir.read("cleaned_failed.tsv"), log_header);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0][0], "bad.txt");
@@ -284,51 +296,21 @@ TEST(Cohort, OtherMachinesThroughAStandInForSsh) {
     EXPECT_NE(down.err.find("run the same command again"), std::string::npos) << down.err;
     const auto log = rows_of(dir.read("down_failed.tsv"), log_header);
     ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0][3], "the job did not finish");
+    EXPECT_EQ(log[0][3].rfind("the job did not finish: exit status 255", 0), 0u) << log[0][3];
     EXPECT_TRUE(dir.exists("down.tsv.resume"));
 }
 
 // Starts the cohort in `dir` as the leader of a process group of its own,
-// with TMPDIR set when given and both output streams to `log` there.
+// with TMPDIR set when given (and `path` as PATH when given) and both output
+// streams to `log` there.
 pid_t start_cohort(const ScratchDir& dir, const std::vector<std::string>& args, const std::string& tmpdir,
-                   const std::string& log) {
+                   const std::string& log, const std::string& path = "") {
     std::vector<std::string> argv = {"/bin/bash", cohort_script()};
     for (const auto& a : with_programs(args)) argv.push_back(a);
-    std::vector<char*> pointers;
-    for (auto& a : argv) pointers.push_back(a.data());
-    pointers.push_back(nullptr);
-    const std::string log_path = (dir.path() / log).string();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        setpgid(0, 0);
-        if (chdir(dir.path().c_str()) != 0) _exit(127);
-        if (!tmpdir.empty()) setenv("TMPDIR", tmpdir.c_str(), 1);
-        const int in = open("/dev/null", O_RDONLY);
-        const int out = open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || out < 0) _exit(127);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(out, 2);
-        execv(pointers[0], pointers.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-// Exit status of a child, or 128 + the signal that ended it.
-int status_of(pid_t pid) {
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-template <class Condition>
-bool wait_until(Condition ready) {
-    for (int i = 0; i < 6000; ++i) {
-        if (ready()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    std::vector<std::pair<std::string, std::string>> env;
+    if (!tmpdir.empty()) env.emplace_back("TMPDIR", tmpdir);
+    if (!path.empty()) env.emplace_back("PATH", path);
+    return start_process(argv, dir.path(), env, dir.path() / log);
 }
 
 std::size_t lines_in(const fs::path& file) {
@@ -364,8 +346,9 @@ TEST(Cohort, KilledHalfWayTheSameCommandFinishesTheRest) {
     ASSERT_TRUE(wait_until([&] { return lines_in(dir.path() / "jobs.log") >= 5; }));
     kill(-pid, SIGKILL);
     EXPECT_EQ(status_of(pid), 128 + SIGKILL);
-    // The job that was running when the script was killed ends on its own.
-    EXPECT_TRUE(wait_until([&] { return processes_mentioning(dir.path()).empty(); }));
+    // The runner, in a session of its own, sees the script gone and ends the
+    // job that was running.
+    EXPECT_TRUE(wait_until([&] { return processes_mentioning(dir.path()).empty(); }, 10));
     EXPECT_FALSE(dir.exists("t.tsv"));
     const auto first = lines_of(dir.read("jobs.log"));
     ASSERT_LT(first.size(), files + 1u) << "the run finished before it was killed";
@@ -391,32 +374,169 @@ TEST(Cohort, KilledHalfWayTheSameCommandFinishesTheRest) {
     EXPECT_NE(other.err.find("holds an unfinished run of another command"), std::string::npos) << other.err;
 }
 
+// A stand-in for nongauss-scan that runs until it is stopped: every signal
+// reaches the cohort while its jobs run, or, the first, before they start.
 TEST(Cohort, SignalsStopTheJobsAndRemoveTheTemporaryFiles) {
     NEEDS_SCAN();
     ScratchDir dir;
     const fs::path tmp = dir.path() / "tmp";
     fs::create_directories(tmp);
-    std::vector<std::string> args = {"-j", "2", "-c", "-s", "25,50,100", "-o", "t.tsv"};
-    for (int i = 1; i <= 8; ++i) {
+    dir.write("slow-scan", "#!/bin/sh\n: > '" + (dir.path() / "started").string() + "'\nsleep 60\n");
+    fs::permissions(dir.path() / "slow-scan", fs::perms::owner_all);
+    std::vector<std::string> args = {"-j", "2", "-s", "25,50", "-o", "t.tsv", "--scan",
+                                     (dir.path() / "slow-scan").string()};
+    for (int i = 1; i <= 3; ++i) {
         args.push_back("f" + std::to_string(i) + ".txt");
-        synthesize(dir, args.back(), {"--hours", "6", "--seed", std::to_string(i)});
+        synthesize(dir, args.back(), {"--hours", "0.5", "--seed", std::to_string(i)});
     }
-    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
-        const pid_t pid = start_cohort(dir, args, tmp.string(), "err.txt");
-        ASSERT_GT(pid, 0);
-        // Signalled while its jobs run.
-        ASSERT_TRUE(wait_until([&] { return processes_mentioning(dir.path() / "f").size() > 0; }));
+    const auto stopped = [&](const std::string& when) {
+        EXPECT_NE(dir.read("err.txt").find("interrupted"), std::string::npos) << when << dir.read("err.txt");
+        EXPECT_EQ(processes_mentioning(dir.path()), "") << when;
+        EXPECT_TRUE(fs::is_empty(tmp)) << when;
+        EXPECT_FALSE(dir.exists("t.tsv")) << when;
+    };
+    // At once, even before GNU parallel has started its jobs (which it ignores
+    // SIGTERM for): the run is stopped, not finished hours later.
+    pid_t pid = start_cohort(dir, args, tmp.string(), "err.txt");
+    ASSERT_TRUE(wait_until([&] { return dir.exists("t.tsv.resume"); }, 30));
+    kill(pid, SIGTERM);
+    EXPECT_EQ(status_within(pid, 10), 128 + SIGTERM) << dir.read("err.txt");
+    stopped("early SIGTERM");
+    // The classic three, and of the others one that ends the script without
+    // a core (USR1), one whose default would dump one (QUIT) and PIPE.
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT, SIGQUIT, SIGUSR1, SIGPIPE}) {
+        fs::remove(dir.path() / "started");
+        pid = start_cohort(dir, args, tmp.string(), "err.txt");
+        ASSERT_TRUE(wait_until([&] { return dir.exists("started"); }, 30));
         kill(pid, signal);
-        EXPECT_EQ(status_of(pid), 128 + signal) << dir.read("err.txt");
-        EXPECT_NE(dir.read("err.txt").find("interrupted"), std::string::npos) << dir.read("err.txt");
-        EXPECT_EQ(processes_mentioning(dir.path()), "") << "signal " << signal;
-        EXPECT_TRUE(fs::is_empty(tmp)) << "signal " << signal;
+        EXPECT_EQ(status_within(pid, 20), 128 + signal) << dir.read("err.txt");
+        stopped("signal " + std::to_string(signal));
     }
-    // What finished before the signals stays; the same command completes it.
-    const pid_t pid = start_cohort(dir, args, tmp.string(), "err.txt");
-    EXPECT_EQ(status_of(pid), 0) << dir.read("err.txt");
-    EXPECT_EQ(rows_of(dir.read("t.tsv"), clean_header).size(), 24u);
+}
+
+// GNU parallel stops its jobs by their process groups; a job it has just
+// forked has no group of its own yet and escapes that stop. A stand-in for
+// GNU parallel that is the real one with every job's setpgrp three seconds
+// late makes every job such a job: when the cohort has ended, none of them
+// may still run (in a temporary directory that is gone).
+TEST(Cohort, AJobForkedAsTheCohortStopsDoesNotOutliveIt) {
+    NEEDS_SCAN();
+    ScratchDir dir;
+    const fs::path tmp = dir.path() / "tmp", bin = dir.path() / "bin";
+    fs::create_directories(tmp);
+    fs::create_directories(bin);
+    const std::string real = run_shell("command -v parallel", dir.path()).out;
+    ASSERT_FALSE(real.empty()) << "GNU parallel is missing (Debian package 'parallel')";
+    // (It marks that a job waits for its group in the file "forked".)
+    dir.write("bin/parallel",
+              "#!/bin/sh\nexec perl -e 'BEGIN { *CORE::GLOBAL::setpgrp = sub { open(my $m, \">>\", \"" +
+                  (dir.path() / "forked").string() + "\"); close($m); select(undef, undef, undef, 3); "
+              "CORE::setpgrp(0, 0) } } $0 = shift; do \"" + real.substr(0, real.size() - 1) +
+              "\"; die $@ if $@;' -- \"$0\" \"$@\"\n");
+    fs::permissions(bin / "parallel", fs::perms::owner_all);
+    std::vector<std::string> args = {"-j", "2", "-o", "t.tsv"};
+    for (int i = 1; i <= 3; ++i) {
+        args.push_back("f" + std::to_string(i) + ".txt");
+        synthesize(dir, args.back(), {"--hours", "0.5", "--seed", std::to_string(i)});
+    }
+    const pid_t pid = start_cohort(dir, args, tmp.string(), "err.txt", bin.string() + ":" + std::getenv("PATH"));
+    ASSERT_TRUE(wait_until([&] { return dir.exists("forked"); }, 30)) << dir.read("err.txt");
+    kill(pid, SIGTERM);
+    EXPECT_EQ(status_within(pid, 20), 128 + SIGTERM) << dir.read("err.txt");
+    EXPECT_EQ(processes_mentioning(dir.path()), "");
     EXPECT_TRUE(fs::is_empty(tmp));
+}
+
+// Random signals (a fixed seed), each followed by the same command: no job is
+// left running after any of them, no temporary file (the runner removes the
+// script's directory even after SIGKILL), and the table, whenever one is
+// written, is the one an uninterrupted run writes, byte for byte.
+TEST(Cohort, RandomSignalsThenTheSameCommandGiveTheUninterruptedTable) {
+    NEEDS_SCAN();
+    ScratchDir dir;
+    const fs::path tmp = dir.path() / "tmp";
+    fs::create_directories(tmp);
+    std::vector<std::string> args = {"-j", "2", "-c", "-s", "25,50", "-o", "t.tsv"};
+    for (int i = 1; i <= 5; ++i) {
+        args.push_back("f" + std::to_string(i) + ".txt");
+        synthesize(dir, args.back(), {"--hours", "1", "--seed", std::to_string(i)});
+    }
+    auto straight = args;
+    straight[6] = "straight.tsv";
+    ASSERT_EQ(cohort(dir, straight).status, 0);
+
+    std::mt19937 random(20240607);
+    const int signals[] = {SIGKILL, SIGTERM, SIGINT, SIGHUP};
+    for (int round = 0; round < 5; ++round) {
+        const pid_t pid = start_cohort(dir, args, tmp.string(), "err.txt");
+        std::this_thread::sleep_for(std::chrono::milliseconds(300 + random() % 1700));
+        const int signal = signals[random() % 4];
+        kill(signal == SIGKILL ? -pid : pid, signal);
+        const int status = status_within(pid, 30);
+        EXPECT_TRUE(status == 0 || status == 128 + signal) << "round " << round << ": " << status;
+        EXPECT_TRUE(wait_until([&] { return processes_mentioning(dir.path()).empty(); }, 10)) << "round " << round;
+        EXPECT_TRUE(wait_until([&] { return fs::is_empty(tmp); }, 10)) << "round " << round;
+        if (signal != SIGKILL) {
+            for (const auto& entry : fs::directory_iterator(dir.path()))
+                EXPECT_NE(entry.path().filename().string().rfind(".nongauss", 0), 0u) << entry.path();
+        }
+        if (dir.exists("t.tsv")) {
+            EXPECT_EQ(dir.read("t.tsv"), dir.read("straight.tsv")) << "round " << round;
+        }
+    }
+    const auto last = cohort(dir, args);
+    EXPECT_EQ(last.status, 0) << last.err;
+    EXPECT_EQ(dir.read("t.tsv"), dir.read("straight.tsv"));
+    EXPECT_FALSE(dir.exists("t.tsv.resume"));
+}
+
+// When no job can run at all (here GNU parallel's bzip2 fails), the failure
+// log and the message say why; the job log is this cohort's alone, and once
+// the cause is mended the same command finishes every file. Without bzip2 the
+// cohort does not start.
+TEST(Cohort, JobsThatCannotRunSayWhyAndTheirJobLogIsTheirs) {
+    NEEDS_SCAN();
+    ScratchDir dir;
+    const fs::path broken = dir.path() / "broken";
+    fs::create_directories(broken);
+    dir.write("broken/bzip2", "#!/bin/sh\necho 'bzip2: cannot run here (a stand-in)' >&2\nexit 2\n");
+    fs::permissions(broken / "bzip2", fs::perms::owner_all);
+    synthesize(dir, "x.txt", {"--hours", "0.5"});
+    synthesize(dir, "y.txt", {"--hours", "0.5", "--seed", "2"});
+    const std::vector<std::string> args = {"--joblog", "shared.log", "-o", "a.tsv", "x.txt", "y.txt"};
+    const pid_t pid = start_cohort(dir, args, "", "err.txt", broken.string() + ":" + std::getenv("PATH"));
+    EXPECT_EQ(status_within(pid, 60), 2);
+    EXPECT_NE(dir.read("err.txt").find("no file finished: "), std::string::npos) << dir.read("err.txt");
+    EXPECT_NE(dir.read("err.txt").find("cannot run here (a stand-in)"), std::string::npos) << dir.read("err.txt");
+    for (const auto& row : rows_of(dir.read("a_failed.tsv"), log_header)) {
+        EXPECT_EQ(row[3].rfind("the job did not finish: ", 0), 0u) << row[3];
+        EXPECT_NE(row[3].find("cannot run here (a stand-in)"), std::string::npos) << row[3];
+    }
+
+    // Another cohort may not take over the unfinished one's job log.
+    const std::string entries = dir.read("shared.log");
+    const auto other = cohort(dir, {"--joblog", "shared.log", "-o", "b.tsv", "x.txt"});
+    EXPECT_EQ(other.status, 1);
+    EXPECT_NE(other.err.find("the job log 'shared.log' exists"), std::string::npos) << other.err;
+    EXPECT_EQ(dir.read("shared.log"), entries);
+    EXPECT_FALSE(dir.exists("b.tsv.resume"));
+
+    const auto mended = cohort(dir, args);
+    EXPECT_EQ(mended.status, 0) << mended.err;
+    EXPECT_EQ(rows_of(dir.read("a.tsv"), table_header).size(), 2u);
+
+    // A PATH with everything but bzip2.
+    const fs::path bare = dir.path() / "bare";
+    fs::create_directories(bare);
+    for (const auto& entry : fs::directory_iterator("/usr/bin")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find("bz") == std::string::npos) fs::create_symlink(entry.path(), bare / name);
+    }
+    const pid_t none = start_cohort(dir, {"-o", "c.tsv", "x.txt"}, "", "err.txt", bare.string());
+    EXPECT_EQ(status_within(none, 30), 1);
+    EXPECT_EQ(dir.read("err.txt"), "nongauss-cohort: GNU parallel needs bzip2 to pass the jobs their function, "
+                                   "and it is not installed (Debian package 'bzip2')\n");
+    EXPECT_FALSE(dir.exists("c.tsv.resume"));
 }
 
 TEST(Cohort, AnOutputThatIsAnInputIsRefusedAndNamesReachTheTableUnchanged) {
@@ -452,6 +572,22 @@ TEST(Cohort, AnOutputThatIsAnInputIsRefusedAndNamesReachTheTableUnchanged) {
         EXPECT_EQ(rows[i][0], names[i]);
         EXPECT_EQ(rows[i][3], rows[0][3]);
     }
+
+    // Output names that GNU parallel would take for code (a replacement
+    // string, a job log to append to), written exactly there, with the mode
+    // the umask gives.
+    const std::string table = "t{= system(\"touch PWNED\") =}{1}.tsv";
+    const auto odd = run_shell("umask 027 && " + cohort_command({"-o", table, "-l", "-f.tsv", "--joblog", "+j.log",
+                                                                "rec.txt"}), dir.path());
+    EXPECT_EQ(odd.status, 0) << odd.err;
+    EXPECT_FALSE(dir.exists("PWNED"));
+    EXPECT_EQ(rows_of(dir.read(table), table_header).size(), 1u);
+    EXPECT_EQ(lines_of(dir.read("+j.log")).size(), 2u);
+    for (const std::string& file : {table, std::string("-f.tsv")}) {
+        struct stat st {};
+        ASSERT_EQ(stat((dir.path() / file).c_str(), &st), 0) << file;
+        EXPECT_EQ(st.st_mode & 0777, 0640u) << file;
+    }
 }
 
 // The Slurm example, run task by task as the scheduler would, gives the
@@ -485,6 +621,32 @@ TEST(Cohort, SlurmExampleSlicesTheListAndMergesInOrder) {
     const auto direct = run_tool(all, dir.path(), NONGAUSS_SCAN_EXE);
     EXPECT_EQ(merged.out, direct.out);
     EXPECT_EQ(lines_of(merged.out).size(), 11u);
+
+    // A part written for another list of as many files does not count.
+    dir.write("others.txt", "rec5.txt\nrec4.txt\nrec3.txt\nrec2.txt\nrec1.txt\n");
+    ASSERT_EQ(run_shell(env + "SLURM_ARRAY_TASK_ID=1 bash '" + example + "' others.txt results", dir.path()).status, 0);
+    const auto mixed = merge();
+    EXPECT_EQ(mixed.status, 1);
+    EXPECT_NE(mixed.err.find("run the missing tasks again"), std::string::npos) << mixed.err;
+
+    // A task cancelled while nongauss-scan writes leaves no part and no
+    // temporary file: the part of the run before stays as it was.
+    const std::string before = dir.read("results/part_000001.tsv");
+    dir.write("stalling-scan", "#!/bin/sh\nprintf 'file\\tscale_s\\n'\n: > '" + (dir.path() / "started").string() +
+                                   "'\nexec sleep 60\n");
+    fs::permissions(dir.path() / "stalling-scan", fs::perms::owner_all);
+    const pid_t task = start_process({"/bin/bash", example, "files.txt", "results"}, dir.path(),
+                                     {{"SCALES", "10,25"}, {"NONGAUSS_SCAN", (dir.path() / "stalling-scan").string()},
+                                      {"SLURM_ARRAY_TASK_ID", "1"}, {"SLURM_ARRAY_TASK_COUNT", "3"}},
+                                     dir.path() / "task.txt");
+    ASSERT_TRUE(wait_until([&] { return dir.exists("started"); }, 30));
+    kill(task, SIGTERM);
+    EXPECT_EQ(status_within(task, 10), 128 + SIGTERM) << dir.read("task.txt");
+    EXPECT_EQ(dir.read("results/part_000001.tsv"), before);
+    for (const auto& entry : fs::directory_iterator(dir.path() / "results")) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name.size() == 15 && name.rfind("part_", 0) == 0 && name.substr(11) == ".tsv") << name;
+    }
 }
 
 TEST(Cohort, ProgressBarOnlyOnATerminal) {
@@ -517,7 +679,9 @@ TEST(Cohort, CommandLineConventions) {
         {}, {"--bogus", "x.txt"}, {"-s", "abc", "x.txt"}, {"-s", "", "x.txt"}, {"-j0", "x.txt"},
         {"-j"}, {"-f", "no-such-list"}, {"-o", "t.tsv", "-l", "t.tsv", "x.txt"},
         {"-k", "used", "x.txt"}, {"--scan", "/no/such/nongauss-scan", "x.txt"},
-        {"-o", "no/such/dir/t.tsv", "x.txt"}, {"--sshloginfile", "no-such-file", "x.txt"}};
+        {"-o", "no/such/dir/t.tsv", "x.txt"}, {"--sshloginfile", "no-such-file", "x.txt"},
+        {"-o", "", "x.txt"}, {"-l", "", "x.txt"}, {"--joblog", "", "x.txt"}, {"-k", "", "x.txt"},
+        {"--writer", "/no/such/nongauss-write", "x.txt"}};
     for (const auto& args : cases) {
         const auto r = cohort(dir, args);
         EXPECT_EQ(r.status, 1) << (args.empty() ? "" : args[0]) << r.err;
