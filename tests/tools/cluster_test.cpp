@@ -1,6 +1,7 @@
-// Cohorts on real engines started by scripts/local-cluster: the cohort runner
-// over two machines behind real sshd servers, one of them killed mid-cohort;
-// and the watchdog that stops a cluster whose test has died.
+// Cohorts on real engines started by scripts/local-cluster: a Slurm job array
+// of the Slurm example, with one task cancelled mid-run and resubmitted; the
+// cohort runner over two machines behind real sshd servers, one of them
+// killed mid-cohort; and the watchdog that stops a cluster whose test has died.
 // Each test checks that nothing it started stays behind: no process, no
 // mount, no file at the daemons' default places.
 #include <gtest/gtest.h>
@@ -108,6 +109,94 @@ private:
     NONGAUSS_REQUIRE_PROGRAM("/usr/sbin/sshd", "openssh-server"); \
     NONGAUSS_REQUIRE_PROGRAM("ssh", "openssh-client");            \
     NONGAUSS_REQUIRE_PROGRAM("parallel", "parallel")
+
+// The example as its comment says: an array over a list, the merge after
+// every task; one task cancelled while it runs, the merge never runs, the
+// task resubmitted alone, and the merged table is one nongauss-scan call's.
+TEST(Cluster, SlurmArrayWithACancelledTaskResubmittedMergesToOneScan) {
+    NEEDS_SLURM();
+    ScratchDir dir;
+    const NothingLeftBehind clean(dir);
+    const std::string example = source_path("examples/cohort-slurm.sh");
+    std::string list;
+    std::vector<std::string> direct = {"-s", "10,25"};
+    for (int i = 1; i <= 7; ++i) {
+        const std::string name = "rec" + std::to_string(i) + ".txt";
+        synthesize(dir, name, {"--hours", "0.5", "--seed", std::to_string(i)});
+        list += name + "\n";
+        direct.push_back(name);
+    }
+    dir.write("files.txt", list);
+    // The first run of task 1 waits to be cancelled; every other run is the scan.
+    dir.write("held-scan", std::string("#!/bin/sh\n"
+                                       "if [ \"$SLURM_ARRAY_TASK_ID\" = 1 ] && mkdir held 2> /dev/null; then\n"
+                                       "  exec sleep 300\nfi\nexec ") +
+                               quoted(NONGAUSS_SCAN_EXE) + " \"$@\"\n");
+    fs::permissions(dir.path() / "held-scan", fs::perms::owner_all);
+    {
+        LocalCluster slurm("slurm", dir.path());
+        ASSERT_TRUE(slurm.up()) << slurm.failure();
+        EXPECT_NE(processes_using(dir.path()), "") << "the check sees no daemon";
+        const auto sh = [&](const std::string& command) {
+            return slurm.shell("export SCALES=10,25 NONGAUSS_SCAN=" + quoted((dir.path() / "held-scan").string()) +
+                                   "\n" + command,
+                               dir.path());
+        };
+        // Two processors: no task may ask for the example's four.
+        const std::string task = "sbatch --parsable --cpus-per-task=1 --mem=100M ";
+        const std::string merge = "sbatch --parsable --kill-on-invalid-dep=yes -o merge.out --wrap " +
+                                  quoted("bash " + example + " --merge files.txt results > merged.part && "
+                                         "mv merged.part merged.tsv") +
+                                  " --dependency=afterok:";
+        const auto submit = [&](const std::string& command) {
+            const RunResult r = sh(command);
+            EXPECT_EQ(r.status, 0) << command << "\n" << r.err;
+            return r.out.substr(0, r.out.find_first_of(";\n"));
+        };
+        const auto ended = [&](const std::string& jobs) {
+            return eventually([&] {
+                const RunResult r = sh("squeue -h -j " + jobs);
+                return r.status == 0 && r.out.empty();
+            });
+        };
+        // The state of each task of a job ("-" for a job that is no array).
+        const auto states = [&](const std::string& job) {
+            std::map<std::string, std::string> state;
+            const auto value = [](const std::string& line, const std::string& key) {
+                const auto at = line.find(" " + key + "=");
+                if (at == std::string::npos) return std::string("-");
+                const auto from = at + key.size() + 2;
+                return line.substr(from, line.find(' ', from) - from);
+            };
+            for (const auto& line : lines_of(sh("scontrol show job -o " + job).out))
+                state[value(line, "ArrayTaskId")] = value(line, "JobState");
+            return state;
+        };
+        using States = std::map<std::string, std::string>;
+
+        const std::string array = submit(task + "--array=0-2 " + example + " files.txt results");
+        const std::string first_merge = submit(merge + array);
+        ASSERT_TRUE(eventually([&] { return dir.exists("held"); })) << dir.read("cluster/log/slurmd.log");
+        ASSERT_EQ(sh("scancel " + array + "_1").status, 0);
+        ASSERT_TRUE(ended(array + "," + first_merge));
+        EXPECT_EQ(states(array), (States{{"0", "COMPLETED"}, {"1", "CANCELLED"}, {"2", "COMPLETED"}}));
+        EXPECT_EQ(states(first_merge), (States{{"-", "CANCELLED"}}));
+        EXPECT_FALSE(dir.exists("merged.tsv"));
+        const RunResult refused = sh("bash " + example + " --merge files.txt results");
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_TRUE(has(refused.err, "run the missing tasks again")) << refused.err;
+
+        const std::string again = submit(task + "--array=1 " + example + " files.txt results");
+        const std::string second_merge = submit(merge + again);
+        ASSERT_TRUE(ended(again + "," + second_merge));
+        EXPECT_EQ(states(again), (States{{"1", "COMPLETED"}}));
+        EXPECT_EQ(states(second_merge), (States{{"-", "COMPLETED"}})) << dir.read("merge.out");
+        EXPECT_EQ(dir.read("merged.tsv"), run_tool(direct, dir.path(), NONGAUSS_SCAN_EXE).out);
+        EXPECT_EQ(lines_of(dir.read("merged.tsv")).size(), 1u + 7 * 2);
+        EXPECT_TRUE(slurm.down());
+    }
+    clean.check();
+}
 
 // Two machines reached through real sshd servers, with working directories of
 // their own and the recordings in a directory both see. One sshd and its

@@ -622,6 +622,23 @@ TEST(Cohort, SlurmExampleSlicesTheListAndMergesInOrder) {
     EXPECT_EQ(merged.out, direct.out);
     EXPECT_EQ(lines_of(merged.out).size(), 11u);
 
+    // Task 1 run again alone, in an array of its own as "sbatch --array=1"
+    // makes it, takes the slice it had; a task the first array did not have
+    // is refused.
+    const std::string part = dir.read("results/part_000001.tsv");
+    const auto alone = [&](const std::string& task) {
+        return run_shell(env + "SLURM_ARRAY_TASK_ID=" + task + " SLURM_ARRAY_TASK_MIN=" + task +
+                             " SLURM_ARRAY_TASK_MAX=" + task + " SLURM_ARRAY_TASK_COUNT=1 bash '" + example +
+                             "' files.txt results",
+                         dir.path());
+    };
+    ASSERT_EQ(alone("1").status, 0);
+    EXPECT_EQ(dir.read("results/part_000001.tsv"), part);
+    const auto beyond = alone("3");
+    EXPECT_EQ(beyond.status, 1);
+    EXPECT_NE(beyond.err.find("task 3 over 5 files is not one of them"), std::string::npos) << beyond.err;
+    EXPECT_EQ(merge().out, direct.out);
+
     // A part written for another list of as many files does not count.
     dir.write("others.txt", "rec5.txt\nrec4.txt\nrec3.txt\nrec2.txt\nrec1.txt\n");
     ASSERT_EQ(run_shell(env + "SLURM_ARRAY_TASK_ID=1 bash '" + example + "' others.txt results", dir.path()).status, 0);
@@ -645,7 +662,9 @@ TEST(Cohort, SlurmExampleSlicesTheListAndMergesInOrder) {
     EXPECT_EQ(dir.read("results/part_000001.tsv"), before);
     for (const auto& entry : fs::directory_iterator(dir.path() / "results")) {
         const std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name.size() == 15 && name.rfind("part_", 0) == 0 && name.substr(11) == ".tsv") << name;
+        EXPECT_TRUE((name.size() == 15 && name.rfind("part_", 0) == 0 && name.substr(11) == ".tsv") ||
+                    name == "slicing")
+            << name;
     }
 }
 
