@@ -374,6 +374,69 @@ TEST(Cohort, KilledHalfWayTheSameCommandFinishesTheRest) {
     EXPECT_NE(other.err.find("holds an unfinished run of another command"), std::string::npos) << other.err;
 }
 
+// Files in batches (--batch 2: jobs of 2, 2 and 1 file, each one
+// nongauss-scan call) give the table and the failure log of one file per job,
+// byte for byte, with a file of no numbers and a missing one inside batches,
+// cleaned first or not. A batch killed while it runs leaves no row; the same
+// command runs it again, whole, and not the batch that had finished.
+TEST(Cohort, BatchesOfFilesGiveTheTablesOfOneFilePerJob) {
+    NEEDS_SCAN();
+    ScratchDir dir;
+    std::vector<std::string> inputs;
+    for (int i = 1; i <= 3; ++i) {
+        inputs.push_back("b" + std::to_string(i) + ".txt");
+        synthesize(dir, inputs.back(), {"--hours", "0.5", "--seed", std::to_string(i)});
+    }
+    dir.write("bad.txt", "RR\n812\n");
+    inputs.insert(inputs.begin() + 1, "bad.txt");
+    inputs.insert(inputs.begin() + 3, "missing.txt");
+    for (const std::string clean : {"", "-c"}) {
+        for (const std::string batch : {"1", "2"}) {
+            std::vector<std::string> args = {"--batch", batch, "-s", "25,50", "-o", "t" + clean + batch + ".tsv"};
+            if (!clean.empty()) args.push_back(clean);
+            args.insert(args.end(), inputs.begin(), inputs.end());
+            const auto r = cohort(dir, args);
+            EXPECT_EQ(r.status, 2) << r.err;
+            EXPECT_NE(r.err.find("6 of 10 rows (5 files x 2 scales)"), std::string::npos) << r.err;
+        }
+        EXPECT_EQ(dir.read("t" + clean + "2.tsv"), dir.read("t" + clean + "1.tsv")) << clean;
+        EXPECT_EQ(dir.read("t" + clean + "2_failed.tsv"), dir.read("t" + clean + "1_failed.tsv")) << clean;
+        const auto failed = rows_of(dir.read("t" + clean + "2_failed.tsv"), log_header);
+        ASSERT_EQ(failed.size(), 4u);
+        EXPECT_EQ(failed[0][0], "bad.txt");
+        EXPECT_EQ(failed[3][0], "missing.txt");
+    }
+
+    // The scan of the second batch (b2, missing) waits, the first time, to be
+    // killed.
+    dir.write("held-scan", "#!/bin/sh\nfor f; do case $f in */b2.txt) mkdir '" + (dir.path() / "held").string() +
+                               "' 2> /dev/null && exec sleep 60 ;; esac; done\nexec '" + NONGAUSS_SCAN_EXE +
+                               "' \"$@\"\n");
+    fs::permissions(dir.path() / "held-scan", fs::perms::owner_all);
+    std::vector<std::string> args = {"--batch", "2", "-j", "1", "-s", "25,50", "--joblog", "jobs.log",
+                                     "--scan", (dir.path() / "held-scan").string(), "-o", "k.tsv"};
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    const pid_t pid = start_cohort(dir, args, "", "first.txt");
+    ASSERT_TRUE(wait_until([&] { return dir.exists("held"); }, 60)) << dir.read("first.txt");
+    const double killed = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    kill(-pid, SIGKILL);
+    EXPECT_EQ(status_of(pid), 128 + SIGKILL);
+    EXPECT_TRUE(wait_until([&] { return processes_mentioning(dir.path()).empty(); }, 10));
+    const auto rerun = cohort(dir, args);
+    EXPECT_EQ(rerun.status, 2) << rerun.err;
+    EXPECT_EQ(dir.read("k.tsv"), dir.read("t2.tsv"));
+    EXPECT_EQ(dir.read("k_failed.tsv"), dir.read("t2_failed.tsv"));
+    std::map<std::string, double> started;
+    for (const auto& line : lines_of(dir.read("jobs.log")))
+        if (line.rfind("Seq", 0) != 0) {
+            const auto f = split_tabs(line);
+            EXPECT_TRUE(started.emplace(f[0], std::stod(f[2])).second) << "job " << f[0] << " twice";
+        }
+    ASSERT_EQ(started.size(), 3u);
+    EXPECT_LT(started["1"], killed) << "the first batch ran again";
+    EXPECT_GT(started["2"], killed);
+}
+
 // A stand-in for nongauss-scan that runs until it is stopped: every signal
 // reaches the cohort while its jobs run, or, the first, before they start.
 TEST(Cohort, SignalsStopTheJobsAndRemoveTheTemporaryFiles) {
@@ -493,7 +556,9 @@ TEST(Cohort, RandomSignalsThenTheSameCommandGiveTheUninterruptedTable) {
 // When no job can run at all (here GNU parallel's bzip2 fails), the failure
 // log and the message say why; the job log is this cohort's alone, and once
 // the cause is mended the same command finishes every file. Without bzip2 the
-// cohort does not start.
+// cohort does not start. (GNU parallel compresses the job function with bzip2
+// for the jobs of machines given, even ':', this machine; jobs of a cohort
+// without machines inherit it.)
 TEST(Cohort, JobsThatCannotRunSayWhyAndTheirJobLogIsTheirs) {
     NEEDS_SCAN();
     ScratchDir dir;
@@ -503,7 +568,7 @@ TEST(Cohort, JobsThatCannotRunSayWhyAndTheirJobLogIsTheirs) {
     fs::permissions(broken / "bzip2", fs::perms::owner_all);
     synthesize(dir, "x.txt", {"--hours", "0.5"});
     synthesize(dir, "y.txt", {"--hours", "0.5", "--seed", "2"});
-    const std::vector<std::string> args = {"--joblog", "shared.log", "-o", "a.tsv", "x.txt", "y.txt"};
+    const std::vector<std::string> args = {"-S", ":", "--joblog", "shared.log", "-o", "a.tsv", "x.txt", "y.txt"};
     const pid_t pid = start_cohort(dir, args, "", "err.txt", broken.string() + ":" + std::getenv("PATH"));
     EXPECT_EQ(status_within(pid, 60), 2);
     EXPECT_NE(dir.read("err.txt").find("no file finished: "), std::string::npos) << dir.read("err.txt");
@@ -532,11 +597,14 @@ TEST(Cohort, JobsThatCannotRunSayWhyAndTheirJobLogIsTheirs) {
         const std::string name = entry.path().filename().string();
         if (name.find("bz") == std::string::npos) fs::create_symlink(entry.path(), bare / name);
     }
-    const pid_t none = start_cohort(dir, {"-o", "c.tsv", "x.txt"}, "", "err.txt", bare.string());
+    const pid_t none = start_cohort(dir, {"-S", ":", "-o", "c.tsv", "x.txt"}, "", "err.txt", bare.string());
     EXPECT_EQ(status_within(none, 30), 1);
     EXPECT_EQ(dir.read("err.txt"), "nongauss-cohort: GNU parallel needs bzip2 to pass the jobs their function, "
                                    "and it is not installed (Debian package 'bzip2')\n");
     EXPECT_FALSE(dir.exists("c.tsv.resume"));
+    // Without machines the jobs inherit their function: no bzip2 needed.
+    const pid_t here = start_cohort(dir, {"-o", "d.tsv", "x.txt"}, "", "err.txt", bare.string());
+    EXPECT_EQ(status_within(here, 60), 0) << dir.read("err.txt");
 }
 
 TEST(Cohort, AnOutputThatIsAnInputIsRefusedAndNamesReachTheTableUnchanged) {
@@ -696,7 +764,7 @@ TEST(Cohort, CommandLineConventions) {
     dir.write("used/old.txt", "");
     const std::vector<std::vector<std::string>> cases = {
         {}, {"--bogus", "x.txt"}, {"-s", "abc", "x.txt"}, {"-s", "", "x.txt"}, {"-j0", "x.txt"},
-        {"-j"}, {"-f", "no-such-list"}, {"-o", "t.tsv", "-l", "t.tsv", "x.txt"},
+        {"--batch", "0", "x.txt"}, {"-j"}, {"-f", "no-such-list"}, {"-o", "t.tsv", "-l", "t.tsv", "x.txt"},
         {"-k", "used", "x.txt"}, {"--scan", "/no/such/nongauss-scan", "x.txt"},
         {"-o", "no/such/dir/t.tsv", "x.txt"}, {"--sshloginfile", "no-such-file", "x.txt"},
         {"-o", "", "x.txt"}, {"-l", "", "x.txt"}, {"--joblog", "", "x.txt"}, {"-k", "", "x.txt"},
