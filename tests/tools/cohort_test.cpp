@@ -238,7 +238,7 @@ TEST(Cohort, CleaningFirstRecordsTheFlaggedShareAndTheCleanersWarning) {
 TEST(Cohort, AJobRemovesItsTemporaryFilesWhenItEnds) {
     NEEDS_SCAN();
     ScratchDir dir;
-    dir.write("counting-scan", std::string("#!/bin/sh\nls -d \"$TMPDIR\"/nongauss-cohort-job.* | wc -l >> \"") +
+    dir.write("counting-scan", std::string("#!/bin/sh\nls -d \"$NGC_TMP\"/nongauss-cohort-job.* | wc -l >> \"") +
                                    (dir.path() / "counts.txt").string() + "\"\nexec '" + NONGAUSS_SCAN_EXE +
                                    "' \"$@\"\n");
     fs::permissions(dir.path() / "counting-scan", fs::perms::owner_all);
@@ -510,10 +510,21 @@ TEST(Cohort, AJobForkedAsTheCohortStopsDoesNotOutliveIt) {
     EXPECT_TRUE(fs::is_empty(tmp));
 }
 
+// What is in `dir`, one path a line (none: empty).
+std::string left_in(const fs::path& dir) {
+    std::string listing;
+    std::error_code ec;
+    for (const auto& entry : fs::recursive_directory_iterator(dir, ec))
+        listing += fs::relative(entry.path(), dir).string() + "\n";
+    return listing;
+}
+
 // Random signals (a fixed seed), each followed by the same command: no job is
 // left running after any of them, no temporary file (the runner removes the
 // script's directory even after SIGKILL), and the table, whenever one is
-// written, is the one an uninterrupted run writes, byte for byte.
+// written, is the one an uninterrupted run writes, byte for byte. First a
+// SIGKILL while the script prepares its temporary directory, held there by a
+// stand-in for ln: the directory goes all the same.
 TEST(Cohort, RandomSignalsThenTheSameCommandGiveTheUninterruptedTable) {
     NEEDS_SCAN();
     ScratchDir dir;
@@ -528,6 +539,18 @@ TEST(Cohort, RandomSignalsThenTheSameCommandGiveTheUninterruptedTable) {
     straight[6] = "straight.tsv";
     ASSERT_EQ(cohort(dir, straight).status, 0);
 
+    const fs::path bin = dir.path() / "bin";
+    fs::create_directories(bin);
+    dir.write("bin/ln", "#!/bin/sh\nmkdir '" + (dir.path() / "held").string() +
+                            "' 2> /dev/null && exec sleep 60\nexec /bin/ln \"$@\"\n");
+    fs::permissions(bin / "ln", fs::perms::owner_all);
+    const pid_t held = start_cohort(dir, args, tmp.string(), "err.txt", bin.string() + ":" + std::getenv("PATH"));
+    ASSERT_TRUE(wait_until([&] { return dir.exists("held"); }, 30)) << dir.read("err.txt");
+    EXPECT_FALSE(fs::is_empty(tmp));
+    kill(-held, SIGKILL);
+    EXPECT_EQ(status_within(held, 30), 128 + SIGKILL);
+    EXPECT_TRUE(wait_until([&] { return fs::is_empty(tmp); }, 10)) << left_in(tmp);
+
     std::mt19937 random(20240607);
     const int signals[] = {SIGKILL, SIGTERM, SIGINT, SIGHUP};
     for (int round = 0; round < 5; ++round) {
@@ -538,7 +561,7 @@ TEST(Cohort, RandomSignalsThenTheSameCommandGiveTheUninterruptedTable) {
         const int status = status_within(pid, 30);
         EXPECT_TRUE(status == 0 || status == 128 + signal) << "round " << round << ": " << status;
         EXPECT_TRUE(wait_until([&] { return processes_mentioning(dir.path()).empty(); }, 10)) << "round " << round;
-        EXPECT_TRUE(wait_until([&] { return fs::is_empty(tmp); }, 10)) << "round " << round;
+        EXPECT_TRUE(wait_until([&] { return fs::is_empty(tmp); }, 10)) << "round " << round << ":\n" << left_in(tmp);
         if (signal != SIGKILL) {
             for (const auto& entry : fs::directory_iterator(dir.path()))
                 EXPECT_NE(entry.path().filename().string().rfind(".nongauss", 0), 0u) << entry.path();
