@@ -11,11 +11,13 @@
 # results/part_K.tsv: under a hidden temporary name, renamed into place when
 # nongauss-scan has ended, and removed if the task is cancelled (scancel's
 # SIGTERM, or any other signal that ends it and can be caught), so a part that
-# exists is whole. A task that was cut short is run again with
-# "sbatch --array=K ...". --merge checks that the parts hold exactly one row
-# per file and scale, in the order of the list (a part left from another list
-# or other scales does not count), then prints the header once and the parts
-# in order. Environment: SCALES (default 5,10,25,50,100), SCAN_ARGS (further
+# exists is whole. A task that was cut short is run again alone with
+# "sbatch --array=K ..." over the same list and directory: the first task to
+# run keeps the array's slices in results/slicing, and a task run again
+# takes the slice it had (a new array wants a new directory). --merge checks
+# that the parts hold exactly one row per file and scale, in the order of the
+# list (a part left from another list or other scales does not count), then
+# prints the header once and the parts in order. Environment: SCALES (default 5,10,25,50,100), SCAN_ARGS (further
 # analysis options, e.g. "-d 2"), NONGAUSS_SCAN (default nongauss-scan).
 # Exit status of a task: that of nongauss-scan (2 when a file failed; its
 # rows carry the error in the warnings column).
@@ -78,10 +80,26 @@ fi
 task=${SLURM_ARRAY_TASK_ID:?run it as a job array: sbatch --array=0-N $0 ...}
 first_task=${SLURM_ARRAY_TASK_MIN:-0}
 tasks=${SLURM_ARRAY_TASK_COUNT:?run it as a job array: sbatch --array=0-N $0 ...}
+[ -z "${SLURM_ARRAY_TASK_MAX:-}" ] || tasks=$((SLURM_ARRAY_TASK_MAX - first_task + 1))
+mkdir -p -- "$results"
+# The slices are those of the first array that ran over RESULT_DIR, kept in
+# RESULT_DIR/slicing (its first task, its number of tasks, the list's number
+# of files): a task run again alone, in an array of its own, takes the slice
+# it had in that array.
+slicing=$results/slicing
+if [ ! -f "$slicing" ]; then
+    printf '%s %s %s\n' "$first_task" "$tasks" "$total" > "$slicing.${SLURM_JOB_ID:-$$}"
+    ln -- "$slicing.${SLURM_JOB_ID:-$$}" "$slicing" 2> /dev/null || true  # the first task there sets it
+    rm -f -- "$slicing.${SLURM_JOB_ID:-$$}"
+fi
+read -r first_task tasks sliced < "$slicing" || { echo "$0: cannot read $slicing" >&2; exit 1; }
+if [ "$sliced" != "$total" ] || [ "$task" -lt "$first_task" ] || [ "$task" -ge $((first_task + tasks)) ]; then
+    echo "$0: $results holds the parts of tasks $first_task to $((first_task + tasks - 1)) over a list of $sliced files, and task $task over $total files is not one of them: run the missing tasks of that array, or use another directory" >&2
+    exit 1
+fi
 k=$((task - first_task))
 from=$((k * total / tasks))
 to=$(((k + 1) * total / tasks))
-mkdir -p -- "$results"
 part=$results/part_$(printf '%06d' "$k").tsv
 if [ $to -le $from ]; then
     echo "task $k of $tasks: no files (the list has $total)" >&2

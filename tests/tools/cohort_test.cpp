@@ -238,7 +238,7 @@ TEST(Cohort, CleaningFirstRecordsTheFlaggedShareAndTheCleanersWarning) {
 TEST(Cohort, AJobRemovesItsTemporaryFilesWhenItEnds) {
     NEEDS_SCAN();
     ScratchDir dir;
-    dir.write("counting-scan", std::string("#!/bin/sh\nls -d \"$TMPDIR\"/nongauss-cohort-job.* | wc -l >> \"") +
+    dir.write("counting-scan", std::string("#!/bin/sh\nls -d \"$NGC_TMP\"/nongauss-cohort-job.* | wc -l >> \"") +
                                    (dir.path() / "counts.txt").string() + "\"\nexec '" + NONGAUSS_SCAN_EXE +
                                    "' \"$@\"\n");
     fs::permissions(dir.path() / "counting-scan", fs::perms::owner_all);
@@ -374,6 +374,69 @@ TEST(Cohort, KilledHalfWayTheSameCommandFinishesTheRest) {
     EXPECT_NE(other.err.find("holds an unfinished run of another command"), std::string::npos) << other.err;
 }
 
+// Files in batches (--batch 2: jobs of 2, 2 and 1 file, each one
+// nongauss-scan call) give the table and the failure log of one file per job,
+// byte for byte, with a file of no numbers and a missing one inside batches,
+// cleaned first or not. A batch killed while it runs leaves no row; the same
+// command runs it again, whole, and not the batch that had finished.
+TEST(Cohort, BatchesOfFilesGiveTheTablesOfOneFilePerJob) {
+    NEEDS_SCAN();
+    ScratchDir dir;
+    std::vector<std::string> inputs;
+    for (int i = 1; i <= 3; ++i) {
+        inputs.push_back("b" + std::to_string(i) + ".txt");
+        synthesize(dir, inputs.back(), {"--hours", "0.5", "--seed", std::to_string(i)});
+    }
+    dir.write("bad.txt", "RR\n812\n");
+    inputs.insert(inputs.begin() + 1, "bad.txt");
+    inputs.insert(inputs.begin() + 3, "missing.txt");
+    for (const std::string clean : {"", "-c"}) {
+        for (const std::string batch : {"1", "2"}) {
+            std::vector<std::string> args = {"--batch", batch, "-s", "25,50", "-o", "t" + clean + batch + ".tsv"};
+            if (!clean.empty()) args.push_back(clean);
+            args.insert(args.end(), inputs.begin(), inputs.end());
+            const auto r = cohort(dir, args);
+            EXPECT_EQ(r.status, 2) << r.err;
+            EXPECT_NE(r.err.find("6 of 10 rows (5 files x 2 scales)"), std::string::npos) << r.err;
+        }
+        EXPECT_EQ(dir.read("t" + clean + "2.tsv"), dir.read("t" + clean + "1.tsv")) << clean;
+        EXPECT_EQ(dir.read("t" + clean + "2_failed.tsv"), dir.read("t" + clean + "1_failed.tsv")) << clean;
+        const auto failed = rows_of(dir.read("t" + clean + "2_failed.tsv"), log_header);
+        ASSERT_EQ(failed.size(), 4u);
+        EXPECT_EQ(failed[0][0], "bad.txt");
+        EXPECT_EQ(failed[3][0], "missing.txt");
+    }
+
+    // The scan of the second batch (b2, missing) waits, the first time, to be
+    // killed.
+    dir.write("held-scan", "#!/bin/sh\nfor f; do case $f in */b2.txt) mkdir '" + (dir.path() / "held").string() +
+                               "' 2> /dev/null && exec sleep 60 ;; esac; done\nexec '" + NONGAUSS_SCAN_EXE +
+                               "' \"$@\"\n");
+    fs::permissions(dir.path() / "held-scan", fs::perms::owner_all);
+    std::vector<std::string> args = {"--batch", "2", "-j", "1", "-s", "25,50", "--joblog", "jobs.log",
+                                     "--scan", (dir.path() / "held-scan").string(), "-o", "k.tsv"};
+    args.insert(args.end(), inputs.begin(), inputs.end());
+    const pid_t pid = start_cohort(dir, args, "", "first.txt");
+    ASSERT_TRUE(wait_until([&] { return dir.exists("held"); }, 60)) << dir.read("first.txt");
+    const double killed = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+    kill(-pid, SIGKILL);
+    EXPECT_EQ(status_of(pid), 128 + SIGKILL);
+    EXPECT_TRUE(wait_until([&] { return processes_mentioning(dir.path()).empty(); }, 10));
+    const auto rerun = cohort(dir, args);
+    EXPECT_EQ(rerun.status, 2) << rerun.err;
+    EXPECT_EQ(dir.read("k.tsv"), dir.read("t2.tsv"));
+    EXPECT_EQ(dir.read("k_failed.tsv"), dir.read("t2_failed.tsv"));
+    std::map<std::string, double> started;
+    for (const auto& line : lines_of(dir.read("jobs.log")))
+        if (line.rfind("Seq", 0) != 0) {
+            const auto f = split_tabs(line);
+            EXPECT_TRUE(started.emplace(f[0], std::stod(f[2])).second) << "job " << f[0] << " twice";
+        }
+    ASSERT_EQ(started.size(), 3u);
+    EXPECT_LT(started["1"], killed) << "the first batch ran again";
+    EXPECT_GT(started["2"], killed);
+}
+
 // A stand-in for nongauss-scan that runs until it is stopped: every signal
 // reaches the cohort while its jobs run, or, the first, before they start.
 TEST(Cohort, SignalsStopTheJobsAndRemoveTheTemporaryFiles) {
@@ -447,10 +510,21 @@ TEST(Cohort, AJobForkedAsTheCohortStopsDoesNotOutliveIt) {
     EXPECT_TRUE(fs::is_empty(tmp));
 }
 
+// What is in `dir`, one path a line (none: empty).
+std::string left_in(const fs::path& dir) {
+    std::string listing;
+    std::error_code ec;
+    for (const auto& entry : fs::recursive_directory_iterator(dir, ec))
+        listing += fs::relative(entry.path(), dir).string() + "\n";
+    return listing;
+}
+
 // Random signals (a fixed seed), each followed by the same command: no job is
 // left running after any of them, no temporary file (the runner removes the
 // script's directory even after SIGKILL), and the table, whenever one is
-// written, is the one an uninterrupted run writes, byte for byte.
+// written, is the one an uninterrupted run writes, byte for byte. First a
+// SIGKILL while the script prepares its temporary directory, held there by a
+// stand-in for ln: the directory goes all the same.
 TEST(Cohort, RandomSignalsThenTheSameCommandGiveTheUninterruptedTable) {
     NEEDS_SCAN();
     ScratchDir dir;
@@ -465,6 +539,18 @@ TEST(Cohort, RandomSignalsThenTheSameCommandGiveTheUninterruptedTable) {
     straight[6] = "straight.tsv";
     ASSERT_EQ(cohort(dir, straight).status, 0);
 
+    const fs::path bin = dir.path() / "bin";
+    fs::create_directories(bin);
+    dir.write("bin/ln", "#!/bin/sh\nmkdir '" + (dir.path() / "held").string() +
+                            "' 2> /dev/null && exec sleep 60\nexec /bin/ln \"$@\"\n");
+    fs::permissions(bin / "ln", fs::perms::owner_all);
+    const pid_t held = start_cohort(dir, args, tmp.string(), "err.txt", bin.string() + ":" + std::getenv("PATH"));
+    ASSERT_TRUE(wait_until([&] { return dir.exists("held"); }, 30)) << dir.read("err.txt");
+    EXPECT_FALSE(fs::is_empty(tmp));
+    kill(-held, SIGKILL);
+    EXPECT_EQ(status_within(held, 30), 128 + SIGKILL);
+    EXPECT_TRUE(wait_until([&] { return fs::is_empty(tmp); }, 10)) << left_in(tmp);
+
     std::mt19937 random(20240607);
     const int signals[] = {SIGKILL, SIGTERM, SIGINT, SIGHUP};
     for (int round = 0; round < 5; ++round) {
@@ -475,7 +561,7 @@ TEST(Cohort, RandomSignalsThenTheSameCommandGiveTheUninterruptedTable) {
         const int status = status_within(pid, 30);
         EXPECT_TRUE(status == 0 || status == 128 + signal) << "round " << round << ": " << status;
         EXPECT_TRUE(wait_until([&] { return processes_mentioning(dir.path()).empty(); }, 10)) << "round " << round;
-        EXPECT_TRUE(wait_until([&] { return fs::is_empty(tmp); }, 10)) << "round " << round;
+        EXPECT_TRUE(wait_until([&] { return fs::is_empty(tmp); }, 10)) << "round " << round << ":\n" << left_in(tmp);
         if (signal != SIGKILL) {
             for (const auto& entry : fs::directory_iterator(dir.path()))
                 EXPECT_NE(entry.path().filename().string().rfind(".nongauss", 0), 0u) << entry.path();
@@ -493,7 +579,9 @@ TEST(Cohort, RandomSignalsThenTheSameCommandGiveTheUninterruptedTable) {
 // When no job can run at all (here GNU parallel's bzip2 fails), the failure
 // log and the message say why; the job log is this cohort's alone, and once
 // the cause is mended the same command finishes every file. Without bzip2 the
-// cohort does not start.
+// cohort does not start. (GNU parallel compresses the job function with bzip2
+// for the jobs of machines given, even ':', this machine; jobs of a cohort
+// without machines inherit it.)
 TEST(Cohort, JobsThatCannotRunSayWhyAndTheirJobLogIsTheirs) {
     NEEDS_SCAN();
     ScratchDir dir;
@@ -503,7 +591,7 @@ TEST(Cohort, JobsThatCannotRunSayWhyAndTheirJobLogIsTheirs) {
     fs::permissions(broken / "bzip2", fs::perms::owner_all);
     synthesize(dir, "x.txt", {"--hours", "0.5"});
     synthesize(dir, "y.txt", {"--hours", "0.5", "--seed", "2"});
-    const std::vector<std::string> args = {"--joblog", "shared.log", "-o", "a.tsv", "x.txt", "y.txt"};
+    const std::vector<std::string> args = {"-S", ":", "--joblog", "shared.log", "-o", "a.tsv", "x.txt", "y.txt"};
     const pid_t pid = start_cohort(dir, args, "", "err.txt", broken.string() + ":" + std::getenv("PATH"));
     EXPECT_EQ(status_within(pid, 60), 2);
     EXPECT_NE(dir.read("err.txt").find("no file finished: "), std::string::npos) << dir.read("err.txt");
@@ -532,11 +620,14 @@ TEST(Cohort, JobsThatCannotRunSayWhyAndTheirJobLogIsTheirs) {
         const std::string name = entry.path().filename().string();
         if (name.find("bz") == std::string::npos) fs::create_symlink(entry.path(), bare / name);
     }
-    const pid_t none = start_cohort(dir, {"-o", "c.tsv", "x.txt"}, "", "err.txt", bare.string());
+    const pid_t none = start_cohort(dir, {"-S", ":", "-o", "c.tsv", "x.txt"}, "", "err.txt", bare.string());
     EXPECT_EQ(status_within(none, 30), 1);
     EXPECT_EQ(dir.read("err.txt"), "nongauss-cohort: GNU parallel needs bzip2 to pass the jobs their function, "
                                    "and it is not installed (Debian package 'bzip2')\n");
     EXPECT_FALSE(dir.exists("c.tsv.resume"));
+    // Without machines the jobs inherit their function: no bzip2 needed.
+    const pid_t here = start_cohort(dir, {"-o", "d.tsv", "x.txt"}, "", "err.txt", bare.string());
+    EXPECT_EQ(status_within(here, 60), 0) << dir.read("err.txt");
 }
 
 TEST(Cohort, AnOutputThatIsAnInputIsRefusedAndNamesReachTheTableUnchanged) {
@@ -622,6 +713,23 @@ TEST(Cohort, SlurmExampleSlicesTheListAndMergesInOrder) {
     EXPECT_EQ(merged.out, direct.out);
     EXPECT_EQ(lines_of(merged.out).size(), 11u);
 
+    // Task 1 run again alone, in an array of its own as "sbatch --array=1"
+    // makes it, takes the slice it had; a task the first array did not have
+    // is refused.
+    const std::string part = dir.read("results/part_000001.tsv");
+    const auto alone = [&](const std::string& task) {
+        return run_shell(env + "SLURM_ARRAY_TASK_ID=" + task + " SLURM_ARRAY_TASK_MIN=" + task +
+                             " SLURM_ARRAY_TASK_MAX=" + task + " SLURM_ARRAY_TASK_COUNT=1 bash '" + example +
+                             "' files.txt results",
+                         dir.path());
+    };
+    ASSERT_EQ(alone("1").status, 0);
+    EXPECT_EQ(dir.read("results/part_000001.tsv"), part);
+    const auto beyond = alone("3");
+    EXPECT_EQ(beyond.status, 1);
+    EXPECT_NE(beyond.err.find("task 3 over 5 files is not one of them"), std::string::npos) << beyond.err;
+    EXPECT_EQ(merge().out, direct.out);
+
     // A part written for another list of as many files does not count.
     dir.write("others.txt", "rec5.txt\nrec4.txt\nrec3.txt\nrec2.txt\nrec1.txt\n");
     ASSERT_EQ(run_shell(env + "SLURM_ARRAY_TASK_ID=1 bash '" + example + "' others.txt results", dir.path()).status, 0);
@@ -645,7 +753,9 @@ TEST(Cohort, SlurmExampleSlicesTheListAndMergesInOrder) {
     EXPECT_EQ(dir.read("results/part_000001.tsv"), before);
     for (const auto& entry : fs::directory_iterator(dir.path() / "results")) {
         const std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name.size() == 15 && name.rfind("part_", 0) == 0 && name.substr(11) == ".tsv") << name;
+        EXPECT_TRUE((name.size() == 15 && name.rfind("part_", 0) == 0 && name.substr(11) == ".tsv") ||
+                    name == "slicing")
+            << name;
     }
 }
 
@@ -677,7 +787,7 @@ TEST(Cohort, CommandLineConventions) {
     dir.write("used/old.txt", "");
     const std::vector<std::vector<std::string>> cases = {
         {}, {"--bogus", "x.txt"}, {"-s", "abc", "x.txt"}, {"-s", "", "x.txt"}, {"-j0", "x.txt"},
-        {"-j"}, {"-f", "no-such-list"}, {"-o", "t.tsv", "-l", "t.tsv", "x.txt"},
+        {"--batch", "0", "x.txt"}, {"-j"}, {"-f", "no-such-list"}, {"-o", "t.tsv", "-l", "t.tsv", "x.txt"},
         {"-k", "used", "x.txt"}, {"--scan", "/no/such/nongauss-scan", "x.txt"},
         {"-o", "no/such/dir/t.tsv", "x.txt"}, {"--sshloginfile", "no-such-file", "x.txt"},
         {"-o", "", "x.txt"}, {"-l", "", "x.txt"}, {"--joblog", "", "x.txt"}, {"-k", "", "x.txt"},

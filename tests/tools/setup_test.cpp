@@ -35,7 +35,9 @@ TEST(Setup, ABareMachineGetsEveryPackageOfItsLevel) {
                                             "python3-pybind11", "python3-numpy", "python3-pytest",
                                             "python3-pandas", "python3-matplotlib", "python3-venv",
                                             "python3-pip"};
-    for (const std::string level : {"tool", "tests", "ci"}) {
+    // The daemons the cluster tests start themselves.
+    const std::vector<std::string> cluster = {"slurm-wlm", "munge", "openssh-server", "openssh-client"};
+    for (const std::string level : {"tool", "tests", "cluster", "ci"}) {
         const RunResult r = setup({"--dry-run", "--as-if-bare", level});
         ASSERT_EQ(r.status, 0) << r.err;
         const std::vector<std::string> lines = lines_of(r.out);
@@ -45,6 +47,8 @@ TEST(Setup, ABareMachineGetsEveryPackageOfItsLevel) {
         EXPECT_TRUE(has(lines[2], "apt-get install -y")) << r.out;
         for (const auto& p : tests) EXPECT_EQ(has(lines[2], " " + p), level != "tool") << level << " " << p;
         for (const auto& p : tool) EXPECT_TRUE(has(lines[2], " " + p)) << p;
+        for (const auto& p : cluster)
+            EXPECT_EQ(has(lines[2], " " + p), level == "cluster" || level == "ci") << level << " " << p;
         // clang, and its runtimes under the name of its major version.
         EXPECT_EQ(has(r.out, " clang"), level == "ci");
         EXPECT_EQ(has(r.out, "libclang-rt-"), level == "ci");
