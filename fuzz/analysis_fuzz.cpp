@@ -268,7 +268,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         nongauss::DiscardTranscript transcript;
         const nongauss::Series series = nongauss::Series::from_intervals(intervals);
-        status = nongauss::analyse_series(settings, names, series, transcript);
+        static nongauss::ThreadPool pool(2);
+        status = nongauss::analyse_series(settings, names, series, transcript, pool);
     } catch (const nongauss::Error& e) {
         if (e.kind() == nongauss::ErrorKind::fatal) {
             ++outcomes.fatal;

@@ -19,5 +19,6 @@
 #include "nongauss/series.hpp"
 #include "nongauss/settings.hpp"
 #include "nongauss/stages.hpp"
+#include "nongauss/thread_pool.hpp"
 #include "nongauss/transcript.hpp"
 #include "nongauss/version.hpp"

@@ -140,7 +140,9 @@ PyResult analyse_py(py::object rr, double scale, const std::string& unit,
     {
         py::gil_scoped_release unlocked;
         const Series series = Series::from_intervals(std::move(intervals), chosen);
+        ThreadPool pool;
         ScaleOptions options;
+        options.pool = &pool;
         options.increments = true;
         InterruptibleTranscript interruptible;
         result = analyse(series, settings, interruptible, options);
@@ -162,7 +164,9 @@ py::object scan_py(py::object rr, py::object scales_in, const std::string& unit,
     {
         py::gil_scoped_release unlocked;
         const Series series = Series::from_intervals(std::move(intervals), chosen);
+        ThreadPool pool;
         ScaleOptions options;
+        options.pool = &pool;
         options.densities = false;  // the table has SD and lambda only
         InterruptibleTranscript interruptible;
         results = analyse_scales(series, settings, scales, interruptible, options);

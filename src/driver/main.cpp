@@ -3,6 +3,7 @@
 
 #include "driver/run.hpp"
 #include "nongauss/output_file.hpp"
+#include "nongauss/thread_pool.hpp"
 #include "numeric/heap_setup.hpp"
 
 int main(int argc, char** argv) {
@@ -15,5 +16,6 @@ int main(int argc, char** argv) {
     // the next one reuses: fresh pages, each a fault to fill with zeros, are
     // then taken only as the run's peak memory grows, and in 2 MiB pages.
     nongauss::prepare_heap();
-    return nongauss::run_command_line(argc, argv);
+    nongauss::ThreadPool pool;
+    return nongauss::run_command_line(argc, argv, pool);
 }

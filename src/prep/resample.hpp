@@ -4,6 +4,8 @@
 
 namespace nongauss {
 
+class ThreadPool;
+
 /// Resampling methods; any value other than 0 and 1 selects the cubic spline.
 enum : int { step_function = 0, linear_interpolation = 1 };
 
@@ -24,6 +26,6 @@ long scale_in_points(double scale, double dt);
 /// rather than read beyond rri[ndata]; the spline extrapolates its end cubic.
 /// The spline may throw (fatal_error): an allocation, or "Bad xa input to
 /// routine splint" where two knots coincide.
-void resample(const double* rri, int ndata, double dt, int method, double* out, int nres);
+void resample(const double* rri, int ndata, double dt, int method, double* out, int nres, ThreadPool& pool);
 
 }  // namespace nongauss
