@@ -15,6 +15,7 @@
 
 #include "nongauss/analysis.hpp"
 #include "nongauss/error.hpp"
+#include "nongauss/interval_flags.hpp"
 #include "nongauss/result.hpp"
 #include "nongauss/series.hpp"
 #include "nongauss/settings.hpp"
