@@ -21,7 +21,7 @@
 
 #include "nongauss/thread_pool.hpp"
 #include "text/fixed_format.hpp"
-#include "text/tables.hpp"
+#include "nongauss/tables.hpp"
 
 namespace {
 

@@ -69,6 +69,16 @@ std::vector<Result> analyse_scales(const Series& series, const Settings& setting
                                    const std::vector<double>& scales,
                                    const ScaleOptions& options = {});
 
+/// The Result of a scale that could not be analysed: scale_s and scale_pt as
+/// an analysis with `settings` at `scale` reports them (with_limits(), then
+/// scale_in_points()), and `error`; the series' fields (n_beats, duration_s,
+/// unit, warnings) are the caller's to fill in.
+Result failed_scale(const Settings& settings, double scale, Error error);
+
+/// The scale in points: scale / dt rounded to the nearest integer (halves
+/// up), raised to 1 when it comes out 0, and saturated at the largest long.
+long scale_in_points(double scale, double dt);
+
 /// `count` scales from `from` to `to` spaced evenly on a logarithmic axis:
 /// from * (to / from)^(i / (count - 1)), i = 0..count-1, the ends exact;
 /// count 1 gives {from}. Needs from > 0, to > 0, count >= 1. When to / from

@@ -16,6 +16,7 @@
 #include "nongauss/analysis.hpp"
 #include "nongauss/error.hpp"
 #include "nongauss/interval_flags.hpp"
+#include "nongauss/options.hpp"
 #include "nongauss/result.hpp"
 #include "nongauss/series.hpp"
 #include "nongauss/settings.hpp"

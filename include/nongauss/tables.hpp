@@ -8,10 +8,25 @@
 // which finds a write error through std::ferror(file).
 
 #include <cstdio>
+#include <string>
 
 namespace nongauss {
 
 class ThreadPool;
+
+/// The input name and the names derived from it.
+struct Names {
+    std::string input_name;  ///< the last word of the command line, whole
+    std::string base_name;   ///< input_name up to, not including, the last '.' of its final component
+    std::string ts_name;     ///< base_name + "_TS.txt"
+    std::string pdf_name;    ///< base_name + "_PDF.txt"
+};
+
+/// Derives base, TS and PDF names from an input name. The base name ends
+/// before the last '.' of the name's final path component, unless that '.'
+/// is the component's first character; a component without such a '.' is
+/// used whole. The directory part is kept, so the outputs go beside the input.
+Names derive_names(const std::string& input_name);
 
 /// The TS table: the header "time(sec)\tRRI(ms)\tCG_series(ms)\n" (or
 /// "...\tCG_series\n" when `standardized`), then for j = 1..ncg the row

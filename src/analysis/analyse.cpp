@@ -18,6 +18,17 @@ Settings with_limits(Settings s) {
     return s;
 }
 
+Result failed_scale(const Settings& settings, double scale, Error error) {
+    Settings at_scale = settings;
+    at_scale.scale = scale;
+    at_scale = with_limits(at_scale);
+    Result r;
+    r.scale_s = at_scale.scale;
+    r.scale_pt = scale_in_points(at_scale.scale, at_scale.dt);
+    r.error = std::move(error);
+    return r;
+}
+
 Result analyse(const Series& series, const Settings& settings, Transcript& transcript,
                const ScaleOptions& options) {
     const PreparedSeries prepared(series, settings, transcript, options);
@@ -40,16 +51,11 @@ Result analyse_scale(const PreparedSeries& prepared, double scale, Transcript& t
         ScaleIncrements inc = increments_at(prepared, scale, transcript, options);
         return complete(std::move(inc), prepared, transcript, options);
     } catch (const Error& e) {
-        Settings at_scale = prepared.settings();
-        at_scale.scale = scale;
-        Result r;
-        r.scale_s = with_limits(at_scale).scale;
-        r.scale_pt = scale_in_points(r.scale_s, at_scale.dt);
+        Result r = failed_scale(prepared.settings(), scale, e);
         r.n_beats = prepared.n_beats();
         r.duration_s = prepared.duration_s();
         r.unit = prepared.unit();
         r.warnings = prepared.warnings();
-        r.error = e;
         return r;
     }
 }

@@ -11,7 +11,7 @@
 #include "stats/empirical_pdf.hpp"
 #include "stats/lambda.hpp"
 #include "stats/model_pdf.hpp"
-#include "text/printf.hpp"
+#include "nongauss/formatted.hpp"
 
 namespace nongauss {
 

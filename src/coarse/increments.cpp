@@ -9,7 +9,7 @@
 #include "numeric/lsq_normal.hpp"
 #include "numeric/lsq_svd.hpp"
 #include "numeric/window_fit.hpp"
-#include "text/printf.hpp"
+#include "nongauss/formatted.hpp"
 
 namespace nongauss {
 

@@ -4,7 +4,7 @@
 #include "driver/run.hpp"
 #include "nongauss/output_file.hpp"
 #include "nongauss/thread_pool.hpp"
-#include "numeric/heap_setup.hpp"
+#include "nongauss/heap.hpp"
 
 int main(int argc, char** argv) {
     // A standard stream closed by the caller would otherwise be taken by the

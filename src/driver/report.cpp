@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "text/tables.hpp"
-#include "text/tsv_field.hpp"
+#include "nongauss/tables.hpp"
+#include "nongauss/tsv_field.hpp"
 
 namespace nongauss {
 

@@ -21,7 +21,7 @@ enum class WriteOutcome {
 /// Says "Error while writing output file %s!" for `out` and discards it.
 void report_write_error(OutputFile& out);
 
-/// Writes the TS file (text/tables.hpp) named names.ts_name into `out`
+/// Writes the TS file (nongauss/tables.hpp) named names.ts_name into `out`
 /// (opened here, finished but not yet committed: the caller puts the pair in
 /// place with commit_together once the PDF file is complete too; on failure
 /// nothing is left behind).

@@ -9,8 +9,8 @@
 #include "driver/report.hpp"
 #include "nongauss/output_file.hpp"
 #include "nongauss/stages.hpp"
-#include "text/printf.hpp"
-#include "text/tables.hpp"
+#include "nongauss/formatted.hpp"
+#include "nongauss/tables.hpp"
 
 namespace nongauss {
 

@@ -13,10 +13,6 @@ enum : int { step_function = 0, linear_interpolation = 1 };
 /// (milliseconds) when it exceeds 100, otherwise 1 (seconds).
 double input_unit(double first_interval);
 
-/// The scale in points: scale / dt rounded to the nearest integer (halves
-/// up), raised to 1 when it comes out 0, and saturated at the largest long.
-long scale_in_points(double scale, double dt);
-
 /// Resamples rri[1..ndata] (seconds) onto t(j) = (j - 1) * dt, j = 1..nres,
 /// into out[1..nres] by `method`. Needs nres >= 1 and (nres - 1) * dt below
 /// the start of the last interval, so that no grid point leaves the series.

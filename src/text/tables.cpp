@@ -1,4 +1,4 @@
-#include "text/tables.hpp"
+#include "nongauss/tables.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -165,6 +165,19 @@ bool pdf_table_in_range(const double* p_exp, const double* p_model, int nbins, d
         for (const double p : {p_exp[i], p_model[i]})
             if (std::isfinite(p) && !std::isfinite(p / divisor)) return false;
     return true;
+}
+
+Names derive_names(const std::string& input_name) {
+    Names names;
+    names.input_name = input_name;
+    const std::size_t slash = input_name.rfind('/');
+    const std::size_t component = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = input_name.rfind('.');
+    const bool ends_base = dot != std::string::npos && dot > component;
+    names.base_name = ends_base ? input_name.substr(0, dot) : input_name;
+    names.ts_name = names.base_name + "_TS.txt";
+    names.pdf_name = names.base_name + "_PDF.txt";
+    return names;
 }
 
 }  // namespace nongauss

@@ -1,5 +1,5 @@
 #include "stats/lambda.hpp"
-#include "text/printf.hpp"
+#include "nongauss/formatted.hpp"
 #include "support/pool.hpp"
 
 #include <gtest/gtest.h>

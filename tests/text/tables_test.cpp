@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "text/tables.hpp"
+#include "nongauss/tables.hpp"
 #include "support/pool.hpp"
 
 namespace nongauss {

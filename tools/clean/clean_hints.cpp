@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "text/table_shape.hpp"
+#include "nongauss/table_shape.hpp"
 
 namespace nongauss::clean {
 

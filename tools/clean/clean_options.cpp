@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "text/decimal.hpp"
+#include "nongauss/number_text.hpp"
 
 namespace nongauss::clean {
 

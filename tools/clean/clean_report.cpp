@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "text/tsv_field.hpp"
+#include "nongauss/tsv_field.hpp"
 
 namespace nongauss::clean {
 

@@ -8,7 +8,7 @@
 #include "nongauss/output_file.hpp"
 #include "nongauss/thread_pool.hpp"
 #include "nongauss/version.hpp"
-#include "numeric/heap_setup.hpp"
+#include "nongauss/heap.hpp"
 #include "scan/scan_options.hpp"
 #include "scan/scan_table.hpp"
 

@@ -5,15 +5,14 @@
 #include <new>
 #include <optional>
 
-#include "driver/options.hpp"
-#include "text/tsv_field.hpp"
+#include "nongauss/tables.hpp"
+#include "nongauss/tsv_field.hpp"
 #include "nongauss/analysis.hpp"
 #include "nongauss/error.hpp"
 #include "nongauss/output_file.hpp"
 #include "nongauss/series.hpp"
-#include "prep/resample.hpp"
-#include "text/printf.hpp"
-#include "text/tables.hpp"
+#include "nongauss/formatted.hpp"
+#include "nongauss/tables.hpp"
 
 namespace nongauss::scan {
 
@@ -82,19 +81,13 @@ std::string failed_rows(const std::string& file, const ScanOptions& options, con
                         const Series* series) {
     std::string rows;
     for (const double scale : options.scales) {
-        Settings at_scale = options.settings;
-        at_scale.scale = scale;
-        at_scale = with_limits(at_scale);
-        Result r;
-        r.scale_s = at_scale.scale;
-        r.scale_pt = scale_in_points(at_scale.scale, at_scale.dt);
+        Result r = failed_scale(options.settings, scale, error);
         if (series != nullptr) {
             r.n_beats = series->n_beats();
             r.duration_s = series->duration_s();
             r.unit = series->unit();
             r.warnings = series->warnings();
         }
-        r.error = error;
         rows += table_row(file, r, series != nullptr);
     }
     return rows;
