@@ -250,8 +250,7 @@ PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double 
                    py::object window, double deviation_pct, bool range_filter,
                    bool deviation_filter, bool replace) {
     CleanOptions options;
-    const std::optional<Unit> chosen = unit_option(unit);
-    options.unit = !chosen ? 0.0 : (*chosen == Unit::milliseconds ? 1000.0 : 1.0);
+    options.unit = unit_option(unit);
     options.filter.range = range_filter;
     options.filter.min_s = finite_option(min_s, "min_s");
     options.filter.max_s = finite_option(max_s, "max_s");

@@ -17,7 +17,6 @@ long scale_in_points(double scale, double dt) {
     return points < 1 ? 1 : points;
 }
 
-double input_unit(double first_interval) { return first_interval > 100 ? 1000.0 : 1.0; }
 
 namespace {
 

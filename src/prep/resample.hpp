@@ -9,10 +9,6 @@ class ThreadPool;
 /// Resampling methods; any value other than 0 and 1 selects the cubic spline.
 enum : int { step_function = 0, linear_interpolation = 1 };
 
-/// The unit of a series whose first interval is `first_interval`: 1000
-/// (milliseconds) when it exceeds 100, otherwise 1 (seconds).
-double input_unit(double first_interval);
-
 /// Resamples rri[1..ndata] (seconds) onto t(j) = (j - 1) * dt, j = 1..nres,
 /// into out[1..nres] by `method`. Needs nres >= 1 and (nres - 1) * dt below
 /// the start of the last interval, so that no grid point leaves the series.
