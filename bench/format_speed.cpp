@@ -3,7 +3,7 @@
 //
 //   cd SOURCE_TREE && g++ -O2 -std=c++20 -ffp-contract=off -Isrc -Iinclude -pthread
 //     -o build/format_speed bench/format_speed.cpp src/text/tables.cpp
-//     src/text/fixed_format.cpp src/numeric/parallel.cpp      (one command)
+//     src/text/fixed_format.cpp src/numeric/thread_pool.cpp   (one command)
 //   build/format_speed nsr001_TS.txt [repetitions]
 //
 // The file's values become full-precision doubles again (an interval x is
@@ -19,9 +19,9 @@
 #include <ctime>
 #include <vector>
 
-#include "numeric/parallel.hpp"
+#include "nongauss/thread_pool.hpp"
 #include "text/fixed_format.hpp"
-#include "text/tables.hpp"
+#include "nongauss/tables.hpp"
 
 namespace {
 
@@ -89,9 +89,9 @@ int main(int argc, char** argv) {
 
     std::FILE* null = std::fopen("/dev/null", "w");
     if (null == nullptr) return 1;
-    const nongauss::ThreadLimit one(1);
+    nongauss::ThreadPool one(1);
     report("ts table", repetitions, static_cast<double>(values.size()), [&] {
-        nongauss::write_ts_table(null, resampled.data(), 0.0, 0, centred.data(), ncg, 1.0, dt, false);
+        nongauss::write_ts_table(null, resampled.data(), 0.0, 0, centred.data(), ncg, 1.0, dt, false, one);
     });
     std::fclose(null);
     return checksum > 0 ? 0 : 1;

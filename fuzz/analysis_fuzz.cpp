@@ -97,7 +97,7 @@ bool affordable(const nongauss::Settings& s, const double* rri, int ndata) {
     if (nongauss::first_unusable_interval(rri, ndata) != 0) return true;  // rejected at once
     double sum = 0.0;
     for (int i = 1; i <= ndata; ++i) sum = sum + rri[i];
-    const double total_time = (sum - rri[ndata]) / nongauss::input_unit(rri[1]);
+    const double total_time = (sum - rri[ndata]) / nongauss::unit_divisor(nongauss::unit_rule(rri[1]));
     const double points = total_time / s.dt;
     if (!(points < static_cast<double>(INT_MAX))) return true;  // ends at once: too long
     const double nres = std::floor(points);
@@ -189,7 +189,7 @@ std::optional<nongauss::Result> analysed(const std::vector<double>& intervals, n
 // that rounds differently may give a grid of one point more or less).
 void check_units(const std::vector<double>& intervals, const nongauss::Settings& settings) {
     const nongauss::Unit unit = nongauss::unit_rule(intervals.front());
-    const double divisor = unit == nongauss::Unit::milliseconds ? 1000.0 : 1.0;
+    const double divisor = nongauss::unit_divisor(unit);
     std::vector<double> seconds(intervals.size()), ms(intervals.size());
     for (std::size_t i = 0; i < intervals.size(); ++i) {
         seconds[i] = intervals[i] / divisor;
@@ -268,7 +268,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         nongauss::DiscardTranscript transcript;
         const nongauss::Series series = nongauss::Series::from_intervals(intervals);
-        status = nongauss::analyse_series(settings, names, series, transcript);
+        static nongauss::ThreadPool pool(2);
+        status = nongauss::analyse_series(settings, names, series, transcript, pool);
     } catch (const nongauss::Error& e) {
         if (e.kind() == nongauss::ErrorKind::fatal) {
             ++outcomes.fatal;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "text/decimal.hpp"
+#include "nongauss/number_text.hpp"
 #include "driver/options.hpp"
 #include "scratch.hpp"
 

@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "text/decimal.hpp"
+#include "nongauss/number_text.hpp"
 #include "text/reader.hpp"
-#include "text/table_shape.hpp"
+#include "nongauss/table_shape.hpp"
 #include "nongauss/error.hpp"
 #include "nongauss/series.hpp"
 #include "scratch.hpp"

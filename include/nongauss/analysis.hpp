@@ -4,15 +4,17 @@
 // lambda and the densities.
 //
 // Thread safety: the library has no global state. Any number of analyses may
-// run at once on different threads, also on the same (const) Series. Each call
-// spreads its own loops over the cores (see ScaleOptions::threads); every
-// result is the same double whatever the number of threads.
+// run at once on different threads, also on the same (const) Series and the
+// same ThreadPool. A call spreads its loops over the threads of the pool it
+// is given (ScaleOptions::pool); every result is the same double whatever the
+// number of threads.
 
 #include <vector>
 
 #include "nongauss/result.hpp"
 #include "nongauss/series.hpp"
 #include "nongauss/settings.hpp"
+#include "nongauss/thread_pool.hpp"
 #include "nongauss/transcript.hpp"
 
 namespace nongauss {
@@ -27,10 +29,10 @@ struct ScaleOptions {
     bool model_density = true;
     /// Keep the standardised increments in Result::increments.
     bool increments = false;
-    /// Threads for the loops of one analysis: 0 = the processor's count (at
-    /// most 16), 1 = the calling thread only. analyse_scales uses them for
-    /// whole scales instead, one thread per scale, several scales at once.
-    int threads = 0;
+    /// The threads the call may use, besides the calling thread; none: the
+    /// calling thread alone. analyse_scales gives them whole scales, one
+    /// thread per scale, several scales at once.
+    ThreadPool* pool = nullptr;
 };
 
 /// The analysis at settings.scale, as the tool runs it after its reader.
@@ -50,10 +52,10 @@ Result analyse(const Series& series, const Settings& settings, const ScaleOption
 ///
 /// Transcript: the part before the scale line once, then per scale the scale
 /// line and what follows it in a run at that scale. Scales run side by side
-/// on the threads ScaleOptions::threads allows (the calling thread one of
-/// them); each scale's part is held until the parts before it are out, and
-/// the calling thread passes them on, so the transcript is the one a run of
-/// one scale after the other writes. Memory: one scale's arrays per thread.
+/// on the threads of ScaleOptions::pool (the calling thread one of them);
+/// each scale's part is held until the parts before it are out, and the
+/// calling thread passes them on, so the transcript is the one a run of one
+/// scale after the other writes. Memory: one scale's arrays per thread.
 ///
 /// Errors of the whole series (the resampling: "The data length is too
 /// long!\n", an allocation, "Bad xa input to routine splint") are thrown.
@@ -66,6 +68,16 @@ std::vector<Result> analyse_scales(const Series& series, const Settings& setting
 std::vector<Result> analyse_scales(const Series& series, const Settings& settings,
                                    const std::vector<double>& scales,
                                    const ScaleOptions& options = {});
+
+/// The Result of a scale that could not be analysed: scale_s and scale_pt as
+/// an analysis with `settings` at `scale` reports them (with_limits(), then
+/// scale_in_points()), and `error`; the series' fields (n_beats, duration_s,
+/// unit, warnings) are the caller's to fill in.
+Result failed_scale(const Settings& settings, double scale, Error error);
+
+/// The scale in points: scale / dt rounded to the nearest integer (halves
+/// up), raised to 1 when it comes out 0, and saturated at the largest long.
+long scale_in_points(double scale, double dt);
 
 /// `count` scales from `from` to `to` spaced evenly on a logarithmic axis:
 /// from * (to / from)^(i / (count - 1)), i = 0..count-1, the ends exact;

@@ -19,6 +19,10 @@ enum class Unit { seconds, milliseconds };
 /// 100, otherwise seconds.
 Unit unit_rule(double first_interval);
 
+/// What an interval in `unit` is divided by to give seconds: 1000 for
+/// milliseconds, 1 for seconds.
+constexpr double unit_divisor(Unit unit) noexcept { return unit == Unit::milliseconds ? 1000.0 : 1.0; }
+
 /// How a file is read.
 struct ReadOptions {
     /// The unit; none: the unit rule.
@@ -67,7 +71,7 @@ public:
     /// The unit decided (by the rule or as given).
     Unit unit() const noexcept { return unit_; }
     /// 1000 for milliseconds, 1 for seconds: the divisor into seconds.
-    double unit_divisor() const noexcept { return unit_ == Unit::milliseconds ? 1000.0 : 1.0; }
+    double unit_divisor() const noexcept { return nongauss::unit_divisor(unit_); }
     /// Seconds from the start of the first interval to the start of the last:
     /// (sum of all intervals in order - last) / unit_divisor(), the double the
     /// "total time" line formats.

@@ -38,7 +38,7 @@ CleanOutput clean_intervals(const std::vector<double>& intervals, const CleanOpt
     options.between_stages();
 
     CleanOutput out;
-    out.unit = options.unit != 0.0 ? options.unit : (intervals[0] > 100 ? 1000.0 : 1.0);
+    out.unit = unit_divisor(options.unit.value_or(unit_rule(intervals[0])));
     std::vector<double> seconds(intervals.size());
     for (std::size_t i = 0; i < seconds.size(); ++i) seconds[i] = intervals[i] / out.unit;
     const std::vector<clean::Flag> flags = clean::flag_intervals(seconds, options.filter);

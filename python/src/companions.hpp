@@ -8,18 +8,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "clean/filters.hpp"
+#include "nongauss/series.hpp"
 #include "synth.hpp"
 
 namespace nongauss::python {
 
 struct CleanOptions {
-    /// 1000: the intervals are milliseconds; 1: seconds; 0: the rule
-    /// (milliseconds when the first interval exceeds 100).
-    double unit = 0.0;
+    /// The intervals' unit; none: the unit rule.
+    std::optional<Unit> unit;
     clean::FilterSettings filter;
     bool replace = false;
     /// Called between the stages (text, flags, cleaned text, read-back) on

@@ -140,7 +140,9 @@ PyResult analyse_py(py::object rr, double scale, const std::string& unit,
     {
         py::gil_scoped_release unlocked;
         const Series series = Series::from_intervals(std::move(intervals), chosen);
+        ThreadPool pool;
         ScaleOptions options;
+        options.pool = &pool;
         options.increments = true;
         InterruptibleTranscript interruptible;
         result = analyse(series, settings, interruptible, options);
@@ -162,7 +164,9 @@ py::object scan_py(py::object rr, py::object scales_in, const std::string& unit,
     {
         py::gil_scoped_release unlocked;
         const Series series = Series::from_intervals(std::move(intervals), chosen);
+        ThreadPool pool;
         ScaleOptions options;
+        options.pool = &pool;
         options.densities = false;  // the table has SD and lambda only
         InterruptibleTranscript interruptible;
         results = analyse_scales(series, settings, scales, interruptible, options);
@@ -246,8 +250,7 @@ PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double 
                    py::object window, double deviation_pct, bool range_filter,
                    bool deviation_filter, bool replace) {
     CleanOptions options;
-    const std::optional<Unit> chosen = unit_option(unit);
-    options.unit = !chosen ? 0.0 : (*chosen == Unit::milliseconds ? 1000.0 : 1.0);
+    options.unit = unit_option(unit);
     options.filter.range = range_filter;
     options.filter.min_s = finite_option(min_s, "min_s");
     options.filter.max_s = finite_option(max_s, "max_s");

@@ -1,16 +1,11 @@
 #include "nongauss/analysis.hpp"
 
-#include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <exception>
-#include <system_error>
 #include <utility>
 
 #include "analysis/stage_state.hpp"
 #include "nongauss/stages.hpp"
-#include "numeric/parallel.hpp"
-#include "numeric/worker_thread.hpp"
+#include "nongauss/thread_pool.hpp"
 #include "prep/resample.hpp"
 
 namespace nongauss {
@@ -21,6 +16,17 @@ Settings with_limits(Settings s) {
     if (s.nbins < 10) s.nbins = 10;
     if (s.pdf_divisor == 0.0) s.pdf_divisor = 1.0;
     return s;
+}
+
+Result failed_scale(const Settings& settings, double scale, Error error) {
+    Settings at_scale = settings;
+    at_scale.scale = scale;
+    at_scale = with_limits(at_scale);
+    Result r;
+    r.scale_s = at_scale.scale;
+    r.scale_pt = scale_in_points(at_scale.scale, at_scale.dt);
+    r.error = std::move(error);
+    return r;
 }
 
 Result analyse(const Series& series, const Settings& settings, Transcript& transcript,
@@ -45,103 +51,13 @@ Result analyse_scale(const PreparedSeries& prepared, double scale, Transcript& t
         ScaleIncrements inc = increments_at(prepared, scale, transcript, options);
         return complete(std::move(inc), prepared, transcript, options);
     } catch (const Error& e) {
-        Settings at_scale = prepared.settings();
-        at_scale.scale = scale;
-        Result r;
-        r.scale_s = with_limits(at_scale).scale;
-        r.scale_pt = scale_in_points(r.scale_s, at_scale.dt);
+        Result r = failed_scale(prepared.settings(), scale, e);
         r.n_beats = prepared.n_beats();
         r.duration_s = prepared.duration_s();
         r.unit = prepared.unit();
         r.warnings = prepared.warnings();
-        r.error = e;
         return r;
     }
-}
-
-// A scale analysed by one of the lanes of analyse_in_lanes.
-struct ScaleRun {
-    Result result;
-    StringTranscript transcript;
-    std::exception_ptr failure;  // an error of the whole series
-    std::atomic<bool> done{false};  // set once the three above are final
-};
-
-// The scales on `lanes` threads at once (the calling thread one of them), one
-// thread per scale: each scale's loops stay on its thread, so the cores are
-// busy with whole scales instead of waiting at the end of every loop. The
-// results are the same doubles as one scale after the other; each scale's
-// transcript is kept until those before it are out, and the calling thread
-// passes them on in order. An error of the whole series at scale i ends the
-// run as it would one scale after the other: the scales before i are out,
-// no scale is started after it, and it is thrown once the others are done.
-std::vector<Result> analyse_in_lanes(const PreparedSeries& prepared, const std::vector<double>& scales,
-                                     Transcript& transcript, const ScaleOptions& options, int lanes) {
-    ScaleOptions one_thread = options;
-    one_thread.threads = 1;
-    std::vector<ScaleRun> runs(scales.size());
-    std::atomic<std::size_t> next{0};
-    std::atomic<bool> stop{false};
-
-    // Analyses the next scale not yet taken; false when none is left or
-    // the run stops.
-    const auto run_next_scale = [&] {
-        if (stop.load()) return false;
-        const std::size_t i = next.fetch_add(1);
-        if (i >= scales.size()) return false;
-        ScaleRun& run = runs[i];
-        try {
-            run.result = analyse_scale(prepared, scales[i], run.transcript, one_thread);
-        } catch (...) {
-            run.failure = std::current_exception();
-            stop.store(true);
-        }
-        run.done.store(true);
-        return true;
-    };
-
-    std::vector<Result> results;
-    results.reserve(scales.size());
-    // Passes on the results and transcripts of the finished scales that
-    // follow those already out (of all of them once every lane has ended),
-    // and throws the failure of the first scale that failed.
-    const auto pass_on_finished = [&](bool all) {
-        while (results.size() < scales.size()) {
-            ScaleRun& run = runs[results.size()];
-            if (!all && !run.done.load()) return;
-            if (run.failure) std::rethrow_exception(run.failure);
-            transcript.write(run.transcript.text());
-            run.transcript.clear();
-            results.push_back(std::move(run.result));
-        }
-    };
-
-    std::vector<WorkerThread> threads;
-    const auto join_all = [&] {
-        for (auto& t : threads) t.join();
-    };
-    try {
-        for (int k = 1; k < lanes; ++k) {
-            try {
-                threads.emplace_back([&run_next_scale] {
-                    while (run_next_scale()) {
-                    }
-                });
-            } catch (const std::system_error&) {
-                break;  // the calling thread takes the rest
-            }
-        }
-        // The calling thread analyses scales too and passes on the transcript
-        // between them.
-        while (run_next_scale()) pass_on_finished(false);
-        join_all();
-        pass_on_finished(true);
-    } catch (...) {
-        stop.store(true);
-        join_all();
-        throw;
-    }
-    return results;
 }
 
 }  // namespace
@@ -149,13 +65,34 @@ std::vector<Result> analyse_in_lanes(const PreparedSeries& prepared, const std::
 std::vector<Result> analyse_scales(const Series& series, const Settings& settings,
                                    const std::vector<double>& scales, Transcript& transcript,
                                    const ScaleOptions& options) {
-    const PreparedSeries prepared(series, settings, transcript, options);
-    const ThreadLimit limit(options.threads);
-    const int lanes = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(worker_threads()), scales.size()));
-    if (lanes > 1) return analyse_in_lanes(prepared, scales, transcript, options, lanes);
+    ThreadPool serial(1);
+    ScaleOptions pooled = options;
+    if (pooled.pool == nullptr) pooled.pool = &serial;
+    ThreadPool& pool = *pooled.pool;
+    const PreparedSeries prepared(series, settings, transcript, pooled);
+    // The scales side by side, one thread each, as many at once as the pool
+    // has threads; each scale's part of the transcript is held until it is
+    // passed on in order. An error of the whole series at one scale is thrown
+    // once the scales before it are out, and no scale after it is started.
+    struct ScaleRun {
+        Result result;
+        StringTranscript transcript;
+    };
+    std::vector<ScaleRun> runs(scales.size());
     std::vector<Result> results;
     results.reserve(scales.size());
-    for (const double scale : scales) results.push_back(analyse_scale(prepared, scale, transcript, options));
+    pool.ordered(
+        static_cast<long>(scales.size()), pool.size(),
+        [&](long i) {
+            ScaleRun& run = runs[static_cast<std::size_t>(i)];
+            run.result = analyse_scale(prepared, scales[static_cast<std::size_t>(i)], run.transcript, pooled);
+        },
+        [&](long i) {
+            ScaleRun& run = runs[static_cast<std::size_t>(i)];
+            transcript.write(run.transcript.text());
+            run.transcript.clear();
+            results.push_back(std::move(run.result));
+        });
     return results;
 }
 

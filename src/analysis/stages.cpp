@@ -4,14 +4,14 @@
 #include <utility>
 
 #include "analysis/stage_state.hpp"
+#include "nongauss/thread_pool.hpp"
 #include "numeric/fatal_error.hpp"
-#include "numeric/parallel.hpp"
 #include "prep/finite_check.hpp"
 #include "prep/resample.hpp"
 #include "stats/empirical_pdf.hpp"
 #include "stats/lambda.hpp"
 #include "stats/model_pdf.hpp"
-#include "text/printf.hpp"
+#include "nongauss/formatted.hpp"
 
 namespace nongauss {
 
@@ -31,7 +31,8 @@ void warn(std::vector<std::string>& warnings, Transcript& transcript, std::strin
 PreparedSeries::PreparedSeries(const Series& series, const Settings& settings, Transcript& transcript,
                                const ScaleOptions& options)
     : impl_(std::make_unique<Impl>()) {
-    const ThreadLimit limit(options.threads);
+    ThreadPool serial(1);
+    ThreadPool& pool = options.pool != nullptr ? *options.pool : serial;
     Impl& p = *impl_;
     p.settings = with_limits(settings);
     p.ndata = static_cast<int>(series.n_beats());
@@ -70,7 +71,7 @@ PreparedSeries::PreparedSeries(const Series& series, const Settings& settings, T
                            : p.settings.interpolation == Interpolation::linear ? linear_interpolation
                                                                                : 2;
         double* r = p.resampled;
-        resample(rri, p.ndata, dt, method, r, p.nres);
+        resample(rri, p.ndata, dt, method, r, p.nres, pool);
         double s = 0.0;
         for (int j = 1; j <= p.nres; ++j) s = s + r[j];
         p.resampled_mean = s / p.nres;
@@ -124,7 +125,8 @@ const double* ScaleIncrements::centred() const noexcept { return impl_->inc.cg_s
 
 ScaleIncrements increments_at(const PreparedSeries& prepared, double scale, Transcript& transcript,
                               const ScaleOptions& options) {
-    const ThreadLimit limit(options.threads);
+    ThreadPool serial(1);
+    ThreadPool& pool = options.pool != nullptr ? *options.pool : serial;
     const PreparedSeries::Impl& p = prepared.impl();
     ScaleIncrements out;
     ScaleIncrements::Impl& s = out.impl();
@@ -141,7 +143,7 @@ ScaleIncrements increments_at(const PreparedSeries& prepared, double scale, Tran
     }
     s.inc = coarse_grain(p.resampled, p.nres, p.ndata, s.scale_pt, fit_coefficients(p.settings),
                          p.settings.fit == FitMethod::svd ? 2 : 1, [&p] { return p.profile(); },
-                         transcript, p.shared_fit_limit);
+                         transcript, pool, p.shared_fit_limit);
     // Every centred increment is in range in milliseconds exactly when the
     // SD is: an increment d with |1000 d| beyond the double range has d * d
     // beyond it too, which makes the sum of squares, and with it the SD,
@@ -166,7 +168,8 @@ Result complete(ScaleIncrements&& increments, const PreparedSeries& prepared, Tr
 
 Result complete(const ScaleIncrements& increments, const PreparedSeries& prepared, Transcript& transcript,
                 const ScaleOptions& options) {
-    const ThreadLimit limit(options.threads);
+    ThreadPool serial(1);
+    ThreadPool& pool = options.pool != nullptr ? *options.pool : serial;
     const PreparedSeries::Impl& p = prepared.impl();
     const ScaleIncrements::Impl& s = increments.impl();
     const Increments& inc = s.inc;
@@ -191,7 +194,7 @@ Result complete(const ScaleIncrements& increments, const PreparedSeries& prepare
              formatted("an order q of %g is too close to 0 for the closed form of the estimator (|q| < %g): "
                        "lambda comes from the logarithmic moment, its limit as q -> 0 (as with -q 0)",
                        q, smallest_closed_form_order));
-    r.lambda_sq = estimate_lambda_sq(inc.cg_series, inc.ncg, q, inc.cg_sd);
+    r.lambda_sq = estimate_lambda_sq(inc.cg_series, inc.ncg, q, inc.cg_sd, pool);
     // Above 2 the powers |x|^q of the standardised increments can overflow
     // (and the factor 2/(q(q-2)) vanish): the estimate is then no number at
     // all, which no order below 2 can give (the pole at 2 itself is the
@@ -215,14 +218,14 @@ Result complete(const ScaleIncrements& increments, const PreparedSeries& prepare
     const OwnedVector p_exp(1, nbins);
     OwnedVector p_model;
     if (options.model_density) p_model = OwnedVector(1, nbins);
-    estimate_pdf(inc.ncg, inc.cg_series, nbins, bin_centre, p_exp, inc.cg_sd);
+    estimate_pdf(inc.ncg, inc.cg_series, nbins, bin_centre, p_exp, inc.cg_sd, pool);
     r.bin_centre.assign(bin_centre + 1, bin_centre + 1 + nbins);
     r.p_exp.assign(p_exp + 1, p_exp + 1 + nbins);
 
     if (options.model_density) {
         constexpr int table_length = 100000;
         const OwnedVector de_table(1, table_length);
-        compute_model_pdf(r.lambda, nbins, bin_centre, p_model, de_table);
+        compute_model_pdf(r.lambda, nbins, bin_centre, p_model, de_table, pool);
         const double* m = p_model;
         r.p_model.assign(m + 1, m + 1 + nbins);
     }

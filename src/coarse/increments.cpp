@@ -3,13 +3,13 @@
 #include <cmath>
 #include <vector>
 
+#include "nongauss/thread_pool.hpp"
 #include "numeric/arrays.hpp"
 #include "numeric/fatal_error.hpp"
 #include "numeric/lsq_normal.hpp"
 #include "numeric/lsq_svd.hpp"
-#include "numeric/parallel.hpp"
 #include "numeric/window_fit.hpp"
-#include "text/printf.hpp"
+#include "nongauss/formatted.hpp"
 
 namespace nongauss {
 
@@ -77,10 +77,11 @@ void moving_sums_range(const double* resampled, int scale_pt, long begin, long e
 
 namespace {
 
-int moving_sums(const double* resampled, int nres, int scale_pt, double* cg, Transcript& transcript) {
+int moving_sums(const double* resampled, int nres, int scale_pt, double* cg, Transcript& transcript,
+                ThreadPool& pool) {
     transcript.write("WITHOUT detrending\n");
     const int ncg = nres - scale_pt + 1;
-    parallel_parts(1, static_cast<long>(ncg) + 1, 256, [=](int, long begin, long end) {
+    pool.parallel_parts(1, static_cast<long>(ncg) + 1, 256, [=](int, long begin, long end) {
         moving_sums_range(resampled, scale_pt, begin, end, cg);
     });
     return ncg;
@@ -122,7 +123,7 @@ struct HeadSum {
 
 int detrended_increments(int nres, int scale_pt, int ncoef, int fit_method,
                          const ProfileSource& profile_source, Transcript& transcript,
-                         int shared_fit_limit, double* cg, HeadSum& head) {
+                         int shared_fit_limit, double* cg, HeadSum& head, ThreadPool& pool) {
     transcript.write(formatted("detrend using polynomial fits of order %d\n", ncoef - 1));
     transcript.write("------------------------------------------------\n");
 
@@ -141,14 +142,13 @@ int detrended_increments(int nres, int scale_pt, int ncoef, int fit_method,
         // Windows start at 1, 1 + scale_pt, ..., (nres / scale_pt - 2) * scale_pt + 1;
         // window w gives increments w * scale_pt + 1 .. (w + 1) * scale_pt.
         const long windows = nres / scale_pt - 1;
-        // One scratch block per part; the loop is split into at most that
-        // many parts (the thread count is read once: it may change). Blocks
+        // One scratch block per part, a thread's worth of parts at most. Blocks
         // are a cache line (8 doubles) apart at least, so that the cores never
         // write the same line.
         const long per_part = (width + 1 + ncoef + 1 + 7) / 8 * 8 + 8;
-        const int parts = worker_threads();
+        const int parts = pool.size();
         std::vector<double> scratch(static_cast<std::size_t>(parts * per_part));
-        parallel_parts(0, windows, 16, [&](int part, long begin, long end) {
+        pool.parallel_parts(0, windows, 16, [&](int part, long begin, long end) {
             double* residual = scratch.data() + part * per_part;  // residual[1..width]
             double* coef = residual + width + 1;                   // coef[1..ncoef]
             // The first part adds its increments up as it makes them, in
@@ -182,7 +182,7 @@ void running_sum(const double* resampled, int nres, double* profile) {
 
 Increments coarse_grain(const double* resampled, int nres, int ndata, long scale_pt, int ncoef,
                         int fit_method, const ProfileSource& profile, Transcript& transcript,
-                        int shared_fit_limit) {
+                        ThreadPool& pool, int shared_fit_limit) {
     const bool detrending = ncoef > 1;
     if (!long_enough(ndata, nres, scale_pt, detrending))
         fatal_error("The data length is not enough!\n");
@@ -201,8 +201,8 @@ Increments coarse_grain(const double* resampled, int nres, int ndata, long scale
     inc.cg_series = OwnedVector(1, inc.upper);
     HeadSum head;
     inc.ncg = detrending ? detrended_increments(nres, points, ncoef, fit_method, profile, transcript,
-                                                shared_fit_limit, inc.cg_series, head)
-                         : moving_sums(resampled, nres, points, inc.cg_series, transcript);
+                                                shared_fit_limit, inc.cg_series, head, pool)
+                         : moving_sums(resampled, nres, points, inc.cg_series, transcript, pool);
 
     double* cg = inc.cg_series;
     double sum = head.sum;

@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "nongauss/thread_pool.hpp"
 #include "nongauss/transcript.hpp"
 #include "numeric/arrays.hpp"
 #include "numeric/window_fit.hpp"
@@ -47,7 +48,7 @@ void running_sum(const double* resampled, int nres, double* profile);
 /// throw their own messages.
 Increments coarse_grain(const double* resampled, int nres, int ndata, long scale_pt, int ncoef,
                         int fit_method, const ProfileSource& profile, Transcript& transcript,
-                        int shared_fit_limit = SharedAbscissaeFit::max_coefficients);
+                        ThreadPool& pool, int shared_fit_limit = SharedAbscissaeFit::max_coefficients);
 
 /// The moving sums for i in [begin, end): cg[i] = resampled[i] + ... +
 /// resampled[i + scale_pt - 1], each formed afresh from 0.0 in that order, so

@@ -3,7 +3,8 @@
 
 #include "driver/run.hpp"
 #include "nongauss/output_file.hpp"
-#include "numeric/heap_setup.hpp"
+#include "nongauss/thread_pool.hpp"
+#include "nongauss/heap.hpp"
 
 int main(int argc, char** argv) {
     // A standard stream closed by the caller would otherwise be taken by the
@@ -15,5 +16,6 @@ int main(int argc, char** argv) {
     // the next one reuses: fresh pages, each a fault to fill with zeros, are
     // then taken only as the run's peak memory grows, and in 2 MiB pages.
     nongauss::prepare_heap();
-    return nongauss::run_command_line(argc, argv);
+    nongauss::ThreadPool pool;
+    return nongauss::run_command_line(argc, argv, pool);
 }

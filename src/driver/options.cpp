@@ -7,7 +7,7 @@
 
 #include "nongauss/version.hpp"
 
-#include "text/decimal.hpp"
+#include "nongauss/number_text.hpp"
 
 namespace nongauss {
 
@@ -57,60 +57,6 @@ bool print_help() {
 bool print_version() {
     std::fprintf(stdout, "nongauss %s\n", nongauss::version);
     return flushed_stdout();
-}
-
-Names derive_names(const std::string& input_name) {
-    Names names;
-    names.input_name = input_name;
-    const std::size_t slash = input_name.rfind('/');
-    const std::size_t component = slash == std::string::npos ? 0 : slash + 1;
-    const std::size_t dot = input_name.rfind('.');
-    const bool ends_base = dot != std::string::npos && dot > component;
-    names.base_name = ends_base ? input_name.substr(0, dot) : input_name;
-    names.ts_name = names.base_name + "_TS.txt";
-    names.pdf_name = names.base_name + "_PDF.txt";
-    return names;
-}
-
-bool apply_flag_option(char option, Settings& settings) {
-    switch (option) {
-        case '0': settings.interpolation = Interpolation::step; return true;
-        case '1': settings.interpolation = Interpolation::linear; return true;
-        case '3': settings.interpolation = Interpolation::spline; return true;
-        case 'v': case 'a': settings.standardized_ts = true; return true;
-        default: return false;
-    }
-}
-
-bool apply_value_option(char option, const char* value, Settings& settings) {
-    switch (option) {
-        case 'd': settings.degree = convert_int_option(value); return true;
-        case 'm':  // below 2 (also 0 and negative values): normal equations
-            settings.fit = convert_int_option(value) >= 2 ? FitMethod::svd : FitMethod::normal_equations;
-            return true;
-        case 'n': {
-            const int n = convert_int_option(value);
-            settings.nbins = n < 10 ? 10 : n;
-            return true;
-        }
-        case 'q': settings.moment_order = convert_double_option(value); return true;
-        case 'r': {
-            const double r = convert_double_option(value);
-            settings.pdf_divisor = r == 0.0 ? 1.0 : r;
-            return true;
-        }
-        case 's': {
-            const double s = convert_double_option(value);
-            settings.scale = s < 2.0 ? 2.0 : s;
-            return true;
-        }
-        case 't': {
-            const double t = convert_double_option(value);
-            settings.dt = t < 0.01 ? 0.01 : t;
-            return true;
-        }
-        default: return false;
-    }
 }
 
 CommandLine parse_command_line(int argc, const char* const* argv, Settings& settings, Names& names) {

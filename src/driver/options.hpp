@@ -4,30 +4,14 @@
 
 #include <string>
 
+#include "nongauss/options.hpp"
 #include "nongauss/settings.hpp"
+#include "nongauss/tables.hpp"
 
 namespace nongauss {
 
-/// The input name and the names derived from it.
-struct Names {
-    std::string input_name;  ///< the last word of the command line, whole
-    std::string base_name;   ///< input_name up to, not including, the last '.' of its final component
-    std::string ts_name;     ///< base_name + "_TS.txt"
-    std::string pdf_name;    ///< base_name + "_PDF.txt"
-};
-
 /// The name the program was invoked under (argv[0]); set by parse_command_line.
 const std::string& program_name();
-
-/// Applies the analysis option `option` (one of d m n q r s t) with its value
-/// word to `settings`, with the tool's conversions and limits. Returns false
-/// for a letter that is not a value option. Shared by every face that takes
-/// the tool's analysis options.
-bool apply_value_option(char option, const char* value, Settings& settings);
-
-/// Applies the analysis flag `option` (0 1 3 v a). Returns false for a letter
-/// that is not one.
-bool apply_flag_option(char option, Settings& settings);
 
 /// What the command line asks for.
 enum class CommandLine {
@@ -45,12 +29,6 @@ enum class CommandLine {
 /// A usage error is an unrecognised option, a value option without a value,
 /// no word besides the program name, or "--" as the last word.
 CommandLine parse_command_line(int argc, const char* const* argv, Settings& settings, Names& names);
-
-/// Derives base, TS and PDF names from an input name. The base name ends
-/// before the last '.' of the name's final path component, unless that '.'
-/// is the component's first character; a component without such a '.' is
-/// used whole. The directory part is kept, so the outputs go beside the input.
-Names derive_names(const std::string& input_name);
 
 /// Writes the usage text to standard error.
 void print_usage();

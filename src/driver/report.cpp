@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "text/tables.hpp"
-#include "text/tsv_field.hpp"
+#include "nongauss/tables.hpp"
+#include "nongauss/tsv_field.hpp"
 
 namespace nongauss {
 
@@ -32,23 +32,23 @@ void report_write_error(OutputFile& out) {
 }
 
 WriteOutcome write_ts_file(OutputFile& out, const Names& names, const Settings& settings,
-                           const PreparedSeries& prepared, const ScaleIncrements& inc) {
+                           const PreparedSeries& prepared, const ScaleIncrements& inc, ThreadPool& pool) {
     std::FILE* file = open_output(out, names.ts_name);
     if (file == nullptr) return WriteOutcome::not_opened;
     std::fprintf(stderr, "Resampled and coase-grained time series are written in \"%s\".\n",
                  names.ts_name.c_str());
     write_ts_table(file, prepared.resampled(), prepared.resampled_mean_s(), inc.scale_pt(), inc.centred(),
-                   inc.count(), inc.sd_s(), settings.dt, settings.standardized_ts);
+                   inc.count(), inc.sd_s(), settings.dt, settings.standardized_ts, pool);
     return close_output(out);
 }
 
 WriteOutcome write_pdf_file(OutputFile& out, const Names& names, const Settings& settings,
-                            const Result& result) {
+                            const Result& result, ThreadPool& pool) {
     std::FILE* file = open_output(out, names.pdf_name);
     if (file == nullptr) return WriteOutcome::not_opened;
     std::fprintf(stderr, "The estimated PDF is written in \"%s\".\n", names.pdf_name.c_str());
     write_pdf_table(file, result.bin_centre.data(), result.p_exp.data(), result.p_model.data(),
-                    settings.nbins, settings.pdf_divisor);
+                    settings.nbins, settings.pdf_divisor, pool);
     return close_output(out);
 }
 

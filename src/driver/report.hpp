@@ -21,18 +21,18 @@ enum class WriteOutcome {
 /// Says "Error while writing output file %s!" for `out` and discards it.
 void report_write_error(OutputFile& out);
 
-/// Writes the TS file (text/tables.hpp) named names.ts_name into `out`
+/// Writes the TS file (nongauss/tables.hpp) named names.ts_name into `out`
 /// (opened here, finished but not yet committed: the caller puts the pair in
 /// place with commit_together once the PDF file is complete too; on failure
 /// nothing is left behind).
 /// Prints the success line to standard error once the file is open.
 WriteOutcome write_ts_file(OutputFile& out, const Names& names, const Settings& settings,
-                           const PreparedSeries& prepared, const ScaleIncrements& inc);
+                           const PreparedSeries& prepared, const ScaleIncrements& inc, ThreadPool& pool);
 
 /// Writes the PDF file named names.pdf_name from the result's densities into
 /// `out`, like write_ts_file. Prints the success line once the file is open.
 WriteOutcome write_pdf_file(OutputFile& out, const Names& names, const Settings& settings,
-                            const Result& result);
+                            const Result& result, ThreadPool& pool);
 
 /// The boxed summary on standard error and the one table line on standard
 /// output (the name in it through escaped_field, so that it is one line of

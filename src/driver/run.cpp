@@ -5,14 +5,12 @@
 #include <new>
 #include <optional>
 #include <string>
-#include <system_error>
 
 #include "driver/report.hpp"
-#include "numeric/worker_thread.hpp"
 #include "nongauss/output_file.hpp"
 #include "nongauss/stages.hpp"
-#include "text/printf.hpp"
-#include "text/tables.hpp"
+#include "nongauss/formatted.hpp"
+#include "nongauss/tables.hpp"
 
 namespace nongauss {
 
@@ -32,52 +30,9 @@ bool check_outputs_spare_input(const Names& names) {
     return true;
 }
 
-// Lambda and the densities only read the increments: they are worked out on
-// a thread of their own while the TS file is written. Their part of the
-// transcript is held and passed on when the result is taken, after the TS
-// file's line, where a run one stage after the other writes it. Where no
-// thread can be started they are worked out when the result is taken.
-class Completion {
-public:
-    Completion(const ScaleIncrements& inc, const PreparedSeries& prepared) : inc_(inc), prepared_(prepared) {
-        try {
-            thread_ = WorkerThread([this] {
-                try {
-                    result_.emplace(complete(inc_, prepared_, transcript_));
-                } catch (...) {
-                    failure_ = std::current_exception();
-                }
-            });
-            started_ = true;
-        } catch (const std::system_error&) {
-        }
-    }
-    Completion(const Completion&) = delete;
-    Completion& operator=(const Completion&) = delete;
-
-    // The result; what the stage wrote goes to `transcript` first, and its
-    // error is thrown after that. Taken once.
-    Result result(Transcript& transcript) {
-        if (!started_) return complete(inc_, prepared_, transcript);
-        thread_.join();
-        transcript.write(transcript_.text());
-        if (failure_) std::rethrow_exception(failure_);
-        return std::move(*result_);
-    }
-
-private:
-    const ScaleIncrements& inc_;
-    const PreparedSeries& prepared_;
-    StringTranscript transcript_;
-    std::optional<Result> result_;
-    std::exception_ptr failure_;
-    bool started_ = false;
-    WorkerThread thread_;  // last: joined before the members it writes go
-};
-
 }  // namespace
 
-int run_command_line(int argc, char** argv) {
+int run_command_line(int argc, char** argv, ThreadPool& pool) {
     Settings settings;
     Names names;
     switch (parse_command_line(argc, argv, settings, names)) {
@@ -94,7 +49,7 @@ int run_command_line(int argc, char** argv) {
         ReadOptions read_options;
         read_options.program_name = program_name();
         series.emplace(Series::read_file(names.input_name, transcript, read_options));
-        return analyse_series(settings, names, *series, transcript);
+        return analyse_series(settings, names, *series, transcript, pool);
     } catch (const Error& e) {
         std::fputs(e.report().c_str(), stderr);
         // A file that stopped reading on its first rows is most likely an
@@ -109,20 +64,40 @@ int run_command_line(int argc, char** argv) {
 }
 
 int analyse_series(const Settings& settings, const Names& names, const Series& series,
-                   Transcript& transcript) {
-    const PreparedSeries prepared(series, settings, transcript);
-    ScaleIncrements inc = increments_at(prepared, settings.scale, transcript);
+                   Transcript& transcript, ThreadPool& pool) {
+    ScaleOptions options;
+    options.pool = &pool;
+    const PreparedSeries prepared(series, settings, transcript, options);
+    ScaleIncrements inc = increments_at(prepared, settings.scale, transcript, options);
 
+    // Lambda and the densities only read the increments: they are worked out
+    // beside the TS file as it is written. Their part of the transcript is
+    // held and passed on after the TS file's line, where a run one stage
+    // after the other writes it.
     OutputFile ts_file;
     OutputFile pdf_file;
-    Completion completion(inc, prepared);
-    if (write_ts_file(ts_file, names, prepared.settings(), prepared, inc) != WriteOutcome::written) return 1;
-    const Result result = completion.result(transcript);
+    StringTranscript held;
+    std::optional<Result> completed;
+    std::exception_ptr failure;
+    WriteOutcome ts = WriteOutcome::failed;
+    pool.beside(
+        [&] {
+            try {
+                completed.emplace(complete(inc, prepared, held, options));
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        },
+        [&] { ts = write_ts_file(ts_file, names, prepared.settings(), prepared, inc, pool); });
+    if (ts != WriteOutcome::written) return 1;
+    transcript.write(held.text());
+    if (failure) std::rethrow_exception(failure);
+    const Result& result = *completed;
     // Densities divided by a tiny -r overflow: an error, not "inf" in the file.
     const double divisor = prepared.settings().pdf_divisor;
     if (!pdf_table_in_range(result.p_exp.data(), result.p_model.data(), prepared.settings().nbins, divisor))
         throw Error(ErrorKind::fatal, formatted("The densities divided by %g are out of range!", divisor));
-    if (write_pdf_file(pdf_file, names, prepared.settings(), result) != WriteOutcome::written) return 1;
+    if (write_pdf_file(pdf_file, names, prepared.settings(), result, pool) != WriteOutcome::written) return 1;
 
     // Both files are complete: they are put in place together, the TS file
     // first, so that a TS and a PDF file of two runs never stand side by

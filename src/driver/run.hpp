@@ -7,6 +7,7 @@
 
 #include "driver/options.hpp"
 #include "nongauss/series.hpp"
+#include "nongauss/thread_pool.hpp"
 #include "nongauss/transcript.hpp"
 
 namespace nongauss {
@@ -26,12 +27,12 @@ private:
 /// status (0: completed; 1: usage error, unreadable or unusable input, an
 /// output file that cannot be created or written, an error of the analysis,
 /// whose report goes to standard error).
-int run_command_line(int argc, char** argv);
+int run_command_line(int argc, char** argv, ThreadPool& pool);
 
 /// Everything after the reader: analyses the series, writes the TS file,
-/// the PDF file and the summary. Returns the exit status; the library's
+/// the PDF file and the summary, on the threads of `pool`. Returns the exit status; the library's
 /// errors (nongauss::Error) leave through it.
 int analyse_series(const Settings& settings, const Names& names, const Series& series,
-                   Transcript& transcript);
+                   Transcript& transcript, ThreadPool& pool);
 
 }  // namespace nongauss

@@ -1,4 +1,4 @@
-#include "numeric/heap_setup.hpp"
+#include "nongauss/heap.hpp"
 
 #include <cstdint>
 #include <cstdlib>

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "nongauss/error.hpp"
-#include "text/printf.hpp"
+#include "nongauss/formatted.hpp"
 
 namespace nongauss {
 

@@ -3,9 +3,9 @@
 #include <atomic>
 #include <climits>
 
+#include "nongauss/thread_pool.hpp"
 #include "numeric/arrays.hpp"
 #include "numeric/fatal_error.hpp"
-#include "numeric/parallel.hpp"
 #include "numeric/spline.hpp"
 
 namespace nongauss {
@@ -17,7 +17,6 @@ long scale_in_points(double scale, double dt) {
     return points < 1 ? 1 : points;
 }
 
-double input_unit(double first_interval) { return first_interval > 100 ? 1000.0 : 1.0; }
 
 namespace {
 
@@ -40,7 +39,7 @@ void resample_with_cursor(const double* rri, int ndata, double dt, bool linear, 
     }
 }
 
-void resample_with_spline(const double* rri, int ndata, double dt, double* out, int nres) {
+void resample_with_spline(const double* rri, int ndata, double dt, double* out, int nres, ThreadPool& pool) {
     // The knots are (start time of interval i, rri[i]).
     const OwnedVector knot_time(1, ndata);
     const double* knot_value = rri;
@@ -60,7 +59,7 @@ void resample_with_spline(const double* rri, int ndata, double dt, double* out, 
         // starts with the bisection and stops at the first interval of width 0,
         // where spline_eval would end the process (done below, on this thread).
         std::atomic<long> first_bad{LONG_MAX};
-        parallel_parts(1, static_cast<long>(nres) + 1, 4096, [&](int, long begin, long end) {
+        pool.parallel_parts(1, static_cast<long>(nres) + 1, 4096, [&](int, long begin, long end) {
             int lo = spline_interval(knot_time, ndata, (static_cast<int>(begin) - 1) * dt);
             for (long jl = begin; jl < end; ++jl) {
                 const int j = static_cast<int>(jl);
@@ -81,11 +80,11 @@ void resample_with_spline(const double* rri, int ndata, double dt, double* out, 
 
 }  // namespace
 
-void resample(const double* rri, int ndata, double dt, int method, double* out, int nres) {
+void resample(const double* rri, int ndata, double dt, int method, double* out, int nres, ThreadPool& pool) {
     if (method == step_function || method == linear_interpolation)
         resample_with_cursor(rri, ndata, dt, method == linear_interpolation, out, nres);
     else
-        resample_with_spline(rri, ndata, dt, out, nres);
+        resample_with_spline(rri, ndata, dt, out, nres, pool);
 }
 
 }  // namespace nongauss

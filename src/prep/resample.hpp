@@ -4,16 +4,10 @@
 
 namespace nongauss {
 
+class ThreadPool;
+
 /// Resampling methods; any value other than 0 and 1 selects the cubic spline.
 enum : int { step_function = 0, linear_interpolation = 1 };
-
-/// The unit of a series whose first interval is `first_interval`: 1000
-/// (milliseconds) when it exceeds 100, otherwise 1 (seconds).
-double input_unit(double first_interval);
-
-/// The scale in points: scale / dt rounded to the nearest integer (halves
-/// up), raised to 1 when it comes out 0, and saturated at the largest long.
-long scale_in_points(double scale, double dt);
 
 /// Resamples rri[1..ndata] (seconds) onto t(j) = (j - 1) * dt, j = 1..nres,
 /// into out[1..nres] by `method`. Needs nres >= 1 and (nres - 1) * dt below
@@ -24,6 +18,6 @@ long scale_in_points(double scale, double dt);
 /// rather than read beyond rri[ndata]; the spline extrapolates its end cubic.
 /// The spline may throw (fatal_error): an allocation, or "Bad xa input to
 /// routine splint" where two knots coincide.
-void resample(const double* rri, int ndata, double dt, int method, double* out, int nres);
+void resample(const double* rri, int ndata, double dt, int method, double* out, int nres, ThreadPool& pool);
 
 }  // namespace nongauss

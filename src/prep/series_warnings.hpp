@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "nongauss/series.hpp"
-#include "text/table_shape.hpp"
+#include "nongauss/table_shape.hpp"
 
 namespace nongauss {
 

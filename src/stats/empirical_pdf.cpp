@@ -3,7 +3,7 @@
 #include <cmath>
 #include <vector>
 
-#include "numeric/parallel.hpp"
+#include "nongauss/thread_pool.hpp"
 
 namespace nongauss {
 
@@ -41,8 +41,8 @@ void extremes(int n, const double* x, double divisor, double& mn, double& mx) {
 
 }  // namespace
 
-void estimate_pdf(int n, const double* x, int nbins, double* bin_centre, double* p_exp,
-                  double divisor) {
+void estimate_pdf(int n, const double* x, int nbins, double* bin_centre, double* p_exp, double divisor,
+                  ThreadPool& pool) {
     if (n < 1) {
         for (int i = 1; i <= nbins; ++i) {
             bin_centre[i] = 0;
@@ -87,10 +87,10 @@ void estimate_pdf(int n, const double* x, int nbins, double* bin_centre, double*
     if (nbins <= parallel_bins_limit) {
         // Counts are whole numbers, the same in any order of counting: each
         // core counts a part of the values, and the parts are added up.
-        const int parts = worker_threads();
+        const int parts = pool.size();
         std::vector<std::vector<int>> counts(static_cast<std::size_t>(parts));
         for (auto& c : counts) c.assign(static_cast<std::size_t>(nbins) + 1, 0);
-        parallel_parts(1, static_cast<long>(n) + 1, 1L << 14, [&](int part, long begin, long end) {
+        pool.parallel_parts(1, static_cast<long>(n) + 1, 1L << 14, [&](int part, long begin, long end) {
             std::vector<int>& c = counts[static_cast<std::size_t>(part)];
             for (long i = begin; i < end; ++i) ++c[static_cast<std::size_t>(bin_of(x[i] / divisor))];
         }, parts);

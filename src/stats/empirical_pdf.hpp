@@ -4,6 +4,8 @@
 
 namespace nongauss {
 
+class ThreadPool;
+
 /// The values are x[i] / divisor, i = 1..n (the increments standardised as the
 /// division makes them, without storing them).
 /// Lays nbins equal bins over the range [-R, R] symmetric about 0 (R the
@@ -13,7 +15,7 @@ namespace nongauss {
 /// index falls outside 1..nbins count in no bin but still in n. When R is 0
 /// or not finite, p_exp stays 0 (bin_centre is computed all the same); a value
 /// that is not a number counts in no bin. n < 1 gives zeros in both arrays.
-void estimate_pdf(int n, const double* x, int nbins, double* bin_centre, double* p_exp,
-                  double divisor = 1.0);
+void estimate_pdf(int n, const double* x, int nbins, double* bin_centre, double* p_exp, double divisor,
+                  ThreadPool& pool);
 
 }  // namespace nongauss

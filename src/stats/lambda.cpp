@@ -3,7 +3,7 @@
 #include <cmath>
 #include <memory>
 
-#include "numeric/parallel.hpp"
+#include "nongauss/thread_pool.hpp"
 
 namespace nongauss {
 
@@ -15,7 +15,7 @@ namespace {
 // later parts, which are added once the first part is done. A block's terms
 // take 1 MiB at most, which the next block reuses.
 template <typename Term>
-double ordered_sum(const double* x, int n, const Term& term) {
+double ordered_sum(const double* x, int n, const Term& term, ThreadPool& pool) {
     constexpr long block = 1L << 17;
     std::unique_ptr<double[]> later;  // terms of the later parts, at index - first
     double s = 0;
@@ -26,7 +26,7 @@ double ordered_sum(const double* x, int n, const Term& term) {
         // Each part works in locals: the shared ones are written once, as the
         // other core would otherwise reload a line this one keeps writing.
         double* const terms = later.get();  // terms[i - first] for i in a later part
-        parallel_parts(first, last, 1L << 14, [&s, &head_end, x, first, terms, &term](int part, long begin, long end) {
+        pool.parallel_parts(first, last, 1L << 14, [&s, &head_end, x, first, terms, &term](int part, long begin, long end) {
             if (part == 0) {
                 double sum = s;
                 for (long i = begin; i < end; ++i) sum = term(x[i]) + sum;
@@ -74,18 +74,19 @@ double effective_moment_order(double moment_order) {
     return moment_order;
 }
 
-double estimate_lambda_sq(const double* cg_series, int ncg, double moment_order, double divisor) {
+double estimate_lambda_sq(const double* cg_series, int ncg, double moment_order, double divisor,
+                          ThreadPool& pool) {
     const double q = effective_moment_order(moment_order);
 
     double estimate;
     if (q == 0.0) {
         // Logarithmic moment: E ln|x| = -lambda^2 - (Euler's constant + ln 2)/2.
-        const double s = ordered_sum(cg_series, ncg, [divisor](double x) { return std::log(std::fabs(x / divisor)); });
+        const double s = ordered_sum(cg_series, ncg, [divisor](double x) { return std::log(std::fabs(x / divisor)); }, pool);
         const double m = s / static_cast<double>(ncg);
         estimate = (-m) - 0.6351814227307391;
     } else {
         // E|x|^q = 2^(q/2) Gamma((q+1)/2) / sqrt(pi) * exp(lambda^2 q (q-2) / 2).
-        const double s = ordered_sum(cg_series, ncg, [q, divisor](double x) { return std::pow(std::fabs(x / divisor), q); });
+        const double s = ordered_sum(cg_series, ncg, [q, divisor](double x) { return std::pow(std::fabs(x / divisor), q); }, pool);
         const double m = s / static_cast<double>(ncg);
         const double f = 2 / ((q - 2) * q);
         const double l1 = std::log(1.772453850905516 * m);

@@ -6,6 +6,8 @@
 
 namespace nongauss {
 
+class ThreadPool;
+
 /// ln Gamma(x) for x > 0 by a six-term series; within 1e-12 of the true value
 /// over 0.05 <= x <= 10.
 double log_gamma(double x);
@@ -25,7 +27,8 @@ double effective_moment_order(double moment_order);
 /// taken through effective_moment_order: from the mean of ln|x| when it is 0,
 /// from the mean of |x|^q otherwise. Any value: 0, negative, infinite or not a
 /// number (e.g. q = 2, or a zero increment with q <= 0) are possible.
-double estimate_lambda_sq(const double* cg_series, int ncg, double moment_order, double divisor = 1.0);
+double estimate_lambda_sq(const double* cg_series, int ncg, double moment_order, double divisor,
+                          ThreadPool& pool);
 
 /// Lambda from its squared estimate: the square root when the estimate is
 /// positive and finite, otherwise 0 (the stage then writes

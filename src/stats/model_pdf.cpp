@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "numeric/de_quadrature.hpp"
-#include "numeric/parallel.hpp"
+#include "nongauss/thread_pool.hpp"
 
 namespace nongauss {
 
@@ -74,7 +74,7 @@ double model_integrand(double sigma, double model_x, double lambda_sq, double la
 }
 
 void compute_model_pdf(double lambda, int nbins, const double* bin_centre, double* p_model,
-                       double* table) {
+                       double* table, ThreadPool& pool) {
     const double lambda_sq = lambda * lambda;
     if (lambda_sq == 0.0) {
         // The integrand is undefined here; store the lambda -> 0 limit.
@@ -90,9 +90,9 @@ void compute_model_pdf(double lambda, int nbins, const double* bin_centre, doubl
     // Each bin is integrated on its own, so the bins can go to all cores; each
     // core keeps the factors of the abscissae it has met. The integrand is
     // model_integrand(0.0 + table[j], x, lambda_sq, lambda) at every slot j.
-    std::vector<std::unique_ptr<SlotFactors>> factors(static_cast<std::size_t>(worker_threads()));
+    std::vector<std::unique_ptr<SlotFactors>> factors(static_cast<std::size_t>(pool.size()));
     for (auto& f : factors) f = std::make_unique<SlotFactors>(table, table_length, lambda_sq, lambda);
-    parallel_parts(1, static_cast<long>(nbins) + 1, 8, [&](int part, long begin, long end) {
+    pool.parallel_parts(1, static_cast<long>(nbins) + 1, 8, [&](int part, long begin, long end) {
         SlotFactors& slots = *factors[static_cast<std::size_t>(part)];
         for (long i = begin; i < end; ++i) {
             const double model_x = bin_centre[i];

@@ -6,6 +6,8 @@
 
 namespace nongauss {
 
+class ThreadPool;
+
 /// exp(-(x x) / (2 s s)) / sqrt(2 pi), without the 1/s factor.
 double gaussian_kernel(double x, double s);
 
@@ -20,6 +22,6 @@ double model_integrand(double sigma, double model_x, double lambda_sq, double la
 /// is 0 the model's limit, the standard normal density, is stored instead
 /// (the table is then left untouched).
 void compute_model_pdf(double lambda, int nbins, const double* bin_centre, double* p_model,
-                       double* table);
+                       double* table, ThreadPool& pool);
 
 }  // namespace nongauss

@@ -1,4 +1,4 @@
-#include "text/decimal.hpp"
+#include "nongauss/number_text.hpp"
 
 #include <bit>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "text/printf.hpp"
+#include "nongauss/formatted.hpp"
 
 #include <cstdarg>
 #include <cstdio>

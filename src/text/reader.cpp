@@ -18,8 +18,8 @@
 #include "nongauss/series.hpp"
 #include "numeric/arrays.hpp"
 #include "prep/series_warnings.hpp"
-#include "text/decimal.hpp"
-#include "text/table_shape.hpp"
+#include "nongauss/number_text.hpp"
+#include "nongauss/table_shape.hpp"
 
 namespace nongauss {
 

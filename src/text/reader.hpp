@@ -45,7 +45,7 @@ inline constexpr std::size_t head_limit = 8192;
 /// How much of the text that stopped reading is kept.
 inline constexpr std::size_t stop_text_limit = 24;
 
-/// Reads white-space separated decimal numbers (text/decimal.hpp) from `file`
+/// Reads white-space separated decimal numbers (nongauss/number_text.hpp) from `file`
 /// until the end of the file, a read error, or the first text that does not
 /// begin a number (or a word longer than max_token_bytes). The storage grows
 /// by 10000 values at a time and never beyond a block of max_block_bytes; a

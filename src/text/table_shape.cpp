@@ -1,9 +1,9 @@
-#include "text/table_shape.hpp"
+#include "nongauss/table_shape.hpp"
 
 #include <cmath>
 #include <vector>
 
-#include "text/decimal.hpp"
+#include "nongauss/number_text.hpp"
 
 namespace nongauss {
 

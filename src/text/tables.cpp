@@ -1,17 +1,14 @@
-#include "text/tables.hpp"
+#include "nongauss/tables.hpp"
 
 #include <algorithm>
 #include <cmath>
-#include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <system_error>
 #include <vector>
 
+#include "nongauss/thread_pool.hpp"
 #include "text/fixed_format.hpp"
 #include "text/six_decimals.hpp"
-#include "numeric/parallel.hpp"
-#include "numeric/worker_thread.hpp"
 
 namespace nongauss {
 
@@ -50,15 +47,13 @@ static_assert(ts_row_max <= row_limit && pdf_row_max <= row_limit);
 // Writes rows [first, last) made by make_rows(out, row, end, full) -> out's
 // new end, which writes rows from `row` on (each at most row_limit
 // characters) while row < end and out <= full, and leaves `row` at the first
-// row it did not write (it writes at least one). The rows are formatted in chunks, the chunks dealt
-// round-robin to the cores; each thread formats its next chunk into its own
-// buffer, then waits for the chunk's turn and writes it, so that the text
-// reaches the file in row order while formatting and writing overlap. A
-// buffer holds a chunk of rows of ordinary length; a chunk of longer rows
-// fills it before its end, and its thread then waits for the chunk's turn,
-// writes what it has and goes on, keeping the turn to the chunk's end.
+// row it did not write (it writes at least one). The rows are formatted in
+// chunks on the pool's threads, into buffers that hold a chunk of rows of
+// ordinary length, and written in row order by the calling thread as each
+// chunk is ready. A chunk of longer rows fills its buffer before its end;
+// the rest of it is formatted when it is written.
 template <typename MakeRows>
-void write_rows(std::FILE* file, long first, long last, const MakeRows& make_rows) {
+void write_rows(std::FILE* file, long first, long last, const MakeRows& make_rows, ThreadPool& pool) {
     constexpr long chunk_rows = 1L << 13;
     // Room for a chunk of rows up to 64 characters long: small enough to be
     // served from memory the run has already used and freed.
@@ -66,10 +61,11 @@ void write_rows(std::FILE* file, long first, long last, const MakeRows& make_row
     static_assert(buffer_size > 2 * row_limit);
     const long chunks = (last - first + chunk_rows - 1) / chunk_rows;
     if (chunks <= 0) return;
-    const long lanes = chunks < worker_threads() ? chunks : worker_threads();
+    // Chunks formatted ahead of the one being written, each in a buffer of its own.
+    const long window = std::min<long>(chunks, 2L * pool.size());
 
     // Without buffers the rows go out one at a time.
-    std::vector<char*> buffers(static_cast<std::size_t>(lanes), nullptr);
+    std::vector<char*> buffers(static_cast<std::size_t>(window), nullptr);
     for (auto& b : buffers) b = static_cast<char*>(std::malloc(buffer_size));
     const bool buffered = std::all_of(buffers.begin(), buffers.end(), [](char* b) { return b != nullptr; });
     if (!buffered) {
@@ -82,57 +78,47 @@ void write_rows(std::FILE* file, long first, long last, const MakeRows& make_row
         return;
     }
 
-    std::atomic<long> turn{0};  // the chunk whose text goes out next
-    // Lane `lane` formats and writes the chunks c with owner(c) true, in order.
-    const auto run_lane = [&](long lane, auto owner) {
-        char* const text = buffers[static_cast<std::size_t>(lane)];
-        const char* const full = text + (buffer_size - row_limit);  // no room for one more row
-        for (long c = 0; c < chunks; ++c) {
-            if (!owner(c)) continue;
-            const long begin = first + c * chunk_rows;
-            const long end = last - begin < chunk_rows ? last : begin + chunk_rows;
-            bool my_turn = false;
-            const auto write_out = [&](const char* p) {
-                if (!my_turn)
-                    for (long t = turn.load(); t != c; t = turn.load()) turn.wait(t);
-                my_turn = true;
-                std::fwrite(text, 1, static_cast<std::size_t>(p - text), file);
-            };
-            char* p = text;
-            for (long row = begin; row < end;) {
-                if (p > full) {
-                    write_out(p);
-                    p = text;
-                }
-                p = make_rows(p, row, end, full);
-            }
-            write_out(p);
-            turn.store(c + 1);
-            turn.notify_all();
-        }
+    struct Formatted {
+        const char* end = nullptr;  // of the text in the chunk's buffer
+        long next_row = 0;          // the first row not in it
     };
-
-    std::vector<WorkerThread> threads;
-    long started = 1;  // lanes 1 .. started-1 run on threads of their own
-    for (; started < lanes; ++started) {
-        try {
-            threads.emplace_back([&run_lane, started, lanes] {
-                run_lane(started, [started, lanes](long c) { return c % lanes == started; });
-            });
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    // This thread takes lane 0 and every lane that could not be started.
-    run_lane(0, [started, lanes](long c) { return c % lanes == 0 || c % lanes >= started; });
-    for (auto& t : threads) t.join();
+    std::vector<Formatted> formatted(static_cast<std::size_t>(window));
+    const auto chunk_end = [first, last](long c) {
+        const long begin = first + c * chunk_rows;
+        return last - begin < chunk_rows ? last : begin + chunk_rows;
+    };
+    // Rows from `row` up to `end` into `text`, as many as fit.
+    const auto format_into = [&make_rows](char* text, long& row, long end) {
+        const char* const full = text + (buffer_size - row_limit);  // no room for one more row
+        char* p = text;
+        while (row < end && p <= full) p = make_rows(p, row, end, full);
+        return p;
+    };
+    pool.ordered(
+        chunks, window,
+        [&](long c) {
+            const auto slot = static_cast<std::size_t>(c % window);
+            long row = first + c * chunk_rows;
+            formatted[slot].end = format_into(buffers[slot], row, chunk_end(c));
+            formatted[slot].next_row = row;
+        },
+        [&](long c) {
+            const auto slot = static_cast<std::size_t>(c % window);
+            char* const text = buffers[slot];
+            std::fwrite(text, 1, static_cast<std::size_t>(formatted[slot].end - text), file);
+            for (long row = formatted[slot].next_row; row < chunk_end(c);) {
+                const char* end = format_into(text, row, chunk_end(c));
+                std::fwrite(text, 1, static_cast<std::size_t>(end - text), file);
+            }
+        });
     for (auto* b : buffers) std::free(b);
 }
 
 }  // namespace
 
 void write_ts_table(std::FILE* file, const double* resampled, double resampled_mean, long scale_pt,
-                    const double* centred, int ncg, double sd, double dt, bool standardized) {
+                    const double* centred, int ncg, double sd, double dt, bool standardized,
+                    ThreadPool& pool) {
     const double mean_ms = 1000 * resampled_mean;
     const int h = static_cast<int>(scale_pt / 2);
     std::fputs(standardized ? "time(sec)\tRRI(ms)\tCG_series\n" : "time(sec)\tRRI(ms)\tCG_series(ms)\n",
@@ -157,11 +143,11 @@ void write_ts_table(std::FILE* file, const double* resampled, double resampled_m
         }
         row = j;
         return p;
-    });
+    }, pool);
 }
 
 void write_pdf_table(std::FILE* file, const double* bin_centre, const double* p_exp,
-                     const double* p_model, int nbins, double divisor) {
+                     const double* p_model, int nbins, double divisor, ThreadPool& pool) {
     std::fputs("x/SD\tP_exp\tP_model\n", file);
     write_rows(file, 0, static_cast<long>(nbins), [&](char* p, long& row, long end, const char* full) {
         long i = row;
@@ -171,7 +157,7 @@ void write_pdf_table(std::FILE* file, const double* bin_centre, const double* p_
         } while (++i < end && p <= full);
         row = i;
         return p;
-    });
+    }, pool);
 }
 
 bool pdf_table_in_range(const double* p_exp, const double* p_model, int nbins, double divisor) {
@@ -179,6 +165,19 @@ bool pdf_table_in_range(const double* p_exp, const double* p_model, int nbins, d
         for (const double p : {p_exp[i], p_model[i]})
             if (std::isfinite(p) && !std::isfinite(p / divisor)) return false;
     return true;
+}
+
+Names derive_names(const std::string& input_name) {
+    Names names;
+    names.input_name = input_name;
+    const std::size_t slash = input_name.rfind('/');
+    const std::size_t component = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = input_name.rfind('.');
+    const bool ends_base = dot != std::string::npos && dot > component;
+    names.base_name = ends_base ? input_name.substr(0, dot) : input_name;
+    names.ts_name = names.base_name + "_TS.txt";
+    names.pdf_name = names.base_name + "_PDF.txt";
+    return names;
 }
 
 }  // namespace nongauss

@@ -1,4 +1,4 @@
-#include "text/tsv_field.hpp"
+#include "nongauss/tsv_field.hpp"
 
 namespace nongauss {
 

@@ -289,10 +289,17 @@ TEST(Library, TwoAnalysesAtOnceGiveWhatEachGivesAlone) {
     plain.scale = 60;
     const Result want1 = analyse(first, detrended);
     const Result want2 = analyse(second, plain);
-    ScaleOptions one_thread;
-    one_thread.threads = 1;
-    expect_same(analyse(first, detrended, one_thread), want1, "one thread");
+    for (const int threads : {1, 2, 4}) {
+        ThreadPool pool(threads);
+        ScaleOptions pooled;
+        pooled.pool = &pool;
+        expect_same(analyse(first, detrended, pooled), want1, std::to_string(threads) + " threads");
+    }
 
+    // Four analyses at once, on one pool.
+    ThreadPool shared_pool(2);
+    ScaleOptions pooled;
+    pooled.pool = &shared_pool;
     std::vector<Result> got(4);
     std::vector<std::string> transcripts(4);
     {
@@ -300,8 +307,8 @@ TEST(Library, TwoAnalysesAtOnceGiveWhatEachGivesAlone) {
         for (int t = 0; t < 4; ++t)
             threads.emplace_back([&, t] {
                 StringTranscript transcript;
-                got[static_cast<std::size_t>(t)] =
-                    t % 2 == 0 ? analyse(first, detrended, transcript) : analyse(second, plain, transcript);
+                got[static_cast<std::size_t>(t)] = t % 2 == 0 ? analyse(first, detrended, transcript, pooled)
+                                                              : analyse(second, plain, transcript, pooled);
                 transcripts[static_cast<std::size_t>(t)] = transcript.text();
             });
         for (auto& t : threads) t.join();
@@ -316,9 +323,9 @@ TEST(Library, TwoAnalysesAtOnceGiveWhatEachGivesAlone) {
     std::vector<Result> scales(2);
     std::thread other([&] {
         DiscardTranscript d;
-        scales[1] = complete(increments_at(prepared, 50, d), prepared, d);
+        scales[1] = complete(increments_at(prepared, 50, d, pooled), prepared, d, pooled);
     });
-    scales[0] = complete(increments_at(prepared, 25, discard), prepared, discard);
+    scales[0] = complete(increments_at(prepared, 25, discard, pooled), prepared, discard, pooled);
     other.join();
     Settings at50 = detrended;
     at50.scale = 50;
@@ -364,19 +371,19 @@ TEST(Library, LogSpacedScales) {
     EXPECT_TRUE(log_spaced_scales(7, 9, 0).empty());
 }
 
-// Scales analysed side by side on several threads give what one thread gives
-// one scale after the other: the same doubles, the same errors, the same
-// transcript in scale order.
+// Scales analysed side by side on pools of 1, 2 and 4 threads give what the
+// calling thread alone gives one scale after the other: the same doubles,
+// the same errors, the same transcript in scale order.
 TEST(Library, ScalesSideBySideEqualOneAfterTheOther) {
     const Series series = Series::from_intervals(intervals_ms(3000));
     // Errors in the middle (too long for the series) and a duplicate.
     const std::vector<double> scales = {5, 1e9, 25, 300, 2e9, 25, 7.5, 60, 1.5, 100, 3e9};
     ScaleOptions serial;
     serial.increments = true;
-    serial.threads = 1;
-    for (const int threads : {0, 2, 4}) {
+    for (const int threads : {1, 2, 4}) {
+        ThreadPool pool(threads);
         ScaleOptions side_by_side = serial;
-        side_by_side.threads = threads;
+        side_by_side.pool = &pool;
         const Settings settings = parsed({"-d", "2"});
         StringTranscript one_after_other;
         StringTranscript at_once;
@@ -398,7 +405,7 @@ TEST(Library, ScalesSideBySideEqualOneAfterTheOther) {
 }
 
 // A sink that throws part way ends the call with its exception, after every
-// thread has stopped, and with the transcript in order up to that point.
+// scale started has ended, and with the transcript in order up to that point.
 TEST(Library, ThrowingTranscriptEndsScalesSideBySide) {
     class Failing final : public Transcript {
     public:
@@ -415,18 +422,21 @@ TEST(Library, ThrowingTranscriptEndsScalesSideBySide) {
     };
     const Series series = Series::from_intervals(intervals_ms(3000));
     const std::vector<double> scales = {5, 10, 20, 40, 80, 160};
+    ThreadPool pool(4);
+    ScaleOptions pooled;
+    pooled.pool = &pool;
     Failing whole(-1);  // never fails
-    (void)analyse_scales(series, Settings{}, scales, whole);
+    (void)analyse_scales(series, Settings{}, scales, whole, pooled);
     int total = 0;  // the pieces a whole call writes
     {
         Failing counting(1 << 30);
-        (void)analyse_scales(series, Settings{}, scales, counting);
+        (void)analyse_scales(series, Settings{}, scales, counting, pooled);
         total = (1 << 30) - counting.left();
     }
     ASSERT_GT(total, static_cast<int>(scales.size()));
     for (int writes = 0; writes < total; ++writes) {
         Failing failing(writes);
-        EXPECT_THROW((void)analyse_scales(series, Settings{}, scales, failing), std::runtime_error) << writes;
+        EXPECT_THROW((void)analyse_scales(series, Settings{}, scales, failing, pooled), std::runtime_error) << writes;
         EXPECT_EQ(whole.text_.substr(0, failing.text_.size()), failing.text_) << writes;
     }
 }

@@ -13,6 +13,7 @@
 #include "numeric/arrays.hpp"
 #include "numeric/lsq_normal.hpp"
 #include "numeric/lsq_svd.hpp"
+#include "support/pool.hpp"
 
 namespace nongauss {
 namespace {
@@ -73,7 +74,7 @@ TEST(IncrementsExact, SameBitsAsThePlainComputation) {
         for (const int limit : {SharedAbscissaeFit::max_coefficients, 0}) {
             DiscardTranscript discard;
             const Increments inc = coarse_grain(r.data(), c.nres, 100, c.sp, c.ncoef, c.method,
-                                                [&] { return profile.data(); }, discard, limit);
+                                                [&] { return profile.data(); }, discard, nongauss::testing::pool_of(), limit);
             ASSERT_EQ(inc.ncg, static_cast<int>(want.size())) << c.nres << " " << c.sp << " " << c.ncoef;
             double sum = 0.0;
             for (double v : want) sum = sum + v;
@@ -99,8 +100,8 @@ TEST(IncrementsExact, PerWindowPathEqualsSharedPath) {
                 for (const int method : {1, 2}) {
                     DiscardTranscript discard;
                     const auto source = [&] { return profile.data(); };
-                    const Increments shared = coarse_grain(r.data(), nres, 100, sp, ncoef, method, source, discard);
-                    const Increments each = coarse_grain(r.data(), nres, 100, sp, ncoef, method, source, discard, 1);
+                    const Increments shared = coarse_grain(r.data(), nres, 100, sp, ncoef, method, source, discard, nongauss::testing::pool_of());
+                    const Increments each = coarse_grain(r.data(), nres, 100, sp, ncoef, method, source, discard, nongauss::testing::pool_of(), 1);
                     ASSERT_EQ(shared.ncg, each.ncg);
                     ASSERT_EQ(shared.ncg, (nres / sp - 1) * sp);
                     EXPECT_TRUE(same_bits(shared.cg_sd, each.cg_sd));

@@ -10,6 +10,7 @@
 #include "nongauss/error.hpp"
 #include "nongauss/transcript.hpp"
 #include "numeric/arrays.hpp"
+#include "support/pool.hpp"
 
 namespace nongauss {
 namespace {
@@ -35,7 +36,7 @@ Grained grain(const std::vector<double>& series, long scale_pt, int ncoef, int f
     for (std::size_t i = 0; i < series.size(); ++i) r[i + 1] = series[i];
     StringTranscript transcript;
     Grained g{coarse_grain(r.data(), static_cast<int>(series.size()), 100, scale_pt, ncoef, fit_method,
-                           profile_of(r), transcript),
+                           profile_of(r), transcript, nongauss::testing::pool_of()),
               {}, {}, ""};
     g.err = transcript.text();
     for (int i = 1; i <= g.inc.ncg; ++i) g.centred.push_back(g.inc.cg_series[i]);
@@ -98,7 +99,7 @@ TEST(Increments, TooShortSeriesAreRejectedBeforeAnyLine) {
         StringTranscript transcript;
         try {
             coarse_grain(r.data(), static_cast<int>(c.series.size()), 100, c.scale_pt, c.ncoef, 1, profile_of(r),
-                         transcript);
+                         transcript, nongauss::testing::pool_of());
             ADD_FAILURE() << "no error for " << c.series.size() << " points at " << c.scale_pt;
         } catch (const Error& e) {
             EXPECT_EQ(e.kind(), ErrorKind::fatal);
@@ -130,7 +131,7 @@ TEST(Increments, StorageHoldsEveryIncrementAndKeepsTheFormerLimit) {
     // 2 (nres - 100) + 3 slots: just beyond the limit of 2^28.
     const int nres = static_cast<int>(max_block_bytes / sizeof(double) / 2) + 100;
     try {
-        coarse_grain(r.data(), nres, 100, 100, 1, 1, profile_of(r), transcript);
+        coarse_grain(r.data(), nres, 100, 100, 1, 1, profile_of(r), transcript, nongauss::testing::pool_of());
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_EQ(e.kind(), ErrorKind::fatal);

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <vector>
 
-#include "text/decimal.hpp"
+#include "nongauss/number_text.hpp"
 
 namespace nongauss {
 namespace {

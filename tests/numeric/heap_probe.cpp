@@ -11,7 +11,7 @@
 
 #include <thread>
 
-#include "numeric/heap_setup.hpp"
+#include "nongauss/heap.hpp"
 
 int main() {
     const bool marked = nongauss::prepare_heap();

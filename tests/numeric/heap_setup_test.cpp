@@ -1,6 +1,6 @@
 // The heap reservation of the whole-run programs: later blocks lie in memory
 // advised for huge pages, and a reservation that cannot be had changes nothing.
-#include "numeric/heap_setup.hpp"
+#include "nongauss/heap.hpp"
 
 #include <gtest/gtest.h>
 

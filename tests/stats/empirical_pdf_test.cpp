@@ -1,4 +1,5 @@
 #include "stats/empirical_pdf.hpp"
+#include "support/pool.hpp"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@ Histogram histogram(const std::vector<double>& values, int nbins) {
     std::vector<double> x(values.size() + 1, 0.0);
     for (std::size_t i = 0; i < values.size(); ++i) x[i + 1] = values[i];
     Histogram h{std::vector<double>(nbins + 1, -99.0), std::vector<double>(nbins + 1, -99.0)};
-    estimate_pdf(static_cast<int>(values.size()), x.data(), nbins, h.centre.data(), h.p.data());
+    estimate_pdf(static_cast<int>(values.size()), x.data(), nbins, h.centre.data(), h.p.data(), 1.0, nongauss::testing::pool_of());
     return h;
 }
 
@@ -116,8 +117,8 @@ TEST(EstimatePdf, DividingWhereUsedEqualsDividingFirst) {
             for (const int nbins : {10, 11}) {
                 std::vector<double> c1(static_cast<std::size_t>(nbins) + 1), p1(c1.size());
                 std::vector<double> c2(c1.size()), p2(c1.size());
-                estimate_pdf(n, x.data(), nbins, c1.data(), p1.data(), divisor);
-                estimate_pdf(n, q.data(), nbins, c2.data(), p2.data());
+                estimate_pdf(n, x.data(), nbins, c1.data(), p1.data(), divisor, nongauss::testing::pool_of());
+                estimate_pdf(n, q.data(), nbins, c2.data(), p2.data(), 1.0, nongauss::testing::pool_of());
                 for (int i = 1; i <= nbins; ++i) {
                     const auto k = static_cast<std::size_t>(i);
                     EXPECT_EQ(std::bit_cast<std::uint64_t>(c1[k]), std::bit_cast<std::uint64_t>(c2[k]))

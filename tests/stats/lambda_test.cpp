@@ -1,5 +1,6 @@
 #include "stats/lambda.hpp"
-#include "text/printf.hpp"
+#include "nongauss/formatted.hpp"
+#include "support/pool.hpp"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@ namespace {
 double run_stage(const std::vector<double>& values, double& q, std::string* message) {
     std::vector<double> series(values.size() + 1, 0.0);
     for (std::size_t i = 0; i < values.size(); ++i) series[i + 1] = values[i];
-    const double estimate = estimate_lambda_sq(series.data(), static_cast<int>(values.size()), q);
+    const double estimate = estimate_lambda_sq(series.data(), static_cast<int>(values.size()), q, 1.0, nongauss::testing::pool_of());
     const double lambda = lambda_from_estimate(estimate);
     // The line the stage writes when there is no lambda.
     *message = lambda == 0.0 ? formatted("square of lambda = %lf\n", estimate) : "";

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "numeric/arrays.hpp"
+#include "support/pool.hpp"
 
 namespace nongauss {
 namespace {
@@ -19,7 +20,7 @@ std::vector<double> model_density(double lambda, const std::vector<double>& xs) 
     std::vector<double> p(n + 1, -1.0);
     for (int i = 0; i < n; ++i) centre[i + 1] = xs[i];
     double* table = vector(1, 100000);
-    compute_model_pdf(lambda, n, centre.data(), p.data(), table);
+    compute_model_pdf(lambda, n, centre.data(), p.data(), table, nongauss::testing::pool_of());
     release_vector(table, 1, 100000);
     return std::vector<double>(p.begin() + 1, p.end());
 }

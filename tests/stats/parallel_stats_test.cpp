@@ -13,6 +13,7 @@
 #include "stats/empirical_pdf.hpp"
 #include "stats/lambda.hpp"
 #include "stats/model_pdf.hpp"
+#include "support/pool.hpp"
 
 namespace nongauss {
 namespace {
@@ -41,7 +42,7 @@ TEST(ParallelStats, LambdaSumIsAddedInIndexOrder) {
             const double f = 2 / ((q - 2) * q);
             want = ((std::log(1.772453850905516 * m) - std::log(2.0) * (0.5 * q)) - log_gamma((q + 1) / 2)) * f;
         }
-        const double lambda = lambda_from_estimate(estimate_lambda_sq(x.data(), n, q));
+        const double lambda = lambda_from_estimate(estimate_lambda_sq(x.data(), n, q, 1.0, nongauss::testing::pool_of()));
         ASSERT_GT(want, 0.0);
         EXPECT_TRUE(same_bits(lambda, std::sqrt(want))) << "q " << q << ": " << lambda << " vs " << std::sqrt(want);
     }
@@ -62,7 +63,7 @@ TEST(ParallelStats, HistogramCountsEveryValueOnce) {
     for (int i = 1; i <= n; ++i)
         if (i != 7) count[static_cast<std::size_t>(std::floor(x[static_cast<std::size_t>(i)] + 3))] += 1;
     std::vector<double> centre(6), p(6);
-    estimate_pdf(n, x.data(), 5, centre.data(), p.data());
+    estimate_pdf(n, x.data(), 5, centre.data(), p.data(), 1.0, nongauss::testing::pool_of());
     EXPECT_EQ(centre[1], -1.5);
     EXPECT_EQ(centre[5], 2.5);
     for (int k = 1; k <= 5; ++k) EXPECT_EQ(p[static_cast<std::size_t>(k)], count[static_cast<std::size_t>(k)] / n) << k;
@@ -77,7 +78,7 @@ TEST(ParallelStats, ModelDensitySameAsIntegratingEachBin) {
         const int nbins = 301;
         std::vector<double> centre(nbins + 1), p(nbins + 1);
         for (int i = 1; i <= nbins; ++i) centre[static_cast<std::size_t>(i)] = (i - 151) * 0.07;
-        compute_model_pdf(lambda, nbins, centre.data(), p.data(), table);
+        compute_model_pdf(lambda, nbins, centre.data(), p.data(), table, nongauss::testing::pool_of());
         const double ls = lambda * lambda;
         int differ = 0;
         for (int i = 1; i <= nbins; ++i) {

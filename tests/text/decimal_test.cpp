@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "text/decimal.hpp"
+#include "nongauss/number_text.hpp"
 
 namespace nongauss {
 namespace {

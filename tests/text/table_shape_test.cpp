@@ -1,4 +1,4 @@
-#include "text/table_shape.hpp"
+#include "nongauss/table_shape.hpp"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "text/tables.hpp"
+#include "nongauss/tables.hpp"
+#include "support/pool.hpp"
 
 namespace nongauss {
 namespace {
@@ -54,7 +55,7 @@ TEST(Tables, TsTableOfManyChunksAsPrintfWouldWriteIt) {
     for (const bool standardized : {false, true}) {
         const double dt = 0.1;
         const std::string got = written([&](std::FILE* f) {
-            write_ts_table(f, resampled.data(), mean, scale_pt, cg.data(), ncg, sd, dt, standardized);
+            write_ts_table(f, resampled.data(), mean, scale_pt, cg.data(), ncg, sd, dt, standardized, nongauss::testing::pool_of());
         });
         std::string want = standardized ? "time(sec)\tRRI(ms)\tCG_series\n" : "time(sec)\tRRI(ms)\tCG_series(ms)\n";
         for (int j = 1; j <= ncg; ++j) {
@@ -79,7 +80,7 @@ TEST(Tables, RowsLongerThanABufferHoldsStayInOrder) {
         cg[static_cast<std::size_t>(j)] = long_row ? std::ldexp(1.0 + j * 1e-9, 1010) : -1e-4 * (j % 13);
     }
     const std::string got = written([&](std::FILE* f) {
-        write_ts_table(f, resampled.data(), 0.75, 4, cg.data(), ncg, 1.0, 0.25, false);
+        write_ts_table(f, resampled.data(), 0.75, 4, cg.data(), ncg, 1.0, 0.25, false, nongauss::testing::pool_of());
     });
     std::string want = "time(sec)\tRRI(ms)\tCG_series(ms)\n";
     for (int j = 1; j <= ncg; ++j) {
@@ -102,7 +103,7 @@ TEST(Tables, PdfTableAsPrintfWouldWriteIt) {
     p_exp[2] = std::numeric_limits<double>::infinity();
     p_model[3] = std::numeric_limits<double>::quiet_NaN();
     const std::string got = written([&](std::FILE* f) {
-        write_pdf_table(f, centre.data(), p_exp.data(), p_model.data(), nbins, 3.0);
+        write_pdf_table(f, centre.data(), p_exp.data(), p_model.data(), nbins, 3.0, nongauss::testing::pool_of());
     });
     std::string want = "x/SD\tP_exp\tP_model\n";
     for (std::size_t i = 0; i < nbins; ++i) want += row("%lf\t%8.7lf\t%12.11lf\n", centre[i], p_exp[i] / 3.0, p_model[i] / 3.0);

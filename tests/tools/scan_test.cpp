@@ -2,7 +2,7 @@
 // its failures.
 #include <gtest/gtest.h>
 
-#include "text/tsv_field.hpp"
+#include "nongauss/tsv_field.hpp"
 
 #include <cstdio>
 #include <string>

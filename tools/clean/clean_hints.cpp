@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "text/table_shape.hpp"
+#include "nongauss/table_shape.hpp"
 
 namespace nongauss::clean {
 
@@ -83,7 +83,7 @@ std::string several_numbers_warning(const RRText& rr) {
 }
 
 std::string unit_warning(const CleanSettings& settings, const RRText& rr) {
-    if (settings.unit != UnitChoice::detect || rr.numbers.size() < 2) return std::string();
+    if (settings.unit || rr.numbers.size() < 2) return std::string();
     // Times and intervals read together disagree as a matter of course; the
     // table's own warning says what reads them.
     if (settings.column.empty() && shape_of(rr, false).time_and_interval()) return std::string();
@@ -93,8 +93,8 @@ std::string unit_warning(const CleanSettings& settings, const RRText& rr) {
     const auto middle = others.begin() + static_cast<std::ptrdiff_t>(others.size() / 2);
     std::nth_element(others.begin(), middle, others.end());
     const double first = rr.numbers[0].value;
-    const bool first_ms = first > 100;
-    if (first_ms == (*middle > 100)) return std::string();
+    const bool first_ms = unit_rule(first) == Unit::milliseconds;
+    if (unit_rule(first) == unit_rule(*middle)) return std::string();
     const char* decided = first_ms ? "milliseconds" : "seconds";
     const char* other = first_ms ? "seconds" : "milliseconds";
     return "Warning: the first value, " + shortest(first) + ", makes the unit " + decided +

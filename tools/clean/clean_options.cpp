@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "text/decimal.hpp"
+#include "nongauss/number_text.hpp"
 
 namespace nongauss::clean {
 
@@ -146,8 +146,8 @@ ParseOutcome parse_clean_options(int argc, const char* const* argv, CleanSetting
             }
             settings.output = std::string(value);
         } else if (is(opt.name, "-u", "--unit")) {
-            if (value == "ms") settings.unit = UnitChoice::milliseconds;
-            else if (value == "s") settings.unit = UnitChoice::seconds;
+            if (value == "ms") settings.unit = Unit::milliseconds;
+            else if (value == "s") settings.unit = Unit::seconds;
             else {
                 message = bad + " (ms or s)";
                 return ParseOutcome::error;

@@ -2,18 +2,18 @@
 
 // Command line of nongauss-clean: settings, parsing, help and version text.
 
+#include <optional>
 #include <string>
 
-namespace nongauss::clean {
+#include "nongauss/series.hpp"
 
-/// How the unit of the input is decided.
-enum class UnitChoice { detect, milliseconds, seconds };
+namespace nongauss::clean {
 
 /// Settings of one cleaning run, with their defaults.
 struct CleanSettings {
     std::string input;               ///< the input file
     std::string output;              ///< the output file; empty: standard output
-    UnitChoice unit = UnitChoice::detect;
+    std::optional<Unit> unit;        ///< the input's unit; none: the unit rule
     std::string column;              ///< the column to read: a 1-based number or a header name; empty: all numbers
     bool decimal_comma = false;      ///< ',' is the decimal mark
     bool range_filter = true;        ///< flag intervals outside [min_s, max_s]

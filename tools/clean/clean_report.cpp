@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "text/tsv_field.hpp"
+#include "nongauss/tsv_field.hpp"
 
 namespace nongauss::clean {
 
@@ -52,7 +52,7 @@ Tally tally_flags(const std::vector<double>& seconds, const std::vector<Flag>& f
 std::string report_text(const CleanSettings& settings, const Tally& tally,
                         const std::string& destination) {
     const char* unit = tally.unit > 1.0 ? "ms" : "s";
-    const char* how = settings.unit == UnitChoice::detect ? "from the first interval" : "as given";
+    const char* how = !settings.unit ? "from the first interval" : "as given";
     const char* action = settings.replace ? "replaced" : "deleted";
     std::string r;
     r += format("Input file: %s (unit %s, %s)\n", settings.input.c_str(), unit, how);

@@ -100,9 +100,7 @@ int main(int argc, char** argv) try {
         std::fputs(layout_hint(settings, rr, "Warning: ").c_str(), stderr);
     std::fputs(unit_warning(settings, rr).c_str(), stderr);
 
-    double unit = rr.numbers[0].value > 100 ? 1000.0 : 1.0;
-    if (settings.unit == UnitChoice::milliseconds) unit = 1000.0;
-    if (settings.unit == UnitChoice::seconds) unit = 1.0;
+    const double unit = nongauss::unit_divisor(settings.unit.value_or(nongauss::unit_rule(rr.numbers[0].value)));
     std::vector<double> seconds(rr.numbers.size());
     for (std::size_t i = 0; i < seconds.size(); ++i) seconds[i] = rr.numbers[i].value / unit;
 

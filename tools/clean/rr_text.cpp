@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "text/decimal.hpp"
+#include "nongauss/number_text.hpp"
 
 namespace nongauss::clean {
 

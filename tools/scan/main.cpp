@@ -1,16 +1,14 @@
 // nongauss-scan: lambda and SD of many recordings at many scales, one table.
+#include <algorithm>
 #include <cstdio>
+#include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include <condition_variable>
-#include <mutex>
-#include <set>
-
 #include "nongauss/output_file.hpp"
+#include "nongauss/thread_pool.hpp"
 #include "nongauss/version.hpp"
-#include "numeric/heap_setup.hpp"
+#include "nongauss/heap.hpp"
 #include "scan/scan_options.hpp"
 #include "scan/scan_table.hpp"
 
@@ -25,65 +23,32 @@ std::string program_of(const char* argv0) {
 }
 
 // Rows of the files in command-line order: each file's rows go out as soon
-// as every file before it is out.
+// as every file before it is out. As many files at once as -j says (each
+// file's own loops and scales on the threads the others leave free).
 int run(const ScanOptions& options) {
-    const std::size_t nfiles = options.files.size();
-    unsigned cores = std::thread::hardware_concurrency();
-    if (cores < 1) cores = 1;
-    std::size_t jobs = options.jobs > 0 ? static_cast<std::size_t>(options.jobs) : cores;
-    if (jobs > nfiles) jobs = nfiles;
-    // One file at a time: its loops use every core. Several: one core each.
-    const int threads_per_file = jobs > 1 ? 1 : 0;
+    const long nfiles = static_cast<long>(options.files.size());
+    nongauss::ThreadPool pool(std::max(options.jobs, nongauss::ThreadPool::processor_count()));
+    const long jobs = options.jobs > 0 ? options.jobs : pool.size();
 
-    std::vector<std::string> rows(nfiles);
-    std::vector<char> done(nfiles, 0);
-    std::vector<char> failed(nfiles, 0);
-    std::mutex mutex;
-    std::condition_variable ready;
-    std::size_t next_file = 0;
-
-    const auto work = [&] {
-        for (;;) {
-            std::size_t f;
-            {
-                const std::lock_guard<std::mutex> lock(mutex);
-                if (next_file == nfiles) return;
-                f = next_file++;
-            }
-            bool file_failed = false;
-            std::string text = nongauss::scan::scan_file(options.files[f], options, threads_per_file, file_failed);
-            {
-                const std::lock_guard<std::mutex> lock(mutex);
-                rows[f] = std::move(text);
-                failed[f] = file_failed ? 1 : 0;
-                done[f] = 1;
-            }
-            ready.notify_one();
-        }
-    };
-
+    std::vector<std::string> rows(options.files.size());
+    std::vector<char> failed(options.files.size(), 0);
     std::fputs(nongauss::scan::table_header().c_str(), stdout);
-    std::vector<std::thread> workers;
-    for (std::size_t j = 0; j < jobs; ++j) {
-        try {
-            workers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;
-        }
-    }
-    // This thread writes the rows in order; should no worker start, it works alone.
     bool any_failed = false;
-    if (workers.empty()) work();
-    for (std::size_t f = 0; f < nfiles; ++f) {
-        std::unique_lock<std::mutex> lock(mutex);
-        ready.wait(lock, [&] { return done[f] != 0; });
-        const std::string text = std::move(rows[f]);
-        any_failed = any_failed || failed[f] != 0;
-        lock.unlock();
-        std::fwrite(text.data(), 1, text.size(), stdout);
-        std::fflush(stdout);
-    }
-    for (auto& w : workers) w.join();
+    pool.ordered(
+        nfiles, jobs,
+        [&](long f) {
+            const auto i = static_cast<std::size_t>(f);
+            bool file_failed = false;
+            rows[i] = nongauss::scan::scan_file(options.files[i], options, pool, file_failed);
+            failed[i] = file_failed ? 1 : 0;
+        },
+        [&](long f) {
+            const auto i = static_cast<std::size_t>(f);
+            std::fwrite(rows[i].data(), 1, rows[i].size(), stdout);
+            std::fflush(stdout);
+            std::string().swap(rows[i]);
+            any_failed = any_failed || failed[i] != 0;
+        });
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
         std::fprintf(stderr, "nongauss-scan: error while writing the table to standard output\n");
         return 1;

@@ -3,9 +3,9 @@
 #include <climits>
 #include <cstring>
 
-#include "driver/options.hpp"
+#include "nongauss/options.hpp"
 #include "nongauss/analysis.hpp"
-#include "text/decimal.hpp"
+#include "nongauss/number_text.hpp"
 
 namespace nongauss::scan {
 

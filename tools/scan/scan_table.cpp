@@ -5,15 +5,14 @@
 #include <new>
 #include <optional>
 
-#include "driver/options.hpp"
-#include "text/tsv_field.hpp"
+#include "nongauss/tables.hpp"
+#include "nongauss/tsv_field.hpp"
 #include "nongauss/analysis.hpp"
 #include "nongauss/error.hpp"
 #include "nongauss/output_file.hpp"
 #include "nongauss/series.hpp"
-#include "prep/resample.hpp"
-#include "text/printf.hpp"
-#include "text/tables.hpp"
+#include "nongauss/formatted.hpp"
+#include "nongauss/tables.hpp"
 
 namespace nongauss::scan {
 
@@ -62,12 +61,13 @@ namespace {
 // Writes a PDF table to DIR/NAME through a temporary file in DIR, renamed
 // over NAME once complete (a link at NAME is replaced, not written through).
 // Returns an error message, or "" when the file is in place.
-std::string write_pdf(const std::string& dir, const std::string& name, const Result& r, double divisor) {
+std::string write_pdf(const std::string& dir, const std::string& name, const Result& r, double divisor,
+                      ThreadPool& pool) {
     const std::string path = dir + "/" + name;
     OutputFile out;
     if (!out.open(path)) return "cannot write " + path + ": " + out.error();
     write_pdf_table(out.stream(), r.bin_centre.data(), r.p_exp.data(), r.p_model.data(),
-                    static_cast<int>(r.bin_centre.size()), divisor);
+                    static_cast<int>(r.bin_centre.size()), divisor, pool);
     if (!out.finish() || !out.commit()) return "cannot write " + path + ": " + out.error();
     return "";
 }
@@ -81,19 +81,13 @@ std::string failed_rows(const std::string& file, const ScanOptions& options, con
                         const Series* series) {
     std::string rows;
     for (const double scale : options.scales) {
-        Settings at_scale = options.settings;
-        at_scale.scale = scale;
-        at_scale = with_limits(at_scale);
-        Result r;
-        r.scale_s = at_scale.scale;
-        r.scale_pt = scale_in_points(at_scale.scale, at_scale.dt);
+        Result r = failed_scale(options.settings, scale, error);
         if (series != nullptr) {
             r.n_beats = series->n_beats();
             r.duration_s = series->duration_s();
             r.unit = series->unit();
             r.warnings = series->warnings();
         }
-        r.error = error;
         rows += table_row(file, r, series != nullptr);
     }
     return rows;
@@ -101,13 +95,13 @@ std::string failed_rows(const std::string& file, const ScanOptions& options, con
 
 }  // namespace
 
-std::string scan_file(const std::string& file, const ScanOptions& options, int threads, bool& failed) {
+std::string scan_file(const std::string& file, const ScanOptions& options, ThreadPool& pool, bool& failed) {
     failed = false;
     ScaleOptions scale_options;
     // The densities only for the PDF files.
     scale_options.densities = !options.pdf_dir.empty();
     scale_options.model_density = scale_options.densities;
-    scale_options.threads = threads;
+    scale_options.pool = &pool;
 
     std::optional<Series> series;
     try {
@@ -138,7 +132,7 @@ std::string scan_file(const std::string& file, const ScanOptions& options, int t
             !pdf_table_in_range(r.p_exp.data(), r.p_model.data(), static_cast<int>(r.p_exp.size()), divisor))
             r.error = Error(ErrorKind::fatal, formatted("The densities divided by %g are out of range!", divisor));
         if (!r.error && !options.pdf_dir.empty()) {
-            const std::string problem = write_pdf(options.pdf_dir, pdf_name(file, r.scale_s), r, divisor);
+            const std::string problem = write_pdf(options.pdf_dir, pdf_name(file, r.scale_s), r, divisor, pool);
             if (!problem.empty()) r.error = Error(ErrorKind::input, problem);
         }
         if (r.error) failed = true;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "nongauss/result.hpp"
+#include "nongauss/thread_pool.hpp"
 #include "scan/scan_options.hpp"
 
 namespace nongauss::scan {
@@ -29,7 +30,8 @@ std::string pdf_name(const std::string& file, double scale_s);
 /// Analyses one file at every scale and returns its rows, in scale order.
 /// Never throws for the file's problems: they go into the rows. `failed` is
 /// set when a row holds an error. With a PDF directory each scale's density
-/// is written there (through a temporary file renamed when complete).
-std::string scan_file(const std::string& file, const ScanOptions& options, int threads, bool& failed);
+/// is written there (through a temporary file renamed when complete). The
+/// analysis uses the threads of `pool` that other work leaves free.
+std::string scan_file(const std::string& file, const ScanOptions& options, ThreadPool& pool, bool& failed);
 
 }  // namespace nongauss::scan
