@@ -1,7 +1,7 @@
 // Reading a 24-hour annotation file against reading the same intervals as text.
 //
-//   cd SOURCE_TREE && g++ -O2 -std=c++20 -ffp-contract=off -Iinclude -Isrc -pthread
-//     -o build/annotation_speed bench/annotation_speed.cpp build/libnongauss_core.a   (one command)
+//   cd SOURCE_TREE && g++ -O2 -std=c++20 -ffp-contract=off -Iinclude -pthread
+//     -o build/annotation_speed bench/annotation_speed.cpp build/libnongauss_core.a -lfftw3   (one command)
 //   build/annotation_speed SCRATCH_DIR [BEATS] [repetitions]
 //
 // Writes into SCRATCH_DIR (never into the repository) day.atr and day.hea, a

@@ -1,7 +1,7 @@
 // The surrogate floor and test of one recording, timed in its two parts
 // (making the IAAFT surrogates, analysing them), then as a whole.
 //
-//   g++ -std=c++20 -O2 -ffp-contract=off -Iinclude -Isrc -o build/surrogate_speed
+//   g++ -std=c++20 -O2 -ffp-contract=off -Iinclude -o build/surrogate_speed
 //       bench/surrogate_speed.cpp build/libnongauss_core.a -lfftw3 -pthread
 //   build/surrogate_speed [--table] RR_FILE [N] [max_iterations] [threads] [scales]
 //   build/surrogate_speed --digest RR_FILE [N] [max_iterations] [threads]
@@ -25,7 +25,7 @@
 
 #include "nongauss/analysis.hpp"
 #include "nongauss/surrogates.hpp"
-#include "surrogates/parallel.hpp"
+#include "nongauss/thread_pool.hpp"
 
 namespace {
 double seconds_since(std::chrono::steady_clock::time_point t0) {
@@ -60,7 +60,8 @@ int main(int argc, char** argv) {
     nongauss::SurrogateTestOptions options;
     options.count = n;
     options.surrogates.max_iterations = iterations;
-    options.surrogates.threads = threads;
+    nongauss::ThreadPool pool(threads);
+    options.surrogates.pool = &pool;
     const std::vector<double> scales = nongauss::log_spaced_scales(5, 1000, nscales);
 
     if (digest) {
@@ -78,9 +79,9 @@ int main(int argc, char** argv) {
     const nongauss::SurrogateMaker maker(series.intervals(), options.surrogates);
     std::vector<nongauss::SurrogateMaker::Info> info(static_cast<std::size_t>(n));
     std::vector<std::vector<double>> made(info.size());
-    nongauss::surrogates::run_tasks(info.size(), threads, [&](std::size_t k) {
-        made[k] = maker.make(options.seed, k, &info[k]);
-    });
+    pool.parallel_parts(0, n, 1, [&](int, long begin, long end) {
+        for (long k = begin; k < end; ++k) made[k] = maker.make(options.seed, k, &info[k]);
+    }, n);
     const double t_make = seconds_since(t0);
     const double c_make = processor_s() - c0;
     std::vector<int> its;
@@ -111,11 +112,12 @@ int main(int argc, char** argv) {
     nongauss::ScaleOptions analysis;
     analysis.densities = false;
     analysis.model_density = false;
-    analysis.threads = 1;
-    nongauss::surrogates::run_tasks(made.size(), threads, [&](std::size_t k) {
-        const auto s = nongauss::Series::from_intervals(made[k], series.unit());
-        (void)nongauss::analyse_scales(s, nongauss::Settings{}, scales, analysis);
-    });
+    pool.parallel_parts(0, n, 1, [&](int, long begin, long end) {
+        for (long k = begin; k < end; ++k) {
+            const auto s = nongauss::Series::from_intervals(made[k], series.unit());
+            (void)nongauss::analyse_scales(s, nongauss::Settings{}, scales, analysis);
+        }
+    }, n);
     const double t_analyse = seconds_since(t0);
     const double c_analyse = processor_s() - c0;
     std::printf("analyse: %.3f s (processor %.3f s)\n", t_analyse, c_analyse);

@@ -19,7 +19,7 @@
 //
 // Reproducibility: surrogate k of seed S is the same doubles whatever else
 // runs, in whatever order, on however many threads (the numbers never depend
-// on SurrogateOptions::threads). Its random numbers come from its own stream,
+// on SurrogateOptions::pool). Its random numbers come from its own stream,
 // xoshiro256** (written out here, not a library distribution) whose four state
 // words are the first four outputs of splitmix64 started at
 // mix(mix(S) + k), mix being splitmix64's output function. The transforms are
@@ -41,6 +41,7 @@
 #include "nongauss/result.hpp"
 #include "nongauss/series.hpp"
 #include "nongauss/settings.hpp"
+#include "nongauss/thread_pool.hpp"
 
 namespace nongauss {
 
@@ -55,9 +56,10 @@ struct SurrogateOptions {
     /// transform (keeping its phases) and then puts the series' intervals in
     /// the rank order of the result. At least 1.
     int max_iterations = 100;
-    /// Threads for a set of surrogates (make_surrogates, surrogate_test):
-    /// 0 = the processor's count (at most 16), 1 = the calling thread only.
-    int threads = 0;
+    /// The pool a set of surrogates is spread over (make_surrogates,
+    /// surrogate_test), one surrogate at a time per thread; none: the calling
+    /// thread alone.
+    ThreadPool* pool = nullptr;
 };
 
 /// Surrogate k of seed S, for one series: the series' transform and its
@@ -101,7 +103,7 @@ private:
 /// |X_j|, j = 0..n/2, of any series (as SurrogateMaker::amplitude).
 std::vector<double> amplitude_spectrum(const std::vector<double>& values);
 
-/// Surrogates 0..count-1 of seed `seed`, spread over options.threads threads.
+/// Surrogates 0..count-1 of seed `seed`, spread over options.pool.
 std::vector<std::vector<double>> make_surrogates(const std::vector<double>& intervals,
                                                  std::uint64_t seed, int count,
                                                  const SurrogateOptions& options = {});
@@ -138,7 +140,7 @@ struct SurrogateScale {
 /// same way (a Series of the surrogate's values in the series' unit), lambda
 /// compared scale by scale. Densities are not computed (Result's bin_centre,
 /// p_exp and p_model stay empty). The numbers do not depend on
-/// options.surrogates.threads. Errors of the whole series are thrown as
+/// options.surrogates.pool. Errors of the whole series are thrown as
 /// analyse_scales throws them; so is a surrogate that is not a valid series
 /// (Series::from_intervals' Error, kind input: a phase-randomised value at
 /// most 0), or that fails as a whole (the lowest such k).

@@ -31,7 +31,7 @@ std::vector<SurrogateScale> surrogate_test(const Series& series, const Settings&
     ScaleOptions analysis;
     analysis.densities = false;
     analysis.model_density = false;
-    analysis.threads = options.surrogates.threads;
+    analysis.pool = options.surrogates.pool;
     std::vector<Result> own = analyse_scales(series, settings, scales, analysis);
 
     const std::size_t count = static_cast<std::size_t>(std::max(options.count, 1));
@@ -40,8 +40,8 @@ std::vector<SurrogateScale> surrogate_test(const Series& series, const Settings&
     // beside it.
     std::vector<std::vector<double>> lambda(count, std::vector<double>(scales.size()));
     std::vector<std::vector<std::optional<Error>>> failed(count);
-    analysis.threads = 1;  // one surrogate per thread
-    surrogates::run_tasks(count, options.surrogates.threads, [&](std::size_t k) {
+    analysis.pool = nullptr;  // one surrogate per thread
+    surrogates::for_each_task(options.surrogates.pool, count, [&](std::size_t k) {
         const Series s = Series::from_intervals(maker.make(options.seed, k), series.unit());
         const std::vector<Result> r = analyse_scales(s, settings, scales, analysis);
         failed[k].resize(scales.size());

@@ -230,7 +230,7 @@ std::vector<std::vector<double>> make_surrogates(const std::vector<double>& inte
                                                  int count, const SurrogateOptions& options) {
     const SurrogateMaker maker(intervals, options);
     std::vector<std::vector<double>> out(static_cast<std::size_t>(std::max(count, 0)));
-    surrogates::run_tasks(out.size(), options.threads, [&](std::size_t k) { out[k] = maker.make(seed, k); });
+    surrogates::for_each_task(options.pool, out.size(), [&](std::size_t k) { out[k] = maker.make(seed, k); });
     return out;
 }
 

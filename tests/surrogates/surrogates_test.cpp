@@ -100,13 +100,15 @@ TEST(Surrogates, SameSeedSameBytesOnAnyNumberOfThreads) {
     for (const SurrogateKind kind : {SurrogateKind::iaaft, SurrogateKind::phase_randomised}) {
         SurrogateOptions options;
         options.kind = kind;
-        options.threads = 1;
+        options.pool = nullptr;
         const auto one = nongauss::make_surrogates(x, 5, 6, options);
         for (const int threads : {2, 4}) {
-            options.threads = threads;
+            nongauss::ThreadPool pool(threads);
+            options.pool = &pool;
             const auto many = nongauss::make_surrogates(x, 5, 6, options);
             for (std::size_t k = 0; k < one.size(); ++k) EXPECT_TRUE(same_bytes(one[k], many[k])) << threads << k;
         }
+        options.pool = nullptr;
         // Surrogate k alone, from another maker, is surrogate k of the set.
         EXPECT_TRUE(same_bytes(SurrogateMaker(x, options).make(5, 3), one[3]));
         // Another seed or another k: another surrogate.
@@ -120,7 +122,8 @@ TEST(Surrogates, SameSeedSameBytesOnAnyNumberOfThreads) {
     options.count = 9;
     std::vector<std::vector<double>> lambdas;
     for (const int threads : {1, 2, 4}) {
-        options.surrogates.threads = threads;
+        nongauss::ThreadPool pool(threads);
+        options.surrogates.pool = &pool;
         const auto r = nongauss::surrogate_test(series, nongauss::Settings{}, {10.0, 25.0}, options);
         ASSERT_EQ(r.size(), 2u);
         lambdas.push_back(r[0].surrogate_lambda);
