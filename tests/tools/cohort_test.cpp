@@ -27,15 +27,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace nongauss::testing;
 
-// The cohort's jobs run nongauss-scan; without it in this build there is
-// nothing to test.
-#ifndef NONGAUSS_SCAN_EXE
-#define NONGAUSS_SCAN_EXE ""
-#define NEEDS_SCAN() GTEST_SKIP() << "nongauss-scan is not part of this build"
-#else
-#define NEEDS_SCAN() static_cast<void>(0)
-#endif
-
 std::vector<std::string> with_programs(std::vector<std::string> args) {
     args.insert(args.begin(), {"--scan", NONGAUSS_SCAN_EXE, "--nongauss", NONGAUSS_EXE, "--clean-exe",
                                NONGAUSS_CLEAN_EXE, "--writer", NONGAUSS_WRITE_EXE});
