@@ -13,7 +13,7 @@ namespace {
 TEST(Package, AProgramBuiltAgainstTheInstalledLibraryAnalysesAFile) {
     const nongauss::testing::ScratchDir dir;
     const std::string example = std::string(NONGAUSS_SOURCE_DIR) + "/examples/example.txt";
-    const auto run = nongauss::testing::run_tool({NONGAUSS_BINARY_DIR, NONGAUSS_SOURCE_DIR, NONGAUSS_CMAKE_COMMAND}, dir.path(),
+    const auto run = nongauss::testing::run_tool({NONGAUSS_BINARY_DIR, NONGAUSS_SOURCE_DIR, NONGAUSS_CMAKE_COMMAND, NONGAUSS_CXX_COMPILER}, dir.path(),
                                                  std::string(NONGAUSS_SOURCE_DIR) + "/tests/package/run");
     ASSERT_EQ(run.status, 0) << run.err;
 
