@@ -277,7 +277,10 @@ TEST(Cluster, TheWatchdogStopsTheClusterWhenItsOwnerDies) {
     EXPECT_TRUE(wait_until([&] { return has(processes_using(cluster), "sleep 300"); }));
     kill(owner, SIGKILL);
     EXPECT_EQ(status_of(owner), 128 + SIGKILL);
-    EXPECT_EQ(status_of(session), 255) << dir.read("session.txt");
+    // The session ends: its ssh loses the connection (255), or the watchdog's
+    // sweep of the cluster's processes reaches the client first (SIGTERM).
+    const int ended = status_of(session);
+    EXPECT_TRUE(ended == 255 || ended == 128 + SIGTERM) << ended << " " << dir.read("session.txt");
     EXPECT_TRUE(wait_until([&] { return !fs::exists(cluster); }));
     clean.check();
 }
