@@ -189,7 +189,7 @@ std::string cohort_page(const Cohort& cohort, const ReportOptions& options, cons
     }
     p += "</figcaption></figure></section>\n";
 
-    p += "<section id=\"recordings\"><h2>Recordings</h2>\n<table id=\"cohort\"><tr><th class=\"t\">recording</th>";
+    p += "<section id=\"recordings\"><h2>Recordings</h2>\n<div class=\"wide\"><table id=\"cohort\"><tr><th class=\"t\">recording</th>";
     if (!cohort.groups.empty()) p += "<th class=\"t\">" + h(options.group_column) + "</th>";
     for (const double s : cohort.scales) p += "<th>λ at " + data_number(s) + " s</th>";
     p += "<th>flagged (%)</th><th class=\"t\">warnings</th></tr>\n";
@@ -199,9 +199,9 @@ std::string cohort_page(const Cohort& cohort, const ReportOptions& options, cons
              (link.empty() ? h(rec.file) : "<a href=\"" + h(link) + "\">" + h(rec.file) + "</a>") + "</td>";
         if (!cohort.groups.empty()) p += "<td class=\"t\">" + h(rec.group) + "</td>";
         for (const std::string& l : rec.lambda) p += "<td class=\"lambda\">" + h(l) + "</td>";
-        p += "<td>" + h(rec.flagged_pct) + "</td><td class=\"t\">" + h(rec.warnings) + "</td></tr>\n";
+        p += "<td>" + h(rec.flagged_pct) + "</td><td class=\"w\">" + h(rec.warnings) + "</td></tr>\n";
     }
-    p += "</table>\n<p>A recording links to its report where BASE_report.html stands beside it "
+    p += "</table></div>\n<p>A recording links to its report where BASE_report.html stands beside it "
          "(nongauss-report FILE).</p></section>\n";
     p += "<section id=\"warnings\"><h2>Warnings</h2>\n";
     if (cohort.problems.empty()) {

@@ -69,7 +69,8 @@ const char* const style =
     "max-content auto;gap:.2em 1em}dt{font-weight:bold}dd{margin:0;word-break:break-all}figure{margin:.8em 0}"
     "figure svg{width:100%;height:auto;border:1px solid #eee}figcaption{font-size:.9em;color:#555}"
     ".warn li{margin:.3em 0}.none{color:#2a7a2a}code{font-size:.95em}.swatch{display:inline-block;width:1em;"
-    "height:1em;vertical-align:middle;margin-right:.3em}";
+    "height:1em;vertical-align:middle;margin-right:.3em}.wide{overflow-x:auto}td.w{text-align:left;min-width:18em}"
+    "td{font-variant-numeric:tabular-nums}";
 
 std::string figure_html(const std::string& svg, const std::string& caption, const std::string& id) {
     std::string out = "<figure id=\"" + id + "\">";
@@ -175,7 +176,7 @@ std::string recording_page(const Recording& r, const ReportOptions& options, con
                 : std::string("λ of the recording at each scale (no surrogates: run with --surrogates N for the "
                               "floor and the p-values)."),
             "lambda-figure");
-        p += "<table id=\"scales\"><tr><th>scale (s)</th><th>scale (points)</th><th>SD (ms)</th><th>λ</th>"
+        p += "<div class=\"wide\"><table id=\"scales\"><tr><th>scale (s)</th><th>scale (points)</th><th>SD (ms)</th><th>λ</th>"
              "<th>λ²</th><th>increments</th>";
         if (with_surrogates) p += "<th>floor</th><th>surrogates, 2.5 %</th><th>97.5 %</th><th>p</th>";
         p += "</tr>\n";
@@ -206,7 +207,7 @@ std::string recording_page(const Recording& r, const ReportOptions& options, con
             }
             p += "</tr>\n";
         }
-        p += "</table>\n<p>The numbers are those nongauss-scan prints for the same settings, digit for digit.</p>\n"
+        p += "</table></div>\n<p>The numbers are those nongauss-scan prints for the same settings, digit for digit.</p>\n"
              "</section>\n";
 
         // --- densities ---

@@ -170,7 +170,7 @@ std::string usage_text(const std::string& program) {
 
 std::string page_name(const ReportOptions& options) {
     if (!options.output.empty()) return options.output;
-    return derive_names(options.input).base_name + (options.cohort ? "_cohort.html" : "_report.html");
+    return derive_names(options.input).base_name + "_report.html";
 }
 
 std::string json_name(const std::string& page) {
