@@ -122,7 +122,12 @@ std::vector<std::string> plain_warnings(const Recording& r, const ReportOptions&
             out.push_back(at + "no surrogate floor (" + trimmed(s.error->message()) + ")");
             continue;
         }
-        if (std::isfinite(s.p_surrogate) && s.p_surrogate > 0.05)
+        const double least_p = 1.0 / (static_cast<double>(s.surrogate_lambda.size()) + 1.0);
+        if (std::isfinite(s.p_surrogate) && s.p_surrogate > 0.05 && s.p_surrogate == least_p)
+            out.push_back(at + "lambda exceeds that of all " + std::to_string(s.surrogate_lambda.size()) +
+                          " surrogates, but with so few p cannot fall below " + scan::shortest(least_p) +
+                          ": at least 19 surrogates are needed for a test at the 5 % level.");
+        else if (std::isfinite(s.p_surrogate) && s.p_surrogate > 0.05)
             out.push_back(at + "lambda does not exceed that of its surrogates (p = " + scan::shortest(s.p_surrogate) +
                           "): it is not distinguishable from what a linear Gaussian process with the same spectrum "
                           "and distribution of intervals gives.");
