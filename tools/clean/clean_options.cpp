@@ -38,6 +38,21 @@ bool is(std::string_view name, const char* short_name, const char* long_name) {
 
 }  // namespace
 
+CleanSettings CommandLine::cleaning() const {
+    CleanSettings s;
+    s.read.column = column;
+    s.read.decimal_comma = decimal_comma;
+    s.unit = unit;
+    s.filter.range = range_filter;
+    s.filter.min_s = min_s;
+    s.filter.max_s = max_s;
+    s.filter.deviation = deviation_filter;
+    s.filter.window = window;
+    s.filter.fraction = deviation_pct / 100.0;
+    s.replace = replace;
+    return s;
+}
+
 std::string usage_hint() {
     return "usage: nongauss-clean [OPTIONS] INPUT (nongauss-clean --help for the options)\n";
 }
@@ -78,7 +93,7 @@ std::string help_text() {
            "at its start, no interval kept, or the output could not be written.\n";
 }
 
-ParseOutcome parse_clean_options(int argc, const char* const* argv, CleanSettings& settings,
+ParseOutcome parse_clean_options(int argc, const char* const* argv, CommandLine& settings,
                                  std::string& message) {
     bool have_input = false;
     bool options_done = false;
