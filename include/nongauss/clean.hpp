@@ -57,6 +57,7 @@
 #include <span>
 #include <vector>
 
+#include "nongauss/annotations.hpp"
 #include "nongauss/interval_flags.hpp"
 #include "nongauss/series.hpp"
 
@@ -198,6 +199,17 @@ Cleaned clean_file(const std::string& path, const CleanSettings& settings);
 /// Cleans numbers already read (`settings.read` unused); an empty `rr` is
 /// no_data.
 Cleaned clean_rr(RRText rr, const CleanSettings& settings);
+
+/// Cleans the intervals that an annotation file's `selection` kept, in
+/// seconds (the unit of `settings` unused), as a file holding them in their
+/// shortest exact form: kept intervals round-trip, exact to the tick.
+/// Intervals the selection left out are gaps, never replaced.
+Cleaned clean_selection(const IntervalSelection& selection, const CleanSettings& settings);
+
+/// One flag per beat-to-beat interval of `selection`: the selection's
+/// reason where it left the interval out, else the cleaner's flag of it
+/// (`cleaned` made by clean_selection from that selection).
+std::vector<IntervalFlag> combined_flags(const IntervalSelection& selection, const Cleaned& cleaned);
 
 /// Cleans `values` (finite numbers) as a file holding them, one per line in
 /// their shortest exact form (rr_from_values): kept intervals unchanged,

@@ -51,6 +51,20 @@ Cleaned clean_values(std::span<const double> values, const CleanSettings& settin
     return clean_rr(rr_from_values(values), settings);
 }
 
+Cleaned clean_selection(const IntervalSelection& selection, const CleanSettings& settings) {
+    CleanSettings in_seconds = settings;
+    in_seconds.unit = Unit::seconds;
+    return clean_values(selection.kept_intervals(), in_seconds);
+}
+
+std::vector<IntervalFlag> combined_flags(const IntervalSelection& selection, const Cleaned& cleaned) {
+    std::vector<IntervalFlag> flags = selection.flags;
+    std::size_t k = 0;
+    for (IntervalFlag& flag : flags)
+        if (flag == IntervalFlag::kept && k < cleaned.flags.size()) flag = cleaned.flags[k++];
+    return flags;
+}
+
 Cleaned clean_file(const std::string& path, const CleanSettings& settings) {
     RRText rr;
     std::string why;

@@ -25,6 +25,8 @@ struct CommandLine {
     double deviation_pct = 20.0;     ///< largest deviation from the median, percent of it
     bool replace = false;            ///< replace flagged intervals instead of deleting them
     bool summary = false;            ///< one tab-separated summary line on standard output
+    bool wfdb = false;               ///< the input is a beat annotation file (RECORD.ANNOTATOR)
+    bool all_beats = false;          ///< with wfdb: every beat-to-beat interval, not normal-to-normal
 
     /// The library's settings of this run.
     CleanSettings cleaning() const;

@@ -30,12 +30,19 @@ std::string format(const char* fmt, ...) {
 }  // namespace
 
 std::string report_text(const CommandLine& settings, const Cleaned& tally,
-                        const std::string& destination) {
+                        const std::string& destination, const AnnotationFile* file,
+                        const IntervalSelection* selection) {
     const char* unit = tally.unit > 1.0 ? "ms" : "s";
     const char* how = !settings.unit ? "from the first interval" : "as given";
     const char* action = settings.replace ? "replaced" : "deleted";
     std::string r;
-    r += format("Input file: %s (unit %s, %s)\n", settings.input.c_str(), unit, how);
+    if (selection != nullptr)
+        r += format("Input file: %s (beat annotations at %.17g ticks per second; %s selection, intervals in s)\n",
+                    settings.input.c_str(), selection->tick_hz,
+                    std::string(selection_name(selection->all_beats)).c_str());
+    else
+        r += format("Input file: %s (unit %s, %s)\n", settings.input.c_str(), unit, how);
+    if (file != nullptr && selection != nullptr) r += selection_text(*file, *selection);
     if (tally.input.header_lines > 0)
         r += format("header:    %d line%s skipped (the last: \"%s\")\n", tally.input.header_lines,
                     tally.input.header_lines == 1 ? "" : "s", tally.input.last_header.c_str());
@@ -76,6 +83,31 @@ std::string report_text(const CommandLine& settings, const Cleaned& tally,
         r += format("warning:   %.2f %% of the beats were flagged (over %g %%): inspect the recording "
                     "before analysing it\n",
                     tally.flagged_pct(), warning_share_pct);
+    return r;
+}
+
+std::string selection_text(const AnnotationFile& file, const IntervalSelection& selection) {
+    std::string labels;
+    std::size_t annotations = 0;
+    for (std::size_t code = 0; code < selection.by_label.size(); ++code) {
+        const std::size_t n = selection.by_label[code];
+        if (n == 0) continue;
+        annotations += n;
+        std::string label(file.label(static_cast<std::uint8_t>(code)));
+        if (label.empty()) label = "code " + std::to_string(code);
+        labels += format("%s%s %zu", labels.empty() ? "" : ", ", label.c_str(), n);
+    }
+    std::string reasons;
+    for (const IntervalFlag flag : all_interval_flags) {
+        const std::size_t n = selection.count(flag);
+        if (n == 0 || flag == IntervalFlag::kept) continue;
+        reasons += format("%s%s %zu", reasons.empty() ? "" : ", ", std::string(interval_flag_name(flag)).c_str(), n);
+    }
+    std::string r;
+    r += format("labels:    %zu annotations: %s\n", annotations, labels.c_str());
+    r += format("selection: %zu of %zu beat-to-beat intervals kept (%s)%s%s\n", selection.count(IntervalFlag::kept),
+                selection.intervals.size(), std::string(selection_name(selection.all_beats)).c_str(),
+                reasons.empty() ? "" : "; left out: ", reasons.c_str());
     return r;
 }
 

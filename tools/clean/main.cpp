@@ -7,7 +7,9 @@
 #include "clean/clean_hints.hpp"
 #include "clean/clean_options.hpp"
 #include "clean/clean_report.hpp"
+#include "nongauss/annotations.hpp"
 #include "nongauss/clean.hpp"
+#include "nongauss/error.hpp"
 #include "nongauss/output_file.hpp"
 
 #ifndef NONGAUSS_VERSION
@@ -16,6 +18,7 @@
 
 namespace {
 
+using namespace nongauss;
 using namespace nongauss::clean;
 
 // Writes `text` to `name` (standard output when empty): a file is put in
@@ -31,6 +34,52 @@ std::string write_series(const std::string& name, const std::string& text) {
     if (!out.open(name)) return "No output file " + name + "!\n";
     if (!out.write(text) || !out.finish() || !out.commit()) return "Error writing " + name + "!\n";
     return std::string();
+}
+
+// Writes the cleaned series and the report; the exit status.
+int write_and_report(const CommandLine& settings, const Cleaned& cleaned, const AnnotationFile* file,
+                     const IntervalSelection* selection) {
+    const std::string failure = write_series(settings.output, cleaned.text);
+    const std::string destination = settings.output.empty() ? "standard output" : settings.output;
+    std::fputs(report_text(settings, cleaned, failure.empty() ? destination : "", file, selection).c_str(), stderr);
+    if (!failure.empty()) {
+        std::fputs(failure.c_str(), stderr);
+        return 1;
+    }
+    if (settings.summary) {
+        const std::string line = summary_line(settings, cleaned);
+        if (std::fputs(line.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "Error writing standard output!\n");
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// An annotation file: its intervals chosen by label, then cleaned.
+int clean_annotations(const CommandLine& settings) {
+    AnnotationFile file;
+    try {
+        file = read_annotations(settings.input);
+    } catch (const Error& e) {
+        std::fprintf(stderr, "%s\n", e.message().c_str());
+        return 1;
+    }
+    for (const std::string& w : file.warnings) std::fprintf(stderr, "Warning: %s\n", w.c_str());
+    const IntervalSelection selection = select_intervals(file, settings.all_beats);
+    const std::string selected = selection_text(file, selection);
+    if (selection.count(IntervalFlag::kept) == 0) {
+        std::fputs(selected.c_str(), stderr);
+        std::fprintf(stderr, "No data was read!\n");
+        return 1;
+    }
+    const Cleaned cleaned = clean_selection(selection, settings.cleaning());
+    if (cleaned.outcome == CleanOutcome::none_kept) {
+        std::fputs(report_text(settings, cleaned, "", &file, &selection).c_str(), stderr);
+        std::fprintf(stderr, "%s\n", cleaned.message.c_str());
+        return 1;
+    }
+    return write_and_report(settings, cleaned, &file, &selection);
 }
 
 }  // namespace
@@ -66,6 +115,7 @@ int main(int argc, char** argv) try {
         return 1;
     }
 
+    if (settings.wfdb) return clean_annotations(settings);
     const Cleaned cleaned = clean_file(settings.input, settings.cleaning());
     const RRText& rr = cleaned.input;
     switch (cleaned.outcome) {
@@ -92,21 +142,7 @@ int main(int argc, char** argv) try {
         return 1;
     }
 
-    const std::string failure = write_series(settings.output, cleaned.text);
-    const std::string destination = settings.output.empty() ? "standard output" : settings.output;
-    std::fputs(report_text(settings, cleaned, failure.empty() ? destination : "").c_str(), stderr);
-    if (!failure.empty()) {
-        std::fputs(failure.c_str(), stderr);
-        return 1;
-    }
-    if (settings.summary) {
-        const std::string line = summary_line(settings, cleaned);
-        if (std::fputs(line.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
-            std::fprintf(stderr, "Error writing standard output!\n");
-            return 1;
-        }
-    }
-    return 0;
+    return write_and_report(settings, cleaned, nullptr, nullptr);
 } catch (const std::bad_alloc&) {
     std::fputs("nongauss-clean: allocation failure: not enough memory for this input\n", stderr);
     return 1;
