@@ -122,7 +122,9 @@ std::string recording_page(const Recording& r, const ReportOptions& options, con
     if (r.series) {
         p += "<dt>Unit</dt><dd>" + std::string(r.series->unit() == Unit::milliseconds ? "milliseconds" : "seconds") +
              " (decided by the first interval)</dd>\n";
-        p += "<dt>Beats</dt><dd id=\"n_beats\">" + std::to_string(r.series->n_beats()) + "</dd>\n";
+        if (options.clean) p += "<dt>Beats read</dt><dd>" + std::to_string(r.seconds.size()) + "</dd>\n";
+        p += std::string(options.clean ? "<dt>Beats analysed</dt>" : "<dt>Beats</dt>") + "<dd id=\"n_beats\">" +
+             std::to_string(r.series->n_beats()) + "</dd>\n";
         p += "<dt>Duration</dt><dd id=\"duration\">" + duration_text(r.series->duration_s()) + "</dd>\n";
     }
     p += "</dl></section>\n";
@@ -131,11 +133,20 @@ std::string recording_page(const Recording& r, const ReportOptions& options, con
         // --- flags ---
         const FlagTally& t = r.flag_tally;
         p += "<section id=\"flags\"><h2>Flagged intervals</h2>\n";
-        p += options.detect
-                 ? "<p>Artefact detector: beat classification by successive differences against a time-varying "
-                   "threshold (published defaults, threshold floor 12 % of the local median, runs). The analysis "
-                   "below is of the recording as read; the flags show what a cleaning would take out.</p>\n"
-                 : "<p>No detector was run (--no-detect): every interval is analysed as read.</p>\n";
+        if (options.clean)
+            p += "<p>Cleaned with nongauss-clean's filters (default settings: range 0.3-2 s, deviation from the "
+                 "median of 41 beats above 20 %); the analysis below is of the cleaned series, " +
+                 std::to_string(r.cleaned_written) + " intervals (flagged ones " +
+                 (options.replace ? "replaced by interpolation, " + std::to_string(r.cleaned_interpolated) +
+                                        " made)"
+                                  : std::string("deleted)")) +
+                 ", as nongauss-scan analyses the file nongauss-clean writes.</p>\n";
+        else if (options.detect)
+            p += "<p>Artefact detector: beat classification by successive differences against a time-varying "
+                 "threshold (published defaults, threshold floor 12 % of the local median, runs). The analysis "
+                 "below is of the recording as read; the flags show what a cleaning would take out.</p>\n";
+        else
+            p += "<p>No detector was run (--no-detect): every interval is analysed as read.</p>\n";
         p += "<table id=\"flag-kinds\"><tr><th class=\"t\">kind</th><th class=\"t\">meaning</th><th>intervals</th>"
              "<th>share of beats</th></tr>\n";
         const double beats = static_cast<double>(r.seconds.size());
@@ -256,7 +267,11 @@ std::string recording_page(const Recording& r, const ReportOptions& options, con
          " s</dd>\n";
     p += "<dt>Moment order q</dt><dd>" + shortest(s.moment_order) + "</dd>\n";
     p += "<dt>Histogram bins</dt><dd>" + std::to_string(s.nbins) + "</dd>\n";
-    p += "<dt>Artefact detector</dt><dd>" + std::string(options.detect ? "on, default settings" : "off") + "</dd>\n";
+    p += "<dt>Flags</dt><dd>" +
+         std::string(options.clean ? (options.replace ? "nongauss-clean's filters, flagged intervals replaced"
+                                                      : "nongauss-clean's filters, flagged intervals deleted")
+                                   : options.detect ? "artefact detector, default settings" : "none") +
+         "</dd>\n";
     p += "<dt>Surrogates</dt><dd>" +
          (options.surrogates > 0 ? std::to_string(options.surrogates) + " " + kind_name(options.surrogate_kind) +
                                        " per scale, seed " + std::to_string(options.seed)
@@ -288,7 +303,8 @@ std::string recording_json(const Recording& r, const ReportOptions& options) {
          (s.interpolation == Interpolation::step ? "\"step\""
                                                  : s.interpolation == Interpolation::linear ? "\"linear\"" : "\"spline\"") +
          ", \"dt\": " + json_number(s.dt) + ", \"moment_order\": " + json_number(s.moment_order) +
-         ", \"nbins\": " + std::to_string(s.nbins) + ", \"detector\": " + (options.detect ? "true" : "false") +
+         ", \"nbins\": " + std::to_string(s.nbins) + ", \"flags\": " + (options.clean ? (options.replace ? "\"clean-replace\"" : "\"clean\"")
+                                             : options.detect ? "\"detector\"" : "\"none\"") +
          ", \"surrogates\": " + std::to_string(options.surrogates) + ", \"surrogate_kind\": \"" +
          kind_name(options.surrogate_kind) + "\", \"seed\": " + std::to_string(options.seed) + "},\n";
     if (r.series) {

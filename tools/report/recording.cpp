@@ -6,6 +6,7 @@
 
 #include "nongauss/analysis.hpp"
 #include "nongauss/artefacts.hpp"
+#include "nongauss/clean.hpp"
 #include "nongauss/formatted.hpp"
 #include "report/text.hpp"
 #include "scan/scan_table.hpp"
@@ -93,11 +94,11 @@ std::vector<std::string> plain_warnings(const Recording& r, const ReportOptions&
     if (hours < 1.0)
         out.push_back(formatted("The recording lasts %.2g hours: lambda at long scales rests on few increments "
                                 "and varies much from one recording to the next.", hours));
-    if (options.detect && r.flag_tally.beats_pct() > 10.0)
+    if ((options.detect || options.clean) && r.flag_tally.beats_pct() > 10.0)
         out.push_back(formatted("%.1f %% of the beats were flagged as artefacts or ectopic beats (more than 10 %%): "
                                 "the numbers may describe the artefacts more than the heart.",
                                 r.flag_tally.beats_pct()));
-    if (options.detect && r.flag_tally.longest_s > 60.0)
+    if ((options.detect || options.clean) && r.flag_tally.longest_s > 60.0)
         out.push_back(formatted("The longest flagged stretch lasts %.0f s, starting %.2f h into the recording: "
                                 "a gap or a run of unreadable signal.",
                                 r.flag_tally.longest_s, r.flag_tally.longest_start_s / 3600.0));
@@ -143,12 +144,27 @@ Recording analyse_recording(const ReportOptions& options, ThreadPool& pool) {
     std::string hash_error;
     r.sha256 = sha256_of_file(options.input, hash_error);
     try {
-        r.series.emplace(Series::read_file(options.input));
+        if (options.clean) {
+            // The series nongauss-clean writes, analysed as nongauss-scan
+            // analyses that file (the unit by the rule on its first interval).
+            clean::CleanSettings settings;
+            settings.replace = options.replace;
+            clean::Cleaned cleaned = clean::clean_file(options.input, settings);
+            if (cleaned.outcome != clean::CleanOutcome::cleaned)
+                throw Error(ErrorKind::input, cleaned.message);
+            r.seconds = std::move(cleaned.seconds);
+            r.flags = std::move(cleaned.flags);
+            r.cleaned_written = cleaned.counts.written();
+            r.cleaned_interpolated = cleaned.counts.interpolated;
+            r.series.emplace(Series::from_intervals(std::move(cleaned.intervals)));
+        } else {
+            r.series.emplace(Series::read_file(options.input));
+            r.seconds.resize(r.series->n_beats());
+            for (std::size_t i = 0; i < r.seconds.size(); ++i)
+                r.seconds[i] = r.series->intervals()[i] / r.series->unit_divisor();
+            r.flags = options.detect ? detect_artefacts(r.seconds) : std::vector<IntervalFlag>(r.seconds.size());
+        }
         const Series& series = *r.series;
-        r.seconds.resize(series.n_beats());
-        for (std::size_t i = 0; i < r.seconds.size(); ++i)
-            r.seconds[i] = series.intervals()[i] / series.unit_divisor();
-        r.flags = options.detect ? detect_artefacts(r.seconds) : std::vector<IntervalFlag>(r.seconds.size());
         r.flag_tally = tally(r.seconds, r.flags);
 
         ScaleOptions plain;

@@ -41,9 +41,11 @@ FlagTally tally(const std::vector<double>& seconds, const std::vector<IntervalFl
 struct Recording {
     std::string input;
     std::string sha256;
-    std::optional<Series> series;         ///< none when the file could not be read
+    std::optional<Series> series;         ///< the series analysed (the cleaned one with clean); none when unread
     std::optional<Error> error;           ///< why there is no series, or the whole analysis failed
-    std::vector<double> seconds;          ///< the intervals in seconds
+    std::vector<double> seconds;          ///< the intervals as read, in seconds
+    std::size_t cleaned_written = 0;      ///< with clean: intervals of the cleaned series
+    std::size_t cleaned_interpolated = 0; ///< ... of them made by replacement
     std::vector<IntervalFlag> flags;      ///< one per interval (all kept without the detector)
     FlagTally flag_tally;
     std::vector<Result> scales;           ///< analyse_scales at options.scales, no densities

@@ -102,6 +102,11 @@ bool parse_report_options(const std::vector<std::string>& args, ReportOptions& o
             options.seed = seed;
         } else if (word == "--no-detect") {
             options.detect = false;
+        } else if (word == "--clean") {
+            options.clean = true;
+        } else if (word == "--replace") {
+            options.clean = true;
+            options.replace = true;
         } else if (word == "--cohort") {
             options.cohort = true;
         } else if (word == "--group") {
@@ -134,6 +139,7 @@ bool parse_report_options(const std::vector<std::string>& args, ReportOptions& o
         error = "--group is for a cohort report (--cohort)";
         return false;
     }
+    if (options.clean) options.detect = false;
     if (options.scales.empty()) options.scales = default_scales();
     return true;
 }
@@ -153,6 +159,9 @@ std::string usage_text(const std::string& program) {
            "  -d N  -m M  -q Q  -0 | -1 | -3  -t T  -n N\n"
            "Flags and surrogates:\n"
            "  --no-detect        do not run the artefact detector\n"
+           "  --clean            flag with nongauss-clean's filters (default settings) and\n"
+           "                     analyse the cleaned series (flagged intervals deleted)\n"
+           "  --replace          as --clean, flagged intervals replaced by interpolation\n"
            "  --surrogates N     N surrogates per scale for the floor and the test (default 0)\n"
            "  --surrogate-kind K iaaft (default: the floor and the p-value) or phase (a floor)\n"
            "  --seed S           the surrogates' seed (default 1)\n"

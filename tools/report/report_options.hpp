@@ -17,7 +17,9 @@ struct ReportOptions {
     std::vector<double> density_scales; ///< up to three; empty: the first, middle and last scale
     std::string input;                  ///< the recording (or, with cohort, the cohort table)
     std::string output;                 ///< the page; empty: BASE_report.html beside the input
-    bool detect = true;                 ///< run the artefact detector
+    bool detect = true;                 ///< run the artefact detector (without clean)
+    bool clean = false;                 ///< clean with the cleaner's filters and analyse the cleaned series
+    bool replace = false;               ///< clean: replace flagged intervals instead of deleting them
     int surrogates = 0;                 ///< surrogates per scale; 0: none
     SurrogateKind surrogate_kind = SurrogateKind::iaaft;
     std::uint64_t seed = 1;
