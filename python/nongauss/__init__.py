@@ -6,6 +6,7 @@
     table = nongauss.scan(rr, [5, 10, 25, 50])  # lambda versus scale
     clean = nongauss.clean(rr).rr               # artefacts and ectopic beats removed
     test = nongauss.synth(4, 0.4, seed=1)       # a series whose lambda is known
+    page = nongauss.report("nsr001.txt")        # nsr001_report.html and .json
 
 The numbers are those of the command-line tool `nongauss`, double for double.
 """
@@ -21,6 +22,7 @@ from ._nongauss import (
     clean,
     log_spaced_scales,
     read_rr,
+    report,
     scan,
     synth,
 )
@@ -36,6 +38,7 @@ __all__ = [
     "clean",
     "log_spaced_scales",
     "read_rr",
+    "report",
     "scan",
     "synth",
 ]

@@ -401,7 +401,12 @@ int write_recording_report(const ReportOptions& options, ThreadPool& pool, std::
     }
     if (!write_files(page_file, page, json, {options.input}, message)) return 1;
     bool failed = r.error.has_value() || !figures.errors.empty();
-    for (const Result& x : r.scales) failed = failed || x.error.has_value();
+    for (const Result& x : r.scales) {
+        if (!x.error) continue;
+        failed = true;
+        message += "nongauss-report: " + options.input + " at the scale of " + shortest(x.scale_s) +
+                   " s: no result (" + trimmed(x.error->message()) + ")\n";
+    }
     if (r.error) message += "nongauss-report: " + trimmed(r.error->message()) + "\n";
     return failed ? 2 : 0;
 }
