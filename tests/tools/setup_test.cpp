@@ -91,7 +91,7 @@ TEST(Setup, WithoutRootItUsesSudoOrSaysWhatToInstall) {
     EXPECT_EQ(real.status, 1);
     EXPECT_EQ(real.err,
               "setup: not root and no sudo; as root run: apt-get install cmake g++ make gnuplot-nox "
-              "fonts-dejavu-core parallel bzip2 libfftw3-dev\n");
+              "fonts-dejavu-core parallel bzip2 libfftw3-dev nettle-dev\n");
 }
 
 TEST(Setup, TheQuickStartCommandsSetUpThenBuildOnlyWhatTheyRun) {
