@@ -218,6 +218,15 @@ TEST(Report, HostileNamesAndFieldsAreEscapedAndNeverReachGnuplot) {
     EXPECT_FALSE(dir.exists("pwn"));
     EXPECT_FALSE(dir.exists("pwn2"));
 
+    // Numbers no series holds, which the cleaner flags and the tachogram
+    // leaves out.
+    std::string odd = slurp(dir.path() / "plain.txt");
+    odd.insert(odd.find('\n') + 1, "-5\n0\n1e308\n1e308\n");
+    dir.write("odd.txt", odd);
+    const RunResult cleaned = report({"--clean", "-s", "10", "odd.txt"}, dir.path());
+    EXPECT_EQ(cleaned.status, 0) << cleaned.err;
+    EXPECT_NE(dir.read("odd_report.json").find("\"out-of-range\": 4,"), std::string::npos);
+
     // The page is never written over the input, even through another name.
     const RunResult over = report({"-o", "plain.txt", "plain.txt"}, dir.path());
     EXPECT_EQ(over.status, 1);
