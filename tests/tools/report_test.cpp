@@ -251,6 +251,14 @@ TEST(Report, TextHelpers) {
     EXPECT_EQ(cohort.scales, (std::vector<double>{10, 50}));
     EXPECT_EQ(cohort.recordings[0].lambda, (std::vector<std::string>{"0.25", "0.5"}));
     EXPECT_EQ(cohort.recordings[1].lambda, (std::vector<std::string>{"", ""}));
+    // The floor and p of a report's JSON, numbers only.
+    report::take_report_json("  \"flags\": {\"kept\": 9, \"beats_pct\": 1.5, \"time_pct\": 2},\n"
+                             "    {\"scale_s\": 50, \"lambda\": 0.5, \"lambda_floor\": 0.25, \"p\": 0.01},\n"
+                             "    {\"scale_s\": 10, \"lambda_floor\": <b>, \"p\": 1e-2}\n",
+                             cohort.scales, cohort.recordings[0]);
+    EXPECT_EQ(cohort.recordings[0].floor, (std::vector<std::string>{"", "0.25"}));
+    EXPECT_EQ(cohort.recordings[0].p, (std::vector<std::string>{"1e-2", "0.01"}));
+    EXPECT_EQ(cohort.recordings[0].json_flagged_pct, "1.5");
 }
 
 }  // namespace
