@@ -211,6 +211,30 @@ Cleaned clean_selection(const IntervalSelection& selection, const CleanSettings&
 /// (`cleaned` made by clean_selection from that selection).
 std::vector<IntervalFlag> combined_flags(const IntervalSelection& selection, const Cleaned& cleaned);
 
+/// The time a recording's flags leave out.
+struct FlaggedTime {
+    double total_s = 0.0;    ///< the sum of all intervals, seconds
+    double flagged_s = 0.0;  ///< the sum of the flagged ones (any flag but kept)
+    double longest_s = 0.0;  ///< the longest stretch of consecutive flagged intervals, seconds
+    /// Flagged seconds per hour of the recording (0 when its time is not positive).
+    double per_hour_s() const { return total_s > 0.0 ? flagged_s / (total_s / 3600.0) : 0.0; }
+    /// Flagged time, percent of the recording's time (0 when that is not positive).
+    double pct() const { return total_s > 0.0 ? 100.0 * flagged_s / total_s : 0.0; }
+};
+
+/// Sums the time of `seconds` and of those flagged (one flag each).
+FlaggedTime flagged_time(std::span<const double> seconds, std::span<const IntervalFlag> flags);
+
+/// Share of a recording's time, percent, above which what is left of it is
+/// too little or too broken up to trust the lambda of the recording.
+constexpr double untrusted_time_pct = 10.0;
+
+/// When more than untrusted_time_pct of the time is flagged, the warning
+/// that says so (no "Warning: " prefix, no newline): "N % of the recording's
+/// time is flagged (over 10 %): lambda of this recording is not to be
+/// trusted"; else empty.
+std::string untrusted_warning(const FlaggedTime& time);
+
 /// Cleans `values` (finite numbers) as a file holding them, one per line in
 /// their shortest exact form (rr_from_values): kept intervals unchanged,
 /// replacements at that text's resolution.
