@@ -157,6 +157,7 @@ def clean(
     range_filter: bool = True,
     deviation_filter: bool = True,
     replace: bool = False,
+    detector: bool = False,
 ) -> Cleaned:
     """Flags implausible intervals and removes or replaces them, as nongauss-clean."""
 

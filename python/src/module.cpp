@@ -303,7 +303,7 @@ struct PyCleaned {
 
 PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double max_s,
                    py::object window, double deviation_pct, bool range_filter,
-                   bool deviation_filter, bool replace) {
+                   bool deviation_filter, bool replace, bool detector) {
     clean::CleanSettings options;
     options.unit = unit_option(unit);
     options.filter.range = range_filter;
@@ -320,6 +320,7 @@ PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double 
         throw py::value_error("deviation_pct must be positive");
     options.filter.fraction = deviation_pct / 100.0;
     options.replace = replace;
+    options.filter.local = detector ? clean::LocalFilter::detector : clean::LocalFilter::median;
 
     std::vector<double> intervals = to_doubles(rr, "rr");
     for (std::size_t i = 0; i < intervals.size(); ++i)
@@ -484,7 +485,7 @@ PYBIND11_MODULE(_nongauss, m) {
 
     py::class_<PyCleaned>(m, "Cleaned", "A series cleaned of implausible intervals.")
         .def_readonly("rr", &PyCleaned::rr, "The cleaned intervals, in the unit of the input.")
-        .def_readonly("flags", &PyCleaned::flags, "Per input interval: 0 kept, 1 out of range, 2 deviation from the local median.")
+        .def_readonly("flags", &PyCleaned::flags, "Per input interval: 0 kept, 1 out of range, 2 flagged by the local filter (deviation from the median, or the detector).")
         .def_readonly("unit", &PyCleaned::unit, "The unit the intervals were taken in: 'ms' or 's'.")
         .def_readonly("n_read", &PyCleaned::n_read)
         .def_readonly("n_range", &PyCleaned::n_range, "Intervals flagged by the range filter.")
@@ -577,13 +578,16 @@ median. Flagged intervals are deleted, or with replace=True replaced by
 intervals interpolated between the kept neighbours that fill the same time.
 The result is what nongauss-clean writes for a file holding rr one value per
 line (in its shortest exact form): kept intervals are unchanged.
+detector=True puts the artefact detector (ectopic, missed, extra, long and
+short beats and runs of them, from successive differences) in the place of
+the deviation filter; its flags are code 2.
 Returns a Cleaned: .rr is the cleaned series, .flags one code per input
 interval. Raises InputError for no intervals, a value that is not finite,
 or when every interval is flagged ("No interval was kept!"). Ctrl-C is
 seen when it returns.)",
           "rr"_a, py::kw_only(), "unit"_a = "auto", "min_s"_a = 0.3, "max_s"_a = 2.0,
           "window"_a = 41, "deviation_pct"_a = 20.0, "range_filter"_a = true,
-          "deviation_filter"_a = true, "replace"_a = false);
+          "deviation_filter"_a = true, "replace"_a = false, "detector"_a = false);
 
     m.def("synth", &synth_py, R"(A synthetic RR series whose non-Gaussianity lambda is known, as nongauss-synth.
 

@@ -57,6 +57,7 @@ Cleaned clean_rr(RRText rr, const CleanSettings& settings) {
     c.flags = flag_intervals(c.seconds, settings.filter);
     for (std::size_t i = 0; i < c.seconds.size(); ++i) {
         c.total_s += c.seconds[i];
+        ++c.by_flag[static_cast<std::size_t>(c.flags[i])];
         if (c.flags[i] == IntervalFlag::kept) continue;
         c.flagged_s += c.seconds[i];
         if (c.flags[i] == IntervalFlag::out_of_range) ++c.by_range;

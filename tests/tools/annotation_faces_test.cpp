@@ -71,6 +71,12 @@ TEST(AnnotationFaces, CleanerWritesTheSelectionExactAndRefusesBadFilesWithoutWri
     r = clean({"--wfdb", "--all-beats", "--no-range", "--no-deviation", name}, dir);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(lines(r.out).size(), 399u);
+    r = clean({"--wfdb", "--detector", name}, dir);
+    EXPECT_NE(r.err.find("\ndetector:  0 flagged (ectopic 0, missed 0, extra 0, long 0, short 0), deleted\n"),
+              std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("\ntime:      18.0 s flagged or left out by the selection per hour, the longest such "
+                         "stretch 1.6 s\n"),
+              std::string::npos) << r.err;
 
     // Usage errors, and files that cannot be read: status 1, nothing written.
     fs::remove(dir.path() / "rec.hea");
@@ -78,7 +84,8 @@ TEST(AnnotationFaces, CleanerWritesTheSelectionExactAndRefusesBadFilesWithoutWri
              {"--wfdb", "-o", "out.txt", name},
              {"--wfdb", "-o", "out.txt", "missing.atr"},
              {"--all-beats", "-o", "out.txt", name},
-             {"--wfdb", "--unit", "ms", "-o", "out.txt", name}}) {
+             {"--wfdb", "--unit", "ms", "-o", "out.txt", name},
+             {"--detector", "--no-deviation", "-o", "out.txt", "nn.txt"}}) {
         r = clean(args, dir);
         EXPECT_EQ(r.status, 1) << args.back();
         EXPECT_FALSE(dir.exists("out.txt")) << args.back();
