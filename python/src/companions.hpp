@@ -14,7 +14,7 @@
 
 #include "clean/filters.hpp"
 #include "nongauss/series.hpp"
-#include "synth.hpp"
+#include "nongauss/synth.hpp"
 
 namespace nongauss::python {
 
