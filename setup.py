@@ -19,8 +19,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 def sources():
     core = [p for p in glob.glob("src/**/*.cpp", recursive=True)
             if not p.startswith(os.path.join("src", "driver", ""))]
-    return sorted(core) + ["tools/synth/synth.cpp"] + \
-        sorted(glob.glob("python/src/*.cpp"))
+    return sorted(core) + sorted(glob.glob("python/src/*.cpp"))
 
 
 def version():
@@ -33,7 +32,7 @@ ParallelCompile("NONGAUSS_BUILD_JOBS", default=2).install()
 module = Pybind11Extension(
     "nongauss._nongauss",
     sources(),
-    include_dirs=["include", "src", "tools", "tools/synth"],
+    include_dirs=["include", "src"],
     cxx_std=20,
     extra_compile_args=["-O2", "-g0", "-ffp-contract=off", "-fno-fast-math"],
     extra_link_args=["-pthread"],
