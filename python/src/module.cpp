@@ -1,4 +1,4 @@
-// The Python module: analyse, scan, read_rr, clean, synth and
+// The Python module: analyse, scan, read_rr, clean, synth, report and
 // log_spaced_scales over the analysis library and the companions' code.
 //
 // Every call converts its intervals once (convert.hpp), then releases the
@@ -28,6 +28,7 @@
 #include "nongauss/clean.hpp"
 #include "nongauss/nongauss.hpp"
 #include "options.hpp"
+#include "report.hpp"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -429,6 +430,7 @@ PYBIND11_MODULE(_nongauss, m) {
     m.attr("InputError") = py::reinterpret_borrow<py::object>(input_error);
     m.attr("AnalysisError") = py::reinterpret_borrow<py::object>(analysis_error);
     m.attr("AnalysisWarning") = py::reinterpret_borrow<py::object>(analysis_warning);
+    nongauss::python::define_report(m, analysis_warning);
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
