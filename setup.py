@@ -21,8 +21,7 @@ def sources():
             if not p.startswith(os.path.join("src", "driver", ""))]
     report = [p for p in glob.glob("tools/report/*.cpp") if not p.endswith("main.cpp")]
     scan = [p for p in glob.glob("tools/scan/*.cpp") if not p.endswith("main.cpp")]
-    return sorted(core) + ["tools/synth/synth.cpp"] + sorted(scan) + sorted(report) + \
-        sorted(glob.glob("python/src/*.cpp"))
+    return sorted(core) + sorted(scan) + sorted(report) + sorted(glob.glob("python/src/*.cpp"))
 
 
 def version():
@@ -35,7 +34,7 @@ ParallelCompile("NONGAUSS_BUILD_JOBS", default=2).install()
 module = Pybind11Extension(
     "nongauss._nongauss",
     sources(),
-    include_dirs=["include", "src", "tools", "tools/synth"],
+    include_dirs=["include", "src"],
     cxx_std=20,
     extra_compile_args=["-O2", "-g0", "-ffp-contract=off", "-fno-fast-math"],
     extra_link_args=["-pthread"],
