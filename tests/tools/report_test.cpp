@@ -215,6 +215,10 @@ TEST(Report, HostileNamesAndFieldsAreEscapedAndNeverReachGnuplot) {
     EXPECT_NE(cohort.find("href=\"a%22%27%3Csvg%20onload%3Dx%28%29%3E%60%3B%20set%20output"), std::string::npos)
         << cohort;
     EXPECT_NE(cohort.find("<svg"), std::string::npos);
+    // A table with no number to draw still gets its (empty) figure.
+    dir.write("empty.tsv", "file\tscale_s\tlambda\n\xff<\t1e999\tx\n");
+    EXPECT_EQ(report({"--cohort", "empty.tsv"}, dir.path()).status, 0);
+    EXPECT_NE(dir.read("empty_report.html").find("<svg"), std::string::npos);
     EXPECT_FALSE(dir.exists("pwn"));
     EXPECT_FALSE(dir.exists("pwn2"));
 

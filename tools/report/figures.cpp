@@ -19,6 +19,10 @@ std::string terminal_line(int height) {
 
 std::string n(double v) { return data_number(v); }
 
+// An empty frame: gnuplot refuses to plot nothing, so a constant outside the
+// range stands for it.
+const char* const empty_plot = "unset logscale\nset xrange [0:1]\nset yrange [0:1]\nplot 2 notitle\n";
+
 }  // namespace
 
 std::string tachogram_script(const Recording& r) {
@@ -32,7 +36,7 @@ std::string tachogram_script(const Recording& r) {
     double total = 0.0;
     for (const double v : s)
         if (usable(v)) total += v;
-    if (s.empty() || !(total > 0.0)) return script + "set label 'no intervals' at graph 0.5,0.5\nplot NaN notitle\n";
+    if (s.empty() || !(total > 0.0)) return script + "set label 'no intervals' at graph 0.5,0.5 center\n" + empty_plot;
     const int columns = tachogram_columns;
     const double span = total / columns;
     std::vector<double> low(columns, INFINITY), high(columns, -INFINITY);
@@ -123,7 +127,7 @@ std::string lambda_script(const Recording& r) {
         any_floor = true;
     }
     script += "EOD\n";
-    if (!(lo <= hi)) return script + "set label 'no scale could be analysed' at graph 0.5,0.5 center\nplot NaN notitle\n";
+    if (!(lo <= hi)) return script + "set label 'no scale could be analysed' at graph 0.5,0.5 center\n" + empty_plot;
     script += "set xrange [" + n(lo / 1.2) + ":" + n(hi * 1.2) + "]\n";
     std::string plot = "plot ";
     if (any_floor)
@@ -140,7 +144,7 @@ std::string density_script(const Recording& r) {
     script += "set encoding utf8\nset multiplot layout 1," + std::to_string(panels) + "\n"
               "set logscale y\nset format y '10^{%L}'\nset grid\nset key below horizontal font ',10'\n"
               "set xlabel 'increment / SD'\nnormal(x) = exp(-x*x/2) / sqrt(2*pi)\n";
-    if (r.densities.empty()) return script + "set label 'no density' at graph 0.5,0.5\nplot NaN notitle\nunset multiplot\n";
+    if (r.densities.empty()) return script + "set label 'no density' at graph 0.5,0.5 center\n" + empty_plot + "unset multiplot\n";
     for (std::size_t k = 0; k < r.densities.size(); ++k) {
         const Result& d = r.densities[k];
         const std::string block = "$d" + std::to_string(k);
@@ -160,7 +164,8 @@ std::string density_script(const Recording& r) {
                   "'\n";
         script += k == 0 ? "set ylabel 'probability density'\n" : "unset ylabel\n";
         if (d.error || !std::isfinite(smallest)) {
-            script += "plot NaN notitle\n";
+            script += std::string("set label 1 'no density' at graph 0.5,0.5 center\n") + empty_plot +
+                      "unset label 1\nset xrange [*:*]\nset yrange [*:*]\nset logscale y\n";
             continue;
         }
         script += "set yrange [" + n(smallest / 3) + ":*]\n";
@@ -191,7 +196,7 @@ std::string cohort_script(const std::vector<CohortLine>& lines, const std::vecto
         }
         script += "EOD\n";
     }
-    if (!(lo <= hi)) return script + "set label 'no numbers' at graph 0.5,0.5 center\nplot NaN notitle\n";
+    if (!(lo <= hi)) return script + "set label 'no numbers' at graph 0.5,0.5 center\n" + empty_plot;
     script += "set xrange [" + n(lo / 1.2) + ":" + n(hi * 1.2) + "]\nplot ";
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& colour = colours[static_cast<std::size_t>(lines[i].colour) % colours.size()];
