@@ -38,6 +38,17 @@ struct ScaleIncrements::Impl {
     std::vector<std::string> warnings;  // of this scale, after the series'
 };
 
+namespace internal {
+
+/// The state behind the stage types, for the library's own functions.
+struct StageAccess {
+    static const PreparedSeries::Impl& of(const PreparedSeries& p) noexcept { return *p.impl_; }
+    static ScaleIncrements::Impl& of(ScaleIncrements& s) noexcept { return *s.impl_; }
+    static const ScaleIncrements::Impl& of(const ScaleIncrements& s) noexcept { return *s.impl_; }
+};
+
+}  // namespace internal
+
 /// increments_at with the detrending fits made as `fits` says (the public
 /// increments_at: WindowFits::by_size); the same increments either way.
 ScaleIncrements increments_at(const PreparedSeries& prepared, double scale, Transcript& transcript,

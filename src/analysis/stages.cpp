@@ -131,9 +131,9 @@ ScaleIncrements increments_at(const PreparedSeries& prepared, double scale, Tran
                               const ScaleOptions& options, WindowFits fits) {
     ThreadPool serial(1);
     ThreadPool& pool = options.pool != nullptr ? *options.pool : serial;
-    const PreparedSeries::Impl& p = prepared.impl();
+    const PreparedSeries::Impl& p = internal::StageAccess::of(prepared);
     ScaleIncrements out;
-    ScaleIncrements::Impl& s = out.impl();
+    ScaleIncrements::Impl& s = internal::StageAccess::of(out);
     Settings limited = p.settings;
     limited.scale = scale;
     s.scale_s = with_limits(limited).scale;
@@ -173,8 +173,8 @@ Result complete(const ScaleIncrements& increments, const PreparedSeries& prepare
                 const ScaleOptions& options) {
     ThreadPool serial(1);
     ThreadPool& pool = options.pool != nullptr ? *options.pool : serial;
-    const PreparedSeries::Impl& p = prepared.impl();
-    const ScaleIncrements::Impl& s = increments.impl();
+    const PreparedSeries::Impl& p = internal::StageAccess::of(prepared);
+    const ScaleIncrements::Impl& s = internal::StageAccess::of(increments);
     const Increments& inc = s.inc;
 
     Result r;
