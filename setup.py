@@ -19,7 +19,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 def sources():
     core = [p for p in glob.glob("src/**/*.cpp", recursive=True)
             if not p.startswith(os.path.join("src", "driver", ""))]
-    return sorted(core) + sorted(glob.glob("python/src/*.cpp"))
+    report = [p for p in glob.glob("tools/report/*.cpp") if not p.endswith("main.cpp")]
+    scan = [p for p in glob.glob("tools/scan/*.cpp") if not p.endswith("main.cpp")]
+    return sorted(core) + sorted(scan) + sorted(report) + sorted(glob.glob("python/src/*.cpp"))
 
 
 def version():
@@ -36,7 +38,9 @@ module = Pybind11Extension(
     cxx_std=20,
     extra_compile_args=["-O2", "-g0", "-ffp-contract=off", "-fno-fast-math"],
     extra_link_args=["-pthread"],
-    libraries=["fftw3"],  # the surrogates' transforms (Debian libfftw3-dev)
+    # The surrogates' transforms (Debian libfftw3-dev); the report's SHA-256
+    # (nettle-dev).
+    libraries=["fftw3", "nettle"],
 )
 
 setup(

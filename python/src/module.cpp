@@ -1,4 +1,4 @@
-// The Python module: analyse, scan, read_rr, clean, synth and
+// The Python module: analyse, scan, read_rr, clean, synth, report and
 // log_spaced_scales over the analysis library and the companions' code.
 //
 // Every call converts its intervals once (convert.hpp), then releases the
@@ -24,9 +24,11 @@
 
 #include "companions.hpp"
 #include "convert.hpp"
+#include "nongauss/annotations.hpp"
 #include "nongauss/clean.hpp"
 #include "nongauss/nongauss.hpp"
 #include "options.hpp"
+#include "report.hpp"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -208,6 +210,59 @@ py::object scan_py(py::object rr, py::object scales_in, const std::string& unit,
     return columns;
 }
 
+// What read_annotations() returns to Python: every beat-to-beat interval of
+// the file with its time, label and reason, and the selection's counts.
+struct PyAnnotations {
+    py::array rr, intervals, times, kept;
+    std::vector<std::string> labels, reasons, warnings;
+    std::string selection;
+    double tick_hz = 0.0;
+    std::size_t n_annotations = 0;
+    py::dict by_label, by_reason;
+};
+
+PyAnnotations read_annotations_py(py::object path, bool all_beats) {
+    const std::string name = py::module_::import("os").attr("fsencode")(path).cast<std::string>();
+    if (name.find('\0') != std::string::npos) throw py::value_error("embedded null byte in path");
+    AnnotationFile file;
+    IntervalSelection selection;
+    {
+        py::gil_scoped_release unlocked;
+        file = read_annotations(name);
+        selection = select_intervals(file, all_beats);
+    }
+    PyAnnotations out;
+    const std::size_t n = selection.intervals.size();
+    out.rr = to_array(selection.kept_intervals());
+    std::vector<double> times(n);
+    py::array_t<bool> kept(static_cast<py::ssize_t>(n));
+    for (std::size_t k = 0; k < n; ++k) {
+        // Where the interval begins; the label is the beat that ends it.
+        times[k] = static_cast<double>(selection.beat_samples[k]) / selection.tick_hz;
+        kept.mutable_data()[k] = selection.flags[k] == IntervalFlag::kept;
+        out.labels.emplace_back(file.label(selection.beat_codes[k + 1]));
+        out.reasons.emplace_back(interval_flag_name(selection.flags[k]));
+    }
+    out.intervals = to_array(std::vector<double>(selection.intervals));
+    out.times = to_array(std::move(times));
+    out.kept = kept;
+    out.warnings = file.warnings;
+    out.selection = std::string(selection_name(all_beats));
+    out.tick_hz = selection.tick_hz;
+    out.n_annotations = file.annotations.size();
+    for (std::size_t code = 0; code < selection.by_label.size(); ++code) {
+        if (selection.by_label[code] == 0) continue;
+        std::string label(file.label(static_cast<std::uint8_t>(code)));
+        if (label.empty()) label = "code " + std::to_string(code);
+        out.by_label[py::str(label)] = selection.by_label[code];
+    }
+    for (const IntervalFlag flag : all_interval_flags)
+        if (selection.count(flag) > 0)
+            out.by_reason[py::str(std::string(interval_flag_name(flag)))] = selection.count(flag);
+    warn_each(file.warnings);
+    return out;
+}
+
 py::array_t<double> read_rr_py(py::object path) {
     // Bytes as the file system takes them (str, bytes or a path object).
     const std::string name = py::module_::import("os").attr("fsencode")(path).cast<std::string>();
@@ -249,7 +304,7 @@ struct PyCleaned {
 
 PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double max_s,
                    py::object window, double deviation_pct, bool range_filter,
-                   bool deviation_filter, bool replace) {
+                   bool deviation_filter, bool replace, bool detector) {
     clean::CleanSettings options;
     options.unit = unit_option(unit);
     options.filter.range = range_filter;
@@ -266,6 +321,7 @@ PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double 
         throw py::value_error("deviation_pct must be positive");
     options.filter.fraction = deviation_pct / 100.0;
     options.replace = replace;
+    options.filter.local = detector ? clean::LocalFilter::detector : clean::LocalFilter::median;
 
     std::vector<double> intervals = to_doubles(rr, "rr");
     for (std::size_t i = 0; i < intervals.size(); ++i)
@@ -374,6 +430,7 @@ PYBIND11_MODULE(_nongauss, m) {
     m.attr("InputError") = py::reinterpret_borrow<py::object>(input_error);
     m.attr("AnalysisError") = py::reinterpret_borrow<py::object>(analysis_error);
     m.attr("AnalysisWarning") = py::reinterpret_borrow<py::object>(analysis_warning);
+    nongauss::python::define_report(m, analysis_warning);
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
@@ -399,9 +456,37 @@ PYBIND11_MODULE(_nongauss, m) {
         .def_readonly("p_model", &PyResult::p_model, "The model density with this lambda at the bin centres.")
         .def("__repr__", &repr_result);
 
+    py::class_<PyAnnotations>(m, "Annotations", "The beat-to-beat intervals of an annotation file, chosen by label.")
+        .def_readonly("rr", &PyAnnotations::rr, "The intervals the selection kept, seconds, in order.")
+        .def_readonly("intervals", &PyAnnotations::intervals, "Every beat-to-beat interval, seconds.")
+        .def_readonly("times", &PyAnnotations::times, "Where each interval begins: its first beat's time, seconds.")
+        .def_readonly("labels", &PyAnnotations::labels, "The label of the beat that ends each interval.")
+        .def_readonly("kept", &PyAnnotations::kept, "Whether the selection kept each interval.")
+        .def_readonly("reasons", &PyAnnotations::reasons,
+                      "Why each interval is left out: 'not-normal', 'across-event', or 'kept'.")
+        .def_readonly("selection", &PyAnnotations::selection, "'normal-to-normal' or 'all beats'.")
+        .def_readonly("tick_hz", &PyAnnotations::tick_hz, "Ticks per second of the annotations' times.")
+        .def_readonly("n_annotations", &PyAnnotations::n_annotations)
+        .def_readonly("by_label", &PyAnnotations::by_label, "Annotations of the file by label.")
+        .def_readonly("by_reason", &PyAnnotations::by_reason, "Intervals by reason.")
+        .def_readonly("warnings", &PyAnnotations::warnings, "Doubts about the file (also issued as warnings).")
+        .def("frame", [](const PyAnnotations& a) {
+            py::dict columns;
+            columns["time_s"] = a.times;
+            columns["interval_s"] = a.intervals;
+            columns["label"] = a.labels;
+            columns["reason"] = a.reasons;
+            columns["kept"] = a.kept;
+            return py::module_::import("pandas").attr("DataFrame")(columns);
+        }, "The intervals as a pandas DataFrame (time_s, interval_s, label, reason, kept); needs pandas.")
+        .def("__repr__", [](const PyAnnotations& a) {
+            return "<nongauss.Annotations " + a.selection + " n_intervals=" + std::to_string(a.labels.size()) +
+                   " n_kept=" + std::to_string(py::len(a.rr)) + ">";
+        });
+
     py::class_<PyCleaned>(m, "Cleaned", "A series cleaned of implausible intervals.")
         .def_readonly("rr", &PyCleaned::rr, "The cleaned intervals, in the unit of the input.")
-        .def_readonly("flags", &PyCleaned::flags, "Per input interval: 0 kept, 1 out of range, 2 deviation from the local median.")
+        .def_readonly("flags", &PyCleaned::flags, "Per input interval: 0 kept, 1 out of range, 2 flagged by the local filter (deviation from the median, or the detector).")
         .def_readonly("unit", &PyCleaned::unit, "The unit the intervals were taken in: 'ms' or 's'.")
         .def_readonly("n_read", &PyCleaned::n_read)
         .def_readonly("n_range", &PyCleaned::n_range, "Intervals flagged by the range filter.")
@@ -460,6 +545,17 @@ raise as in analyse(). Ctrl-C ends it between scales.)";
           "resample"_a = resample_default, "dt"_a = defaults.dt, "detrend"_a = defaults.degree,
           "fit"_a = fit_default, "q"_a = defaults.moment_order, "bins"_a = defaults.nbins);
 
+    m.def("read_annotations", &read_annotations_py, R"(Reads a beat annotation file RECORD.ANNOTATOR with its header RECORD.hea beside it.
+
+By default the normal-to-normal intervals are kept (both beats normal, no
+rhythm, noise or artefact annotation between them); all_beats=True keeps
+every beat-to-beat interval. Intervals are in seconds, exact to the tick.
+Returns an Annotations: .rr the kept intervals, .intervals, .times, .labels
+and .reasons for every interval, .frame() as a pandas DataFrame. Raises
+InputError naming the file (and the byte offset) for a file that cannot be
+read.)",
+          "path"_a, py::kw_only(), "all_beats"_a = false);
+
     m.def("read_rr", &read_rr_py, R"(Reads RR intervals from a text file exactly as the tool reads them.
 
 path: a str, bytes or os.PathLike (any bytes the file system takes).
@@ -488,13 +584,16 @@ median. Flagged intervals are deleted, or with replace=True replaced by
 intervals interpolated between the kept neighbours that fill the same time.
 The result is what nongauss-clean writes for a file holding rr one value per
 line (in its shortest exact form): kept intervals are unchanged.
+detector=True puts the artefact detector (ectopic, missed, extra, long and
+short beats and runs of them, from successive differences) in the place of
+the deviation filter; its flags are code 2.
 Returns a Cleaned: .rr is the cleaned series, .flags one code per input
 interval. Raises InputError for no intervals, a value that is not finite,
 or when every interval is flagged ("No interval was kept!"). Ctrl-C is
 seen when it returns.)",
           "rr"_a, py::kw_only(), "unit"_a = "auto", "min_s"_a = 0.3, "max_s"_a = 2.0,
           "window"_a = 41, "deviation_pct"_a = 20.0, "range_filter"_a = true,
-          "deviation_filter"_a = true, "replace"_a = false);
+          "deviation_filter"_a = true, "replace"_a = false, "detector"_a = false);
 
     m.def("synth", &synth_py, R"(A synthetic RR series whose non-Gaussianity lambda is known, as nongauss-synth.
 

@@ -77,6 +77,10 @@ bool parse_scan_options(const std::vector<std::string>& args, ScanOptions& optio
             options.help = true;
         } else if (word == "--version") {
             options.version = true;
+        } else if (word == "--wfdb") {
+            options.wfdb = true;
+        } else if (word == "--all-beats") {
+            options.all_beats = true;
         } else if (word == "--pdf") {
             if (!value_of(word, value)) return false;
             if (value.empty()) {
@@ -116,6 +120,10 @@ bool parse_scan_options(const std::vector<std::string>& args, ScanOptions& optio
         }
     }
     if (options.help || options.version) return true;
+    if (options.all_beats && !options.wfdb) {
+        error = "--all-beats needs --wfdb";
+        return false;
+    }
     if (options.scales.empty()) {
         error = "no scales: give them with -s LIST or -S FROM:TO:N";
         return false;
@@ -149,6 +157,11 @@ std::string usage_text(const std::string& program) {
            formatted("  -t T             resampling interval in seconds (default %g, at least %g)\n", d.dt, min_dt_s) +
            formatted("  -n N             histogram bins (default %d, at least %d)\n", d.nbins, min_bins) +
            formatted("  -r R             divisor of the densities in the PDF files (default %g)\n", d.pdf_divisor) +
+           "Input:\n"
+           "  --wfdb           every FILE is a beat annotation file RECORD.ANNOTATOR with its\n"
+           "                   header RECORD.hea beside it: its normal-to-normal intervals are\n"
+           "                   analysed (in seconds)\n"
+           "  --all-beats      with --wfdb: every beat-to-beat interval\n"
            "Output:\n"
            "  --pdf DIR        write each file's density at each scale to DIR/NAME_SCALEs_PDF.txt\n"
            "  -j N             files analysed at once (default: the number of processors)\n"

@@ -15,6 +15,8 @@ struct ScanOptions {
     std::vector<std::string> files;  ///< in command-line order
     std::string pdf_dir;             ///< --pdf DIR; empty: no PDF files
     int jobs = 0;                    ///< -j N: files analysed at once; 0: the processor's count
+    bool wfdb = false;               ///< --wfdb: the files are beat annotation files
+    bool all_beats = false;          ///< --all-beats: every beat-to-beat interval, not normal-to-normal
     bool help = false;
     bool version = false;
 };
