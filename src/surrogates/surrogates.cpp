@@ -14,7 +14,7 @@
 #include <numbers>
 
 #include "surrogates/parallel.hpp"
-#include "surrogates/random.hpp"
+#include "numeric/random.hpp"
 
 namespace nongauss {
 
@@ -158,7 +158,7 @@ SurrogateMaker::~SurrogateMaker() { release(plans_); }
 std::vector<double> SurrogateMaker::make(std::uint64_t seed, std::uint64_t k, Info* info) const {
     const std::size_t n = intervals_.size();
     const std::size_t half = n / 2;
-    surrogates::Xoshiro256 random(seed, k);
+    Xoshiro256 random(seed, k);
     FftwArray<double> real(n);
     FftwArray<fftw_complex> spectrum(half + 1);
     std::vector<double> out(n);
