@@ -38,6 +38,7 @@
 #include <optional>
 #include <vector>
 
+#include "nongauss/analysis.hpp"
 #include "nongauss/result.hpp"
 #include "nongauss/series.hpp"
 #include "nongauss/settings.hpp"
@@ -115,6 +116,9 @@ struct SurrogateTestOptions {
     /// N, the number of surrogates (at least 1).
     int count = 99;
     std::uint64_t seed = 1;
+    /// Masked stretches (ScaleOptions::masked), the same for the series and
+    /// for every surrogate: the same windows of time are left out of each.
+    std::vector<TimeStretch> masked;
 };
 
 struct SurrogateScale {

@@ -1,5 +1,6 @@
 #include "coarse/increments.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -173,6 +174,43 @@ int detrended_increments(int nres, int scale_pt, int ncoef, int fit_method,
     return ncg;
 }
 
+// Leaves out the windows that hold a masked point, moving the others' increments
+// down; returns the number of increments kept.
+int leave_out_masked(double* cg, int ncg, int nres, int points, bool detrending, const MaskedCounts& masked,
+                     Increments& inc) {
+    const auto touches = [&](long first, long last) {  // resampled points first..last
+        if (last > nres) last = nres;
+        return masked[static_cast<std::size_t>(last)] - masked[static_cast<std::size_t>(first - 1)] > 0;
+    };
+    long kept = 0;
+    if (detrending) {
+        // Window w: profile points w * points + 1 .. (w + 2) * points, increments
+        // w * points + 1 .. (w + 1) * points.
+        const long windows = ncg / points;
+        for (long w = 0; w < windows; ++w) {
+            if (touches(w * points + 1, (w + 2) * points)) {
+                ++inc.windows_left_out;
+                continue;
+            }
+            ++inc.windows_used;
+            const double* from = cg + w * points + 1;
+            if (kept != w * points) std::copy(from, from + points, cg + kept + 1);
+            kept += points;
+        }
+    } else {
+        for (long i = 1; i <= ncg; ++i) {
+            if (touches(i, i + points - 1)) {
+                ++inc.windows_left_out;
+                continue;
+            }
+            ++inc.windows_used;
+            cg[++kept] = cg[i];
+        }
+    }
+    if (kept == 0) fatal_error("Every increment window at this scale touches a flagged stretch!");
+    return static_cast<int>(kept);
+}
+
 }  // namespace
 
 void running_sum(const double* resampled, int nres, double* profile) {
@@ -182,7 +220,7 @@ void running_sum(const double* resampled, int nres, double* profile) {
 
 Increments coarse_grain(const double* resampled, int nres, int ndata, long scale_pt, int ncoef,
                         int fit_method, const ProfileSource& profile, Transcript& transcript,
-                        ThreadPool& pool, int shared_fit_limit) {
+                        ThreadPool& pool, int shared_fit_limit, const MaskedCounts* masked) {
     const bool detrending = ncoef > 1;
     if (!long_enough(ndata, nres, scale_pt, detrending))
         fatal_error("The data length is not enough!\n");
@@ -203,8 +241,14 @@ Increments coarse_grain(const double* resampled, int nres, int ndata, long scale
     inc.ncg = detrending ? detrended_increments(nres, points, ncoef, fit_method, profile, transcript,
                                                 shared_fit_limit, inc.cg_series, head, pool)
                          : moving_sums(resampled, nres, points, inc.cg_series, transcript, pool);
+    inc.windows_used = detrending ? inc.ncg / points : inc.ncg;
 
     double* cg = inc.cg_series;
+    if (masked != nullptr) {
+        inc.windows_used = 0;
+        inc.ncg = leave_out_masked(cg, inc.ncg, nres, points, detrending, *masked, inc);
+        head = HeadSum{};
+    }
     double sum = head.sum;
     for (long i = head.count + 1; i <= inc.ncg; ++i) sum = sum + cg[i];
     inc.cg_mean = sum / inc.ncg;
