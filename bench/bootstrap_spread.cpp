@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "nongauss/analysis.hpp"
+#include "nongauss/artefacts.hpp"
+#include "nongauss/masked.hpp"
 #include "nongauss/bootstrap.hpp"
 #include "nongauss/series.hpp"
 #include "nongauss/thread_pool.hpp"
@@ -40,7 +42,7 @@ int main(int argc, char** argv) {
     std::vector<double> diff2(scales.size(), 0.0);
     std::vector<std::vector<double>> se_sum(blocks.size(), std::vector<double>(scales.size(), 0.0));
     int recordings = 0, halves = 0;
-    std::printf("file\thalf\tscale_s\tlambda");
+    std::printf("file\thalf\tscale_s\tlambda\twindows_left_out");
     for (double b : blocks) std::printf("\tse_%gs", b);
     std::printf("\n");
     for (int f = 3; f < argc; ++f) {
@@ -59,10 +61,14 @@ int main(int argc, char** argv) {
             const std::vector<double> part(h == 0 ? x.begin() : x.begin() + static_cast<long>(cut),
                                            h == 0 ? x.begin() + static_cast<long>(cut) : x.end());
             const auto series = nongauss::Series::from_intervals(part, whole.unit());
-            const auto results = nongauss::analyse_scales(series, settings, scales, options);
+            std::vector<double> seconds = part;
+            for (double& v : seconds) v /= series.unit_divisor();
+            const auto results =
+                nongauss::analyse_masked(series, nongauss::detect_artefacts(seconds), settings, scales, options);
             for (std::size_t s = 0; s < scales.size(); ++s) {
                 lambda[h].push_back(results[s].lambda);
-                std::printf("%s\t%d\t%g\t%.4f", argv[f], h + 1, scales[s], results[s].lambda);
+                std::printf("%s\t%d\t%g\t%.4f\t%ld", argv[f], h + 1, scales[s], results[s].lambda,
+                            results[s].windows_left_out);
                 for (std::size_t b = 0; b < blocks.size(); ++b) {
                     nongauss::BootstrapOptions bo;
                     bo.replicates = replicates;

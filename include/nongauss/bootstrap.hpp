@@ -7,7 +7,11 @@
 // (with detrending, one detrending window each; without, scale_pt moving sums
 // in a row, one scale of time). A replicate is made of blocks of L whole
 // windows, L = block_s / (scale_pt dt) rounded to the nearest integer, at
-// least 1 and at most the number of windows W, laid end to end and cut at the
+// least 1 and at most a quarter of the number of windows W (at least 1: four
+// blocks a replicate; on the shared recordings, with many windows left out
+// around artefacts, a 12-hour half at 100 s kept 140 windows, fewer than a
+// 4-hour block, whose replicates were the series turned round), laid end to
+// end and cut at the
 // series' own number of increments. Each block starts at a window drawn
 // uniformly from all W and runs on past the last window to the first
 // (circular blocks: every window is as likely to be drawn, so the ends of a

@@ -48,7 +48,10 @@ BootstrapScale bootstrap_increments(const std::vector<double>& increments, long 
     const long windows = (n + window - 1) / window;
     const double per_window = static_cast<double>(scale_pt) * dt;
     const double blocks_of = std::nearbyint(options.block_s / per_window);
-    const long block = blocks_of < 1.0 ? 1 : blocks_of >= static_cast<double>(windows) ? windows : static_cast<long>(blocks_of);
+    // At most a quarter of the windows, so that a replicate draws four blocks
+    // at least (one block of every window would only turn the series round).
+    const long most = std::max(windows / 4, 1L);
+    const long block = blocks_of < 1.0 ? 1 : blocks_of >= static_cast<double>(most) ? most : static_cast<long>(blocks_of);
     out.windows = windows;
     out.block_windows = block;
 
