@@ -19,8 +19,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 def sources():
     core = [p for p in glob.glob("src/**/*.cpp", recursive=True)
             if not p.startswith(os.path.join("src", "driver", ""))]
-    clean = [p for p in glob.glob("tools/clean/*.cpp") if not p.endswith("main.cpp")]
-    return sorted(core) + sorted(clean) + ["tools/synth/synth.cpp"] + \
+    return sorted(core) + ["tools/synth/synth.cpp"] + \
         sorted(glob.glob("python/src/*.cpp"))
 
 

@@ -24,6 +24,7 @@
 
 #include "companions.hpp"
 #include "convert.hpp"
+#include "nongauss/clean.hpp"
 #include "nongauss/nongauss.hpp"
 #include "options.hpp"
 
@@ -335,7 +336,7 @@ struct PyCleaned {
 PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double max_s,
                    py::object window, double deviation_pct, bool range_filter,
                    bool deviation_filter, bool replace) {
-    CleanOptions options;
+    clean::CleanSettings options;
     options.unit = unit_option(unit);
     options.filter.range = range_filter;
     options.filter.min_s = finite_option(min_s, "min_s");
@@ -351,7 +352,6 @@ PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double 
         throw py::value_error("deviation_pct must be positive");
     options.filter.fraction = deviation_pct / 100.0;
     options.replace = replace;
-    options.between_stages = [] { InterruptibleTranscript::check_signals(); };
 
     std::vector<double> intervals = to_doubles(rr, "rr");
     for (std::size_t i = 0; i < intervals.size(); ++i)
@@ -359,26 +359,31 @@ PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double 
             throw Error(ErrorKind::input, "Invalid RR interval at row " + std::to_string(i + 1) +
                                               ": " + py::repr(py::float_(intervals[i])).cast<std::string>() +
                                               " (intervals must be finite)");
-    CleanOutput out;
+    clean::Cleaned out;
     {
         py::gil_scoped_release unlocked;
-        out = clean_intervals(intervals, options);
+        out = clean::clean_values(intervals, options);
     }
+    InterruptibleTranscript::check_signals();
+    if (out.outcome != clean::CleanOutcome::cleaned) throw Error(ErrorKind::input, out.message);
     PyCleaned cleaned;
     cleaned.rr = to_array(std::move(out.intervals));
+    // The codes of this call: 0 kept, 1 out of range, 2 deviation.
     py::array_t<std::uint8_t> flags(static_cast<py::ssize_t>(out.flags.size()));
-    std::copy(out.flags.begin(), out.flags.end(), flags.mutable_data());
+    std::uint8_t* code = flags.mutable_data();
+    for (const IntervalFlag flag : out.flags)
+        *code++ = flag == IntervalFlag::kept ? 0 : flag == IntervalFlag::out_of_range ? 1 : 2;
     cleaned.flags = flags;
     cleaned.unit = out.unit == 1000.0 ? "ms" : "s";
-    cleaned.n_read = out.flags.size();
+    cleaned.n_read = out.read();
     cleaned.n_range = out.by_range;
     cleaned.n_deviation = out.by_deviation;
-    cleaned.n_kept = out.kept;
-    cleaned.n_interpolated = out.interpolated;
-    cleaned.n_stretches = out.stretches;
-    cleaned.n_unfilled = out.unfilled;
-    cleaned.flagged_pct = out.flagged_pct;
-    cleaned.time_pct = out.time_pct;
+    cleaned.n_kept = out.counts.kept;
+    cleaned.n_interpolated = out.counts.interpolated;
+    cleaned.n_stretches = out.counts.stretches;
+    cleaned.n_unfilled = out.counts.unfilled;
+    cleaned.flagged_pct = out.flagged_pct();
+    cleaned.time_pct = out.time_pct();
     return cleaned;
 }
 
@@ -590,8 +595,8 @@ The result is what nongauss-clean writes for a file holding rr one value per
 line (in its shortest exact form): kept intervals are unchanged.
 Returns a Cleaned: .rr is the cleaned series, .flags one code per input
 interval. Raises InputError for no intervals, a value that is not finite,
-or when every interval is flagged ("No interval was kept!"). Ctrl-C ends it
-between its stages.)",
+or when every interval is flagged ("No interval was kept!"). Ctrl-C is
+seen when it returns.)",
           "rr"_a, py::kw_only(), "unit"_a = "auto", "min_s"_a = 0.3, "max_s"_a = 2.0,
           "window"_a = 41, "deviation_pct"_a = 20.0, "range_filter"_a = true,
           "deviation_filter"_a = true, "replace"_a = false);

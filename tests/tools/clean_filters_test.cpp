@@ -26,7 +26,7 @@ TEST(CleanFilters, StationarySeriesKeepsEveryBeat) {
         const auto rr = stationary_rr(5000, seed);
         const auto flags = flag_intervals(rr.seconds, FilterSettings{});
         for (std::size_t i = 0; i < flags.size(); ++i)
-            ASSERT_EQ(flags[i], Flag::kept) << "seed " << seed << " beat " << i << " " << rr.seconds[i];
+            ASSERT_EQ(flags[i], IntervalFlag::kept) << "seed " << seed << " beat " << i << " " << rr.seconds[i];
     }
 }
 
@@ -36,9 +36,9 @@ TEST(CleanFilters, EveryInjectedArtefactAndNothingElseIsFlagged) {
     ASSERT_EQ(flags.size(), rr.seconds.size());
     int range = 0, deviation = 0;
     for (std::size_t i = 0; i < flags.size(); ++i) {
-        EXPECT_EQ(flags[i] != Flag::kept, rr.injected[i]) << "beat " << i << " " << rr.seconds[i];
-        range += flags[i] == Flag::range;
-        deviation += flags[i] == Flag::deviation;
+        EXPECT_EQ(flags[i] != IntervalFlag::kept, rr.injected[i]) << "beat " << i << " " << rr.seconds[i];
+        range += flags[i] == IntervalFlag::out_of_range;
+        deviation += flags[i] == IntervalFlag::deviation;
     }
     // The two gaps are out of range; the missed beats, the ectopic pair and
     // the split interval are within it and left to the deviation filter.
@@ -51,12 +51,12 @@ TEST(CleanFilters, RangeLimitsAreInclusiveAndSwitchable) {
     FilterSettings f;
     f.deviation = false;
     const auto flags = flag_intervals(s, f);
-    const std::vector<Flag> expected = {Flag::kept,  Flag::kept,  Flag::range, Flag::kept,
-                                        Flag::range, Flag::range, Flag::range, Flag::range};
+    const std::vector<IntervalFlag> expected = {IntervalFlag::kept,  IntervalFlag::kept,  IntervalFlag::out_of_range, IntervalFlag::kept,
+                                        IntervalFlag::out_of_range, IntervalFlag::out_of_range, IntervalFlag::out_of_range, IntervalFlag::out_of_range};
     EXPECT_EQ(flags, expected);
 
     f.range = false;
-    for (const Flag flag : flag_intervals(s, f)) EXPECT_EQ(flag, Flag::kept);
+    for (const IntervalFlag flag : flag_intervals(s, f)) EXPECT_EQ(flag, IntervalFlag::kept);
 }
 
 TEST(CleanFilters, DeviationThresholdIsStrictAndScalesWithTheMedian) {
@@ -69,13 +69,13 @@ TEST(CleanFilters, DeviationThresholdIsStrictAndScalesWithTheMedian) {
     for (const double scale : {1.0, 2.0}) {
         const double m = 0.5 * scale;
         const auto at_limit = flag_intervals({m, m, 1.25 * m, m, m}, f);
-        EXPECT_EQ(at_limit[2], Flag::kept);
+        EXPECT_EQ(at_limit[2], IntervalFlag::kept);
         const auto below_limit = flag_intervals({m, m, 0.75 * m, m, m}, f);
-        EXPECT_EQ(below_limit[2], Flag::kept);
+        EXPECT_EQ(below_limit[2], IntervalFlag::kept);
         const auto over = flag_intervals({m, m, 1.2501 * m, m, m, 0.7499 * m, m, m}, f);
-        EXPECT_EQ(over[2], Flag::deviation);
-        EXPECT_EQ(over[5], Flag::deviation);
-        EXPECT_EQ(over[0], Flag::kept);
+        EXPECT_EQ(over[2], IntervalFlag::deviation);
+        EXPECT_EQ(over[5], IntervalFlag::deviation);
+        EXPECT_EQ(over[0], IntervalFlag::kept);
     }
 }
 
@@ -94,7 +94,7 @@ TEST(CleanFilters, WindowSlidesInwardsAtTheEnds) {
         const auto flags = flag_intervals(rr.seconds, f);
         for (std::size_t i = 0; i < flags.size(); ++i) {
             const bool injected = i < 8 || i >= flags.size() - 8;
-            EXPECT_EQ(flags[i] != Flag::kept, injected) << "window " << window << " beat " << i;
+            EXPECT_EQ(flags[i] != IntervalFlag::kept, injected) << "window " << window << " beat " << i;
         }
     }
 }
@@ -107,7 +107,7 @@ TEST(CleanFilters, RangeArtefactsNeverEnterTheMedianWindow) {
     for (std::size_t i = 300; i < 330; ++i) rr.seconds[i] = 2.5;
     const auto flags = flag_intervals(rr.seconds, FilterSettings{});
     for (std::size_t i = 0; i < flags.size(); ++i)
-        EXPECT_EQ(flags[i], i >= 300 && i < 330 ? Flag::range : Flag::kept) << "beat " << i;
+        EXPECT_EQ(flags[i], i >= 300 && i < 330 ? IntervalFlag::out_of_range : IntervalFlag::kept) << "beat " << i;
 }
 
 TEST(CleanFilters, TheMedianLeavesTheBeatItselfOut) {
@@ -119,16 +119,16 @@ TEST(CleanFilters, TheMedianLeavesTheBeatItselfOut) {
     for (int i = 0; i < 41; ++i) s.push_back(i == 20 ? 1.21 : i % 2 == 0 ? 0.9 : 1.1);
     const auto flags = flag_intervals(s, FilterSettings{});
     for (std::size_t i = 0; i < flags.size(); ++i)
-        EXPECT_EQ(flags[i], i == 20 ? Flag::deviation : Flag::kept) << "beat " << i;
+        EXPECT_EQ(flags[i], i == 20 ? IntervalFlag::deviation : IntervalFlag::kept) << "beat " << i;
 }
 
 TEST(CleanFilters, ShortSeries) {
     FilterSettings f;
     EXPECT_TRUE(flag_intervals({}, f).empty());
-    EXPECT_EQ(flag_intervals({0.8}, f), std::vector<Flag>{Flag::kept});
+    EXPECT_EQ(flag_intervals({0.8}, f), std::vector<IntervalFlag>{IntervalFlag::kept});
     // Shorter than the window: every other interval is a neighbour.
     const auto flags = flag_intervals({0.8, 0.82, 1.5, 0.79, 0.81}, f);
-    EXPECT_EQ(flags, (std::vector<Flag>{Flag::kept, Flag::kept, Flag::deviation, Flag::kept, Flag::kept}));
+    EXPECT_EQ(flags, (std::vector<IntervalFlag>{IntervalFlag::kept, IntervalFlag::kept, IntervalFlag::deviation, IntervalFlag::kept, IntervalFlag::kept}));
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 #include "clean/cleaned_series.hpp"
 #include "clean/filters.hpp"
-#include "clean/rr_text.hpp"
+#include "nongauss/clean.hpp"
 #include "tools/synthetic_rr.hpp"
 
 namespace nongauss::clean {
@@ -231,7 +231,7 @@ TEST(CleanReplace, DeleteLeavesOutFlaggedLinesAndReplaceKeepsTheTotalTime) {
 
     std::string kept_lines;
     for (std::size_t i = 0; i < flags.size(); ++i)
-        if (flags[i] == Flag::kept) kept_lines += std::string(rr.text(i)) + "\n";
+        if (flags[i] == IntervalFlag::kept) kept_lines += std::string(rr.text(i)) + "\n";
 
     OutputCounts counts;
     EXPECT_EQ(cleaned_text(rr, flags, false, 4, counts), kept_lines);
@@ -248,12 +248,12 @@ TEST(CleanReplace, DeleteLeavesOutFlaggedLinesAndReplaceKeepsTheTotalTime) {
     const RRText again = scanned(replaced);
     std::vector<double> again_s;
     for (const auto& n : again.numbers) again_s.push_back(n.value);
-    for (const Flag f : flag_intervals(again_s, FilterSettings{})) EXPECT_EQ(f, Flag::kept);
+    for (const IntervalFlag f : flag_intervals(again_s, FilterSettings{})) EXPECT_EQ(f, IntervalFlag::kept);
 }
 
 TEST(CleanReplace, StretchesAtTheEndsUseTheOneNeighbourTheyHave) {
     const RRText rr = scanned("5.0\n0.5\n0.6\n9.0\n");
-    const std::vector<Flag> flags = {Flag::range, Flag::kept, Flag::kept, Flag::range};
+    const std::vector<IntervalFlag> flags = {IntervalFlag::out_of_range, IntervalFlag::kept, IntervalFlag::kept, IntervalFlag::out_of_range};
     OutputCounts counts;
     EXPECT_EQ(cleaned_text(rr, flags, true, 1, counts),
               "0.5\n0.5\n0.5\n0.5\n0.5\n0.5\n0.5\n0.5\n0.5\n0.5\n0.5\n0.6\n"
@@ -262,7 +262,7 @@ TEST(CleanReplace, StretchesAtTheEndsUseTheOneNeighbourTheyHave) {
     EXPECT_EQ(counts.interpolated, 25u);
 
     // Nothing kept: nothing to interpolate from.
-    const std::vector<Flag> all = {Flag::range, Flag::range, Flag::range, Flag::range};
+    const std::vector<IntervalFlag> all = {IntervalFlag::out_of_range, IntervalFlag::out_of_range, IntervalFlag::out_of_range, IntervalFlag::out_of_range};
     EXPECT_EQ(cleaned_text(rr, all, true, 1, counts), "");
     EXPECT_EQ(counts.unfilled, 4u);
 }

@@ -35,7 +35,7 @@ std::string shortest(double value) {
 
 }  // namespace
 
-std::string layout_hint(const CleanSettings& settings, const RRText& rr, const char* prefix) {
+std::string layout_hint(const CommandLine& settings, const RRText& rr, const char* prefix) {
     std::vector<std::string> reasons;
     std::vector<std::string> options;
     TableShape shape = shape_of(rr, settings.decimal_comma);
@@ -82,7 +82,7 @@ std::string several_numbers_warning(const RRText& rr) {
            "one with --column N\n";
 }
 
-std::string unit_warning(const CleanSettings& settings, const RRText& rr) {
+std::string unit_warning(const CommandLine& settings, const RRText& rr) {
     if (settings.unit || rr.numbers.size() < 2) return std::string();
     // Times and intervals read together disagree as a matter of course; the
     // table's own warning says what reads them.

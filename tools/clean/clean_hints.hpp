@@ -8,7 +8,7 @@
 #include <string>
 
 #include "clean/clean_options.hpp"
-#include "clean/rr_text.hpp"
+#include "nongauss/clean.hpp"
 
 namespace nongauss::clean {
 
@@ -18,7 +18,7 @@ namespace nongauss::clean {
 /// or a decimal point where they expect a comma. The line begins with
 /// `prefix` ("Hint: "; "Warning: " after a column was read, when the decimal
 /// mark made its rows count as header lines).
-std::string layout_hint(const CleanSettings& settings, const RRText& rr, const char* prefix = "Hint: ");
+std::string layout_hint(const CommandLine& settings, const RRText& rr, const char* prefix = "Hint: ");
 
 /// Without a column, when the first data line holds several numbers: the
 /// warning that they are read as consecutive intervals, naming the column of
@@ -28,6 +28,6 @@ std::string several_numbers_warning(const RRText& rr);
 /// With the unit detected: the first value decides it, and the median of the
 /// others would decide the other one (a start time or a spurious first beat);
 /// names the --unit that reads the rest.
-std::string unit_warning(const CleanSettings& settings, const RRText& rr);
+std::string unit_warning(const CommandLine& settings, const RRText& rr);
 
 }  // namespace nongauss::clean

@@ -38,6 +38,21 @@ bool is(std::string_view name, const char* short_name, const char* long_name) {
 
 }  // namespace
 
+CleanSettings CommandLine::cleaning() const {
+    CleanSettings s;
+    s.read.column = column;
+    s.read.decimal_comma = decimal_comma;
+    s.unit = unit;
+    s.filter.range = range_filter;
+    s.filter.min_s = min_s;
+    s.filter.max_s = max_s;
+    s.filter.deviation = deviation_filter;
+    s.filter.window = window;
+    s.filter.fraction = deviation_pct / 100.0;
+    s.replace = replace;
+    return s;
+}
+
 std::string usage_hint() {
     return "usage: nongauss-clean [OPTIONS] INPUT (nongauss-clean --help for the options)\n";
 }
@@ -68,6 +83,12 @@ std::string help_text() {
            "  -r, --replace         replace flagged intervals by linear interpolation between\n"
            "                        the nearest kept neighbours, keeping the time axis\n"
            "                        (default: delete them)\n"
+           "      --wfdb            the input is a beat annotation file with its header\n"
+           "                        RECORD.hea beside it; the normal-to-normal intervals\n"
+           "                        (both beats normal, no rhythm, noise or artefact mark\n"
+           "                        between them) are cleaned and written in seconds with\n"
+           "                        the digits that read back exactly\n"
+           "      --all-beats       with --wfdb: every beat-to-beat interval\n"
            "  -s, --summary         print one tab-separated line on standard output: input,\n"
            "                        read, flagged by range, flagged by deviation, flagged %,\n"
            "                        time %, written (needs --output)\n"
@@ -78,7 +99,7 @@ std::string help_text() {
            "at its start, no interval kept, or the output could not be written.\n";
 }
 
-ParseOutcome parse_clean_options(int argc, const char* const* argv, CleanSettings& settings,
+ParseOutcome parse_clean_options(int argc, const char* const* argv, CommandLine& settings,
                                  std::string& message) {
     bool have_input = false;
     bool options_done = false;
@@ -103,7 +124,8 @@ ParseOutcome parse_clean_options(int argc, const char* const* argv, CleanSetting
         // Options without a value.
         if (is(opt.name, "-h", "--help") || is(opt.name, "-V", "--version") ||
             is(opt.name, "-r", "--replace") || is(opt.name, "-s", "--summary") ||
-            is(opt.name, nullptr, "--decimal-comma") ||
+            is(opt.name, nullptr, "--decimal-comma") || is(opt.name, nullptr, "--wfdb") ||
+            is(opt.name, nullptr, "--all-beats") ||
             is(opt.name, nullptr, "--no-range") || is(opt.name, nullptr, "--no-deviation")) {
             if (opt.attached) {
                 message = "option " + name + " takes no value";
@@ -115,6 +137,8 @@ ParseOutcome parse_clean_options(int argc, const char* const* argv, CleanSetting
             else if (is(opt.name, "-s", "--summary")) settings.summary = true;
             else if (opt.name == "--no-range") settings.range_filter = false;
             else if (opt.name == "--decimal-comma") settings.decimal_comma = true;
+            else if (opt.name == "--wfdb") settings.wfdb = true;
+            else if (opt.name == "--all-beats") settings.all_beats = true;
             else settings.deviation_filter = false;
             continue;
         }
@@ -185,6 +209,14 @@ ParseOutcome parse_clean_options(int argc, const char* const* argv, CleanSetting
     }
     if (settings.range_filter && !(settings.min_s < settings.max_s)) {
         message = "the range is empty: --min must be below --max";
+        return ParseOutcome::error;
+    }
+    if (settings.all_beats && !settings.wfdb) {
+        message = "--all-beats needs --wfdb";
+        return ParseOutcome::error;
+    }
+    if (settings.wfdb && (settings.unit || !settings.column.empty() || settings.decimal_comma)) {
+        message = "--unit, --column and --decimal-comma do not apply to an annotation file (--wfdb)";
         return ParseOutcome::error;
     }
     if (settings.summary && settings.output.empty()) {

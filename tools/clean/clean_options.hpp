@@ -5,12 +5,13 @@
 #include <optional>
 #include <string>
 
+#include "nongauss/clean.hpp"
 #include "nongauss/series.hpp"
 
 namespace nongauss::clean {
 
-/// Settings of one cleaning run, with their defaults.
-struct CleanSettings {
+/// The command line of one cleaning run, with its defaults.
+struct CommandLine {
     std::string input;               ///< the input file
     std::string output;              ///< the output file; empty: standard output
     std::optional<Unit> unit;        ///< the input's unit; none: the unit rule
@@ -24,6 +25,11 @@ struct CleanSettings {
     double deviation_pct = 20.0;     ///< largest deviation from the median, percent of it
     bool replace = false;            ///< replace flagged intervals instead of deleting them
     bool summary = false;            ///< one tab-separated summary line on standard output
+    bool wfdb = false;               ///< the input is a beat annotation file (RECORD.ANNOTATOR)
+    bool all_beats = false;          ///< with wfdb: every beat-to-beat interval, not normal-to-normal
+
+    /// The library's settings of this run.
+    CleanSettings cleaning() const;
 };
 
 enum class ParseOutcome { run, help, version, error };
@@ -32,7 +38,7 @@ enum class ParseOutcome { run, help, version, error };
 /// one input name may come in any order; "--" ends the options; a value may be
 /// given as the next word or, for long options, after '='. Numbers use the
 /// input's decimal syntax and must be whole. On `error`, `message` says why.
-ParseOutcome parse_clean_options(int argc, const char* const* argv, CleanSettings& settings,
+ParseOutcome parse_clean_options(int argc, const char* const* argv, CommandLine& settings,
                                  std::string& message);
 
 /// The help text (standard output for --help).

@@ -29,45 +29,32 @@ std::string format(const char* fmt, ...) {
 
 }  // namespace
 
-double Tally::flagged_pct() const {
-    return read == 0 ? 0.0 : 100.0 * static_cast<double>(flagged()) / static_cast<double>(read);
-}
-
-double Tally::time_pct() const { return total_s > 0.0 ? 100.0 * flagged_s / total_s : 0.0; }
-
-Tally tally_flags(const std::vector<double>& seconds, const std::vector<Flag>& flags, double unit) {
-    Tally t;
-    t.unit = unit;
-    t.read = seconds.size();
-    for (std::size_t i = 0; i < seconds.size(); ++i) {
-        t.total_s += seconds[i];
-        if (flags[i] == Flag::kept) continue;
-        t.flagged_s += seconds[i];
-        if (flags[i] == Flag::range) ++t.by_range;
-        else ++t.by_deviation;
-    }
-    return t;
-}
-
-std::string report_text(const CleanSettings& settings, const Tally& tally,
-                        const std::string& destination) {
+std::string report_text(const CommandLine& settings, const Cleaned& tally,
+                        const std::string& destination, const AnnotationFile* file,
+                        const IntervalSelection* selection) {
     const char* unit = tally.unit > 1.0 ? "ms" : "s";
     const char* how = !settings.unit ? "from the first interval" : "as given";
     const char* action = settings.replace ? "replaced" : "deleted";
     std::string r;
-    r += format("Input file: %s (unit %s, %s)\n", settings.input.c_str(), unit, how);
-    if (tally.header_lines > 0)
-        r += format("header:    %d line%s skipped (the last: \"%s\")\n", tally.header_lines,
-                    tally.header_lines == 1 ? "" : "s", tally.last_header.c_str());
-    if (tally.column > 0) {
-        const char d = tally.delimiter;
-        r += format("column:    %d, fields separated by %s\n", tally.column,
+    if (selection != nullptr)
+        r += format("Input file: %s (beat annotations at %.17g ticks per second; %s selection, intervals in s)\n",
+                    settings.input.c_str(), selection->tick_hz,
+                    std::string(selection_name(selection->all_beats)).c_str());
+    else
+        r += format("Input file: %s (unit %s, %s)\n", settings.input.c_str(), unit, how);
+    if (file != nullptr && selection != nullptr) r += selection_text(*file, *selection);
+    if (tally.input.header_lines > 0)
+        r += format("header:    %d line%s skipped (the last: \"%s\")\n", tally.input.header_lines,
+                    tally.input.header_lines == 1 ? "" : "s", tally.input.last_header.c_str());
+    if (tally.input.column > 0) {
+        const char d = tally.input.delimiter;
+        r += format("column:    %d, fields separated by %s\n", tally.input.column,
                     d == '\t' ? "tabs" : d == ';' ? "semicolons" : d == ',' ? "commas" : "blanks");
     }
-    r += format("read:      %zu intervals, %.1f s\n", tally.read, tally.total_s);
-    if (tally.stop_line > 0)
+    r += format("read:      %zu intervals, %.1f s\n", tally.read(), tally.total_s);
+    if (tally.input.stop_line > 0)
         r += format("note:      reading stopped at line %d, at text that does not begin a number\n",
-                    tally.stop_line);
+                    tally.input.stop_line);
     if (settings.range_filter)
         r += format("range:     %zu outside [%g s, %g s], %s\n", tally.by_range, settings.min_s,
                     settings.max_s, action);
@@ -79,7 +66,7 @@ std::string report_text(const CleanSettings& settings, const Tally& tally,
     else
         r += "deviation: off\n";
     r += format("flagged:   %zu of %zu beats (%.2f %%), %.1f s (%.2f %% of the recording's time)\n",
-                tally.flagged(), tally.read, tally.flagged_pct(), tally.flagged_s, tally.time_pct());
+                tally.flagged(), tally.read(), tally.flagged_pct(), tally.flagged_s, tally.time_pct());
     const OutputCounts& c = tally.counts;
     if (destination.empty()) {
         // nothing was written
@@ -99,9 +86,34 @@ std::string report_text(const CleanSettings& settings, const Tally& tally,
     return r;
 }
 
-std::string summary_line(const CleanSettings& settings, const Tally& tally) {
+std::string selection_text(const AnnotationFile& file, const IntervalSelection& selection) {
+    std::string labels;
+    std::size_t annotations = 0;
+    for (std::size_t code = 0; code < selection.by_label.size(); ++code) {
+        const std::size_t n = selection.by_label[code];
+        if (n == 0) continue;
+        annotations += n;
+        std::string label(file.label(static_cast<std::uint8_t>(code)));
+        if (label.empty()) label = "code " + std::to_string(code);
+        labels += format("%s%s %zu", labels.empty() ? "" : ", ", label.c_str(), n);
+    }
+    std::string reasons;
+    for (const IntervalFlag flag : all_interval_flags) {
+        const std::size_t n = selection.count(flag);
+        if (n == 0 || flag == IntervalFlag::kept) continue;
+        reasons += format("%s%s %zu", reasons.empty() ? "" : ", ", std::string(interval_flag_name(flag)).c_str(), n);
+    }
+    std::string r;
+    r += format("labels:    %zu annotations: %s\n", annotations, labels.c_str());
+    r += format("selection: %zu of %zu beat-to-beat intervals kept (%s)%s%s\n", selection.count(IntervalFlag::kept),
+                selection.intervals.size(), std::string(selection_name(selection.all_beats)).c_str(),
+                reasons.empty() ? "" : "; left out: ", reasons.c_str());
+    return r;
+}
+
+std::string summary_line(const CommandLine& settings, const Cleaned& tally) {
     // The name escaped as nongauss escapes its summary's: one field, one line.
-    return format("%s\t%zu\t%zu\t%zu\t%.2f\t%.2f\t%zu\n", escaped_field(settings.input).c_str(), tally.read,
+    return format("%s\t%zu\t%zu\t%zu\t%.2f\t%.2f\t%zu\n", escaped_field(settings.input).c_str(), tally.read(),
                   tally.by_range, tally.by_deviation, tally.flagged_pct(), tally.time_pct(),
                   tally.counts.written());
 }

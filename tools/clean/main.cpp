@@ -1,18 +1,15 @@
 // nongauss-clean: flags implausible RR intervals (range and local deviation
 // filters), deletes or replaces them, and writes the cleaned series.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <new>
 #include <string>
-#include <vector>
 
 #include "clean/clean_hints.hpp"
 #include "clean/clean_options.hpp"
 #include "clean/clean_report.hpp"
-#include "clean/cleaned_series.hpp"
-#include "clean/filters.hpp"
-#include "clean/rr_text.hpp"
+#include "nongauss/annotations.hpp"
+#include "nongauss/clean.hpp"
+#include "nongauss/error.hpp"
 #include "nongauss/output_file.hpp"
 
 #ifndef NONGAUSS_VERSION
@@ -21,6 +18,7 @@
 
 namespace {
 
+using namespace nongauss;
 using namespace nongauss::clean;
 
 // Writes `text` to `name` (standard output when empty): a file is put in
@@ -38,11 +36,57 @@ std::string write_series(const std::string& name, const std::string& text) {
     return std::string();
 }
 
+// Writes the cleaned series and the report; the exit status.
+int write_and_report(const CommandLine& settings, const Cleaned& cleaned, const AnnotationFile* file,
+                     const IntervalSelection* selection) {
+    const std::string failure = write_series(settings.output, cleaned.text);
+    const std::string destination = settings.output.empty() ? "standard output" : settings.output;
+    std::fputs(report_text(settings, cleaned, failure.empty() ? destination : "", file, selection).c_str(), stderr);
+    if (!failure.empty()) {
+        std::fputs(failure.c_str(), stderr);
+        return 1;
+    }
+    if (settings.summary) {
+        const std::string line = summary_line(settings, cleaned);
+        if (std::fputs(line.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
+            std::fprintf(stderr, "Error writing standard output!\n");
+            return 1;
+        }
+    }
+    return 0;
+}
+
+// An annotation file: its intervals chosen by label, then cleaned.
+int clean_annotations(const CommandLine& settings) {
+    AnnotationFile file;
+    try {
+        file = read_annotations(settings.input);
+    } catch (const Error& e) {
+        std::fprintf(stderr, "%s\n", e.message().c_str());
+        return 1;
+    }
+    for (const std::string& w : file.warnings) std::fprintf(stderr, "Warning: %s\n", w.c_str());
+    const IntervalSelection selection = select_intervals(file, settings.all_beats);
+    const std::string selected = selection_text(file, selection);
+    if (selection.count(IntervalFlag::kept) == 0) {
+        std::fputs(selected.c_str(), stderr);
+        std::fprintf(stderr, "No data was read!\n");
+        return 1;
+    }
+    const Cleaned cleaned = clean_selection(selection, settings.cleaning());
+    if (cleaned.outcome == CleanOutcome::none_kept) {
+        std::fputs(report_text(settings, cleaned, "", &file, &selection).c_str(), stderr);
+        std::fprintf(stderr, "%s\n", cleaned.message.c_str());
+        return 1;
+    }
+    return write_and_report(settings, cleaned, &file, &selection);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) try {
     nongauss::install_output_cleanup();
-    CleanSettings settings;
+    CommandLine settings;
     std::string message;
     switch (parse_clean_options(argc, argv, settings, message)) {
         case ParseOutcome::help: std::fputs(help_text().c_str(), stdout); return 0;
@@ -71,77 +115,34 @@ int main(int argc, char** argv) try {
         return 1;
     }
 
-    RRText rr;
-    ReadSettings reading;
-    reading.column = settings.column;
-    reading.decimal_comma = settings.decimal_comma;
-    std::string why;
-    switch (read_rr_file(settings.input, reading, rr, why)) {
-        case ReadOutcome::cannot_open:
-            if (why == std::strerror(ENOENT)) std::fprintf(stderr, "File %s not found!\n", settings.input.c_str());
-            else std::fprintf(stderr, "Cannot open input file %s: %s\n", settings.input.c_str(), why.c_str());
+    if (settings.wfdb) return clean_annotations(settings);
+    const Cleaned cleaned = clean_file(settings.input, settings.cleaning());
+    const RRText& rr = cleaned.input;
+    switch (cleaned.outcome) {
+        case CleanOutcome::not_found:
+        case CleanOutcome::cannot_open:
+        case CleanOutcome::read_error:
+            std::fprintf(stderr, "%s\n", cleaned.message.c_str());
             return 1;
-        case ReadOutcome::read_error:
-            std::fprintf(stderr, "Error while reading input file %s!\n", settings.input.c_str());
+        case CleanOutcome::bad_input:
+        case CleanOutcome::no_data:
+            std::fprintf(stderr, "%s\n%s", cleaned.message.c_str(), layout_hint(settings, rr).c_str());
             return 1;
-        case ReadOutcome::bad_input:
-            std::fprintf(stderr, "%s: %s\n%s", settings.input.c_str(), why.c_str(),
-                         layout_hint(settings, rr).c_str());
-            return 1;
-        case ReadOutcome::ok: break;
-    }
-    if (rr.numbers.empty()) {
-        std::fprintf(stderr, "No data was read!\n%s", layout_hint(settings, rr).c_str());
-        return 1;
+        case CleanOutcome::none_kept:
+        case CleanOutcome::cleaned: break;
     }
     std::fputs(several_numbers_warning(rr).c_str(), stderr);
     // Rows taken for header lines: the decimal mark may be the cause.
     if (!settings.column.empty() && rr.header_lines > 0)
         std::fputs(layout_hint(settings, rr, "Warning: ").c_str(), stderr);
     std::fputs(unit_warning(settings, rr).c_str(), stderr);
-
-    const double unit = nongauss::unit_divisor(settings.unit.value_or(nongauss::unit_rule(rr.numbers[0].value)));
-    std::vector<double> seconds(rr.numbers.size());
-    for (std::size_t i = 0; i < seconds.size(); ++i) seconds[i] = rr.numbers[i].value / unit;
-
-    FilterSettings filter;
-    filter.range = settings.range_filter;
-    filter.min_s = settings.min_s;
-    filter.max_s = settings.max_s;
-    filter.deviation = settings.deviation_filter;
-    filter.window = settings.window;
-    filter.fraction = settings.deviation_pct / 100.0;
-    const std::vector<Flag> flags = flag_intervals(seconds, filter);
-
-    Tally tally = tally_flags(seconds, flags, unit);
-    tally.stop_line = rr.stop_line;
-    tally.header_lines = rr.header_lines;
-    tally.last_header = rr.last_header;
-    tally.column = rr.column;
-    tally.delimiter = rr.delimiter;
-    if (tally.flagged() == tally.read) {
-        std::fputs(report_text(settings, tally, "").c_str(), stderr);
-        std::fprintf(stderr, "No interval was kept!\n");
+    if (cleaned.outcome == CleanOutcome::none_kept) {
+        std::fputs(report_text(settings, cleaned, "").c_str(), stderr);
+        std::fprintf(stderr, "%s\n", cleaned.message.c_str());
         return 1;
     }
 
-    const std::string text =
-        cleaned_text(rr, flags, settings.replace, resolution_decimals(rr), tally.counts);
-    const std::string failure = write_series(settings.output, text);
-    const std::string destination = settings.output.empty() ? "standard output" : settings.output;
-    std::fputs(report_text(settings, tally, failure.empty() ? destination : "").c_str(), stderr);
-    if (!failure.empty()) {
-        std::fputs(failure.c_str(), stderr);
-        return 1;
-    }
-    if (settings.summary) {
-        const std::string line = summary_line(settings, tally);
-        if (std::fputs(line.c_str(), stdout) < 0 || std::fflush(stdout) != 0) {
-            std::fprintf(stderr, "Error writing standard output!\n");
-            return 1;
-        }
-    }
-    return 0;
+    return write_and_report(settings, cleaned, nullptr, nullptr);
 } catch (const std::bad_alloc&) {
     std::fputs("nongauss-clean: allocation failure: not enough memory for this input\n", stderr);
     return 1;

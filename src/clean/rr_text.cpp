@@ -1,6 +1,8 @@
-#include "clean/rr_text.hpp"
+#include "nongauss/clean.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <stdexcept>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -378,6 +380,21 @@ ReadOutcome read_rr_file(const std::string& name, const ReadSettings& settings, 
     }
     std::fclose(file);
     return outcome;
+}
+
+RRText rr_from_values(std::span<const double> values) {
+    RRText rr;
+    rr.texts.reserve(values.size() * 8);
+    rr.numbers.reserve(values.size());
+    char buffer[64];
+    for (const double value : values) {
+        const auto written = std::to_chars(buffer, buffer + sizeof buffer, value);
+        if (written.ec != std::errc()) throw std::logic_error("interval not representable as text");
+        const auto length = static_cast<std::size_t>(written.ptr - buffer);
+        rr.numbers.push_back({rr.texts.size(), length, value});
+        rr.texts.append(buffer, length);
+    }
+    return rr;
 }
 
 int resolution_decimals(const RRText& rr) {

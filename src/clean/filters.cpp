@@ -16,14 +16,14 @@ double median_of(std::vector<double>& values) {
     return (lower + upper) / 2.0;
 }
 
-std::vector<Flag> flag_intervals(const std::vector<double>& seconds, const FilterSettings& settings) {
-    std::vector<Flag> flags(seconds.size(), Flag::kept);
+std::vector<IntervalFlag> flag_intervals(const std::vector<double>& seconds, const FilterSettings& settings) {
+    std::vector<IntervalFlag> flags(seconds.size(), IntervalFlag::kept);
     std::vector<std::size_t> passed;  // indices that passed the range filter
     passed.reserve(seconds.size());
     for (std::size_t i = 0; i < seconds.size(); ++i) {
         const double x = seconds[i];
         if (settings.range && !(x >= settings.min_s && x <= settings.max_s)) {
-            flags[i] = Flag::range;
+            flags[i] = IntervalFlag::out_of_range;
         } else {
             passed.push_back(i);
         }
@@ -45,7 +45,7 @@ std::vector<Flag> flag_intervals(const std::vector<double>& seconds, const Filte
             if (q != p) neighbours.push_back(seconds[passed[static_cast<std::size_t>(q)]]);
         const double median = median_of(neighbours);
         const double x = seconds[passed[static_cast<std::size_t>(p)]];
-        if (std::fabs(x - median) > settings.fraction * median) flags[passed[static_cast<std::size_t>(p)]] = Flag::deviation;
+        if (std::fabs(x - median) > settings.fraction * median) flags[passed[static_cast<std::size_t>(p)]] = IntervalFlag::deviation;
     }
     return flags;
 }

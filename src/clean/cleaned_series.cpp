@@ -63,16 +63,18 @@ std::string format_units(long long units, int decimals) {
     return digits.substr(0, point) + '.' + digits.substr(point);
 }
 
-std::string cleaned_text(const RRText& rr, const std::vector<Flag>& flags, bool replace,
-                         int decimals, OutputCounts& counts) {
+std::string cleaned_text(const RRText& rr, const std::vector<IntervalFlag>& flags, bool replace,
+                         int decimals, OutputCounts& counts, std::vector<double>* values) {
     counts = OutputCounts{};
+    const double per_unit = power_of_ten(decimals);
     std::string out;
     out.reserve(rr.texts.size() + rr.numbers.size());
     const std::size_t n = rr.numbers.size();
     std::size_t i = 0;
     while (i < n) {
-        if (flags[i] == Flag::kept) {
+        if (flags[i] == IntervalFlag::kept) {
             out.append(rr.text(i));
+            if (values != nullptr) values->push_back(rr.numbers[i].value);
             out.push_back('\n');
             ++counts.kept;
             ++i;
@@ -80,7 +82,7 @@ std::string cleaned_text(const RRText& rr, const std::vector<Flag>& flags, bool 
         }
         std::size_t j = i;  // the stretch of flagged intervals is [i, j)
         double total = 0.0;
-        while (j < n && flags[j] != Flag::kept) total += rr.numbers[j].value, ++j;
+        while (j < n && flags[j] != IntervalFlag::kept) total += rr.numbers[j].value, ++j;
         const bool has_before = i > 0;
         const bool has_after = j < n;
         if (replace && !has_before && !has_after) {
@@ -94,6 +96,9 @@ std::string cleaned_text(const RRText& rr, const std::vector<Flag>& flags, bool 
             } else {
                 for (const long long units : lengths) {
                     out.append(format_units(units, decimals));
+                    // units / 10^decimals: both exact (below 2^53 and 10^9), so
+                    // the one rounded division is the double nearest the text.
+                    if (values != nullptr) values->push_back(static_cast<double>(units) / per_unit);
                     out.push_back('\n');
                 }
                 counts.interpolated += lengths.size();
