@@ -20,7 +20,7 @@ struct ScanOptions {
     bool phase_surrogates = false;   ///< --surrogate-kind phase (the floor alone); default iaaft
     std::uint64_t seed = 1;          ///< --seed S: of the surrogates and the bootstrap
     int bootstrap = 0;               ///< --bootstrap B: replicates of the block bootstrap; 0: none
-    bool clean = false;              ///< --clean: artefacts flagged, their windows left out
+    bool clean = false;              ///< --clean: the cleaner's flags, their windows left out
     bool help = false;
     bool version = false;
 };

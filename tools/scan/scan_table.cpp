@@ -8,7 +8,7 @@
 #include "nongauss/tables.hpp"
 #include "nongauss/tsv_field.hpp"
 #include "nongauss/analysis.hpp"
-#include "nongauss/artefacts.hpp"
+#include "nongauss/clean.hpp"
 #include "nongauss/bootstrap.hpp"
 #include "nongauss/masked.hpp"
 #include "nongauss/surrogates.hpp"
@@ -92,12 +92,15 @@ std::string write_pdf(const std::string& dir, const std::string& name, const Res
 
 namespace {
 
-// The flags of --clean: the artefact detector of the library on the
-// intervals in seconds.
-std::vector<IntervalFlag> artefact_flags(const Series& series) {
-    std::vector<double> seconds = series.intervals();
-    for (double& v : seconds) v /= series.unit_divisor();
-    return detect_artefacts(seconds);
+// The flags of --clean: the cleaner's range and deviation filters with their
+// defaults, on the intervals in their unit.
+std::vector<IntervalFlag> cleaner_flags(const Series& series) {
+    clean::CleanSettings settings;
+    settings.unit = series.unit();
+    clean::Cleaned cleaned = clean::clean_values(series.intervals(), settings);
+    if (cleaned.outcome == clean::CleanOutcome::none_kept)
+        throw Error(ErrorKind::input, "Every interval is flagged by the cleaner: nothing to analyse");
+    return std::move(cleaned.flags);
 }
 
 // Rows of a file none of whose scales could be analysed.
@@ -145,7 +148,7 @@ std::string scan_file(const std::string& file, const ScanOptions& options, Threa
     std::vector<RowExtras> extras(options.scales.size());
     try {
         if (options.clean) {
-            FilledSeries filled = fill_flagged(*series, artefact_flags(*series));
+            FilledSeries filled = fill_flagged(*series, cleaner_flags(*series));
             masked = filled.masked;
             scale_options.masked = masked;
             if (filled.flagged > 0)
