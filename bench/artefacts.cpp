@@ -184,7 +184,8 @@ std::vector<Variant> variants() {
 }
 
 int score(const std::string& kind, const std::string& out_path, const std::string& truth_path,
-          const std::string& cleaned_default, const std::string& cleaned_no_range) {
+          const std::string& cleaned_default, const std::string& cleaned_no_range,
+          const std::string& cleaned_detector) {
     const auto lines = read_lines(out_path);
     std::vector<int> truth;
     for (const auto& l : read_lines(truth_path)) truth.push_back(l == "1");
@@ -214,6 +215,7 @@ int score(const std::string& kind, const std::string& out_path, const std::strin
     };
     line("clean-default", left_out(lines, read_lines(cleaned_default)), nullptr);
     line("clean-no-range", left_out(lines, read_lines(cleaned_no_range)), nullptr);
+    line("clean-detector", left_out(lines, read_lines(cleaned_detector)), nullptr);
     std::vector<double> seconds = values_of(lines);
     for (double& x : seconds) x /= 1000.0;
     const auto want = kind_flag(kind);
@@ -294,7 +296,8 @@ int table() {
     return 0;
 }
 
-int recording(const std::string& path, const std::string& cleaned_default, const std::string& cleaned_no_range) {
+int recording(const std::string& path, const std::string& cleaned_default, const std::string& cleaned_no_range,
+              const std::string& cleaned_detector) {
     std::vector<double> v = values_of(read_lines(path));
     if (v.empty()) return 2;
     const double unit = v.front() > 100.0 ? 1000.0 : 1.0;
@@ -308,7 +311,8 @@ int recording(const std::string& path, const std::string& cleaned_default, const
                     flagged, 100.0 * static_cast<double>(flagged) / static_cast<double>(v.size()),
                     100.0 * flagged_s / total);
     };
-    for (const auto& [name, file] : {std::pair{"clean-default", cleaned_default}, {"clean-no-range", cleaned_no_range}}) {
+    for (const auto& [name, file] : {std::pair{"clean-default", cleaned_default}, {"clean-no-range", cleaned_no_range},
+                                   {"clean-detector", cleaned_detector}}) {
         const auto kept = values_of(read_lines(file));
         double kept_s = 0.0;
         for (double x : kept) kept_s += x / unit;
@@ -333,9 +337,9 @@ int recording(const std::string& path, const std::string& cleaned_default, const
 int main(int argc, char** argv) {
     const std::string what = argc > 1 ? argv[1] : "";
     if (what == "inject" && argc == 7) return inject(argv[2], std::strtoull(argv[3], nullptr, 10), argv[4], argv[5], argv[6]);
-    if (what == "score" && argc == 7) return score(argv[2], argv[3], argv[4], argv[5], argv[6]);
+    if (what == "score" && argc == 8) return score(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7]);
     if (what == "table" && argc == 2) return table();
-    if (what == "recording" && argc == 5) return recording(argv[2], argv[3], argv[4]);
+    if (what == "recording" && argc == 6) return recording(argv[2], argv[3], argv[4], argv[5]);
     std::fprintf(stderr, "usage: see the head of bench/artefacts.cpp\n");
     return 2;
 }

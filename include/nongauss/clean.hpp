@@ -53,11 +53,13 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <array>
 #include <optional>
 #include <span>
 #include <vector>
 
 #include "nongauss/annotations.hpp"
+#include "nongauss/artefacts.hpp"
 #include "nongauss/interval_flags.hpp"
 #include "nongauss/series.hpp"
 
@@ -120,14 +122,22 @@ int resolution_decimals(const RRText& rr);
 /// shortest decimal form that reads back as the same double (all finite).
 RRText rr_from_values(std::span<const double> values);
 
+/// The filter that looks at each interval among its neighbours.
+enum class LocalFilter {
+    median,    ///< the local deviation filter: too far from the median of its window
+    detector,  ///< the artefact detector of nongauss/artefacts.hpp (ectopic, missed, extra, long, short)
+};
+
 /// The filters' settings.
 struct FilterSettings {
     bool range = true;
     double min_s = 0.3;       ///< shortest plausible interval, seconds
     double max_s = 2.0;       ///< longest plausible interval, seconds
-    bool deviation = true;
-    int window = 41;          ///< beats in the centred window, the beat included: odd, at least 3
-    double fraction = 0.2;    ///< largest deviation as a fraction of the median
+    bool deviation = true;    ///< run the local filter
+    LocalFilter local = LocalFilter::median;
+    int window = 41;          ///< median: beats in the centred window, the beat included: odd, at least 3
+    double fraction = 0.2;    ///< median: largest deviation as a fraction of the median
+    ArtefactSettings detector;  ///< detector: its settings
 };
 
 /// Settings of one cleaning run, with their defaults.
@@ -171,10 +181,14 @@ struct Cleaned {
     double unit = 1.0;              ///< what the input's numbers are divided by for seconds: 1000 or 1
     bool unit_given = false;        ///< the unit came from the settings, not the unit rule
     std::vector<double> seconds;    ///< the intervals read, in seconds
-    /// One per interval read: kept, out_of_range or deviation.
+    /// One per interval read: kept, out_of_range, and deviation (the median
+    /// filter) or the detector's kind (ectopic, missed, extra,
+    /// long_interval, short_interval).
     std::vector<IntervalFlag> flags;
     std::size_t by_range = 0;       ///< flagged by the range filter
-    std::size_t by_deviation = 0;   ///< flagged by the local deviation filter
+    std::size_t by_deviation = 0;   ///< flagged by the local filter (median or detector)
+    /// Intervals by flag, indexed by the flag's value.
+    std::array<std::size_t, std::size(all_interval_flags)> by_flag{};
     double total_s = 0.0;           ///< sum of all intervals read, seconds
     double flagged_s = 0.0;         ///< sum of the flagged intervals, seconds
     OutputCounts counts;            ///< what the cleaned series holds
@@ -210,6 +224,30 @@ Cleaned clean_selection(const IntervalSelection& selection, const CleanSettings&
 /// reason where it left the interval out, else the cleaner's flag of it
 /// (`cleaned` made by clean_selection from that selection).
 std::vector<IntervalFlag> combined_flags(const IntervalSelection& selection, const Cleaned& cleaned);
+
+/// The time a recording's flags leave out.
+struct FlaggedTime {
+    double total_s = 0.0;    ///< the sum of all intervals, seconds
+    double flagged_s = 0.0;  ///< the sum of the flagged ones (any flag but kept)
+    double longest_s = 0.0;  ///< the longest stretch of consecutive flagged intervals, seconds
+    /// Flagged seconds per hour of the recording (0 when its time is not positive).
+    double per_hour_s() const { return total_s > 0.0 ? flagged_s / (total_s / 3600.0) : 0.0; }
+    /// Flagged time, percent of the recording's time (0 when that is not positive).
+    double pct() const { return total_s > 0.0 ? 100.0 * flagged_s / total_s : 0.0; }
+};
+
+/// Sums the time of `seconds` and of those flagged (one flag each).
+FlaggedTime flagged_time(std::span<const double> seconds, std::span<const IntervalFlag> flags);
+
+/// Share of a recording's time, percent, above which what is left of it is
+/// too little or too broken up to trust the lambda of the recording.
+constexpr double untrusted_time_pct = 10.0;
+
+/// When more than untrusted_time_pct of the time is flagged, the warning
+/// that says so (no "Warning: " prefix, no newline): "N % of the recording's
+/// time is flagged (over 10 %): lambda of this recording is not to be
+/// trusted"; else empty.
+std::string untrusted_warning(const FlaggedTime& time);
 
 /// Cleans `values` (finite numbers) as a file holding them, one per line in
 /// their shortest exact form (rr_from_values): kept intervals unchanged,

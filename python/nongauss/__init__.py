@@ -5,7 +5,9 @@
     r = nongauss.analyse(rr, 25.0)              # r.sd_ms, r.lambda_, r.p_exp, ...
     table = nongauss.scan(rr, [5, 10, 25, 50])  # lambda versus scale
     clean = nongauss.clean(rr).rr               # artefacts and ectopic beats removed
+    nn = nongauss.read_annotations("100.atr").rr  # normal-to-normal intervals, seconds
     test = nongauss.synth(4, 0.4, seed=1)       # a series whose lambda is known
+    page = nongauss.report("nsr001.txt")        # nsr001_report.html and .json
 
 The numbers are those of the command-line tool `nongauss`, double for double.
 """
@@ -13,6 +15,7 @@ The numbers are those of the command-line tool `nongauss`, double for double.
 from ._nongauss import (
     AnalysisError,
     AnalysisWarning,
+    Annotations,
     Cleaned,
     InputError,
     Result,
@@ -20,7 +23,9 @@ from ._nongauss import (
     analyse,
     clean,
     log_spaced_scales,
+    read_annotations,
     read_rr,
+    report,
     scan,
     synth,
 )
@@ -28,6 +33,7 @@ from ._nongauss import (
 __all__ = [
     "AnalysisError",
     "AnalysisWarning",
+    "Annotations",
     "Cleaned",
     "InputError",
     "Result",
@@ -35,7 +41,9 @@ __all__ = [
     "analyse",
     "clean",
     "log_spaced_scales",
+    "read_annotations",
     "read_rr",
+    "report",
     "scan",
     "synth",
 ]

@@ -57,6 +57,34 @@ class Result:
     @property
     def p_model(self) -> npt.NDArray[np.float64]: ...
 
+class Annotations:
+    @property
+    def rr(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def intervals(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def times(self) -> npt.NDArray[np.float64]: ...
+    @property
+    def labels(self) -> list[str]: ...
+    @property
+    def kept(self) -> npt.NDArray[np.bool_]: ...
+    @property
+    def reasons(self) -> list[str]: ...
+    @property
+    def selection(self) -> Literal["normal-to-normal", "all beats"]: ...
+    @property
+    def tick_hz(self) -> float: ...
+    @property
+    def n_annotations(self) -> int: ...
+    @property
+    def by_label(self) -> dict[str, int]: ...
+    @property
+    def by_reason(self) -> dict[str, int]: ...
+    @property
+    def warnings(self) -> list[str]: ...
+    def frame(self) -> Any:
+        """The intervals as a pandas DataFrame (time_s, interval_s, label, reason, kept)."""
+
 class Cleaned:
     @property
     def rr(self) -> npt.NDArray[np.float64]: ...
@@ -124,6 +152,9 @@ def scan(
 def read_rr(path: _Path) -> npt.NDArray[np.float64]:
     """Reads RR intervals from a text file exactly as the tool reads them."""
 
+def read_annotations(path: _Path, *, all_beats: bool = False) -> Annotations:
+    """Reads a beat annotation file with its header beside it: normal-to-normal intervals by default."""
+
 def log_spaced_scales(from_s: float, to_s: float, count: SupportsIndex) -> npt.NDArray[np.float64]:
     """count scales from from_s to to_s evenly spaced on a logarithmic axis, the ends exact, all finite."""
 
@@ -138,6 +169,7 @@ def clean(
     range_filter: bool = True,
     deviation_filter: bool = True,
     replace: bool = False,
+    detector: bool = False,
 ) -> Cleaned:
     """Flags implausible intervals and removes or replaces them, as nongauss-clean."""
 
@@ -153,3 +185,25 @@ def synth(
     decimals: SupportsIndex | None = None,
 ) -> npt.NDArray[np.float64]:
     """A synthetic RR series whose non-Gaussianity lambda is known, as nongauss-synth."""
+
+def report(
+    path: _Path,
+    scales: Sequence[SupportsFloat] | None = None,
+    *,
+    output: _Path | None = None,
+    densities: Sequence[SupportsFloat] | None = None,
+    flags: Literal["detect", "clean", "replace", "none"] = "detect",
+    surrogates: int = 0,
+    surrogate_kind: Literal["iaaft", "phase"] = "iaaft",
+    seed: int = 1,
+    resample: Literal["spline", "linear", "step"] = "spline",
+    dt: float = 0.25,
+    detrend: int = 3,
+    fit: Literal["normal", "svd"] = "normal",
+    q: float = 0.25,
+    bins: int = 100,
+    cohort: bool = False,
+    group: str | None = None,
+) -> str:
+    """Writes nongauss-report's HTML report of a recording (or, cohort=True, of a cohort
+    table) and its JSON beside it, with the program's own code; returns the page's name."""

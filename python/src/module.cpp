@@ -1,4 +1,4 @@
-// The Python module: analyse, scan, read_rr, clean, synth and
+// The Python module: analyse, scan, read_rr, clean, synth, report and
 // log_spaced_scales over the analysis library and the companions' code.
 //
 // Every call converts its intervals once (convert.hpp), then releases the
@@ -24,9 +24,11 @@
 
 #include "companions.hpp"
 #include "convert.hpp"
+#include "nongauss/annotations.hpp"
 #include "nongauss/clean.hpp"
 #include "nongauss/nongauss.hpp"
 #include "options.hpp"
+#include "report.hpp"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -181,7 +183,7 @@ py::object scan_py(py::object rr, py::object scales_in, const std::string& unit,
                    const std::string& fit, double q, py::object bins, py::object flags_in,
                    py::object surrogates_in, const std::string& surrogate_kind, py::object seed_in,
                    py::object bootstrap_in) {
-    const Settings settings = analysis_settings(25.0, resample, dt, detrend, fit, q, bins);
+    const Settings settings = analysis_settings(Settings{}.scale, resample, dt, detrend, fit, q, bins);
     const std::optional<Unit> chosen = unit_option(unit);
     const std::vector<double> scales = to_doubles(scales_in, "scales");
     for (const double s : scales) finite_option(s, "every scale");
@@ -294,6 +296,59 @@ py::object scan_py(py::object rr, py::object scales_in, const std::string& unit,
     return columns;
 }
 
+// What read_annotations() returns to Python: every beat-to-beat interval of
+// the file with its time, label and reason, and the selection's counts.
+struct PyAnnotations {
+    py::array rr, intervals, times, kept;
+    std::vector<std::string> labels, reasons, warnings;
+    std::string selection;
+    double tick_hz = 0.0;
+    std::size_t n_annotations = 0;
+    py::dict by_label, by_reason;
+};
+
+PyAnnotations read_annotations_py(py::object path, bool all_beats) {
+    const std::string name = py::module_::import("os").attr("fsencode")(path).cast<std::string>();
+    if (name.find('\0') != std::string::npos) throw py::value_error("embedded null byte in path");
+    AnnotationFile file;
+    IntervalSelection selection;
+    {
+        py::gil_scoped_release unlocked;
+        file = read_annotations(name);
+        selection = select_intervals(file, all_beats);
+    }
+    PyAnnotations out;
+    const std::size_t n = selection.intervals.size();
+    out.rr = to_array(selection.kept_intervals());
+    std::vector<double> times(n);
+    py::array_t<bool> kept(static_cast<py::ssize_t>(n));
+    for (std::size_t k = 0; k < n; ++k) {
+        // Where the interval begins; the label is the beat that ends it.
+        times[k] = static_cast<double>(selection.beat_samples[k]) / selection.tick_hz;
+        kept.mutable_data()[k] = selection.flags[k] == IntervalFlag::kept;
+        out.labels.emplace_back(file.label(selection.beat_codes[k + 1]));
+        out.reasons.emplace_back(interval_flag_name(selection.flags[k]));
+    }
+    out.intervals = to_array(std::vector<double>(selection.intervals));
+    out.times = to_array(std::move(times));
+    out.kept = kept;
+    out.warnings = file.warnings;
+    out.selection = std::string(selection_name(all_beats));
+    out.tick_hz = selection.tick_hz;
+    out.n_annotations = file.annotations.size();
+    for (std::size_t code = 0; code < selection.by_label.size(); ++code) {
+        if (selection.by_label[code] == 0) continue;
+        std::string label(file.label(static_cast<std::uint8_t>(code)));
+        if (label.empty()) label = "code " + std::to_string(code);
+        out.by_label[py::str(label)] = selection.by_label[code];
+    }
+    for (const IntervalFlag flag : all_interval_flags)
+        if (selection.count(flag) > 0)
+            out.by_reason[py::str(std::string(interval_flag_name(flag)))] = selection.count(flag);
+    warn_each(file.warnings);
+    return out;
+}
+
 py::array_t<double> read_rr_py(py::object path) {
     // Bytes as the file system takes them (str, bytes or a path object).
     const std::string name = py::module_::import("os").attr("fsencode")(path).cast<std::string>();
@@ -335,7 +390,7 @@ struct PyCleaned {
 
 PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double max_s,
                    py::object window, double deviation_pct, bool range_filter,
-                   bool deviation_filter, bool replace) {
+                   bool deviation_filter, bool replace, bool detector) {
     clean::CleanSettings options;
     options.unit = unit_option(unit);
     options.filter.range = range_filter;
@@ -352,6 +407,7 @@ PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double 
         throw py::value_error("deviation_pct must be positive");
     options.filter.fraction = deviation_pct / 100.0;
     options.replace = replace;
+    options.filter.local = detector ? clean::LocalFilter::detector : clean::LocalFilter::median;
 
     std::vector<double> intervals = to_doubles(rr, "rr");
     for (std::size_t i = 0; i < intervals.size(); ++i)
@@ -387,9 +443,9 @@ PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double 
     return cleaned;
 }
 
-double in_range(double value, const char* name, double lo, double hi, const char* what) {
-    if (!std::isfinite(value) || value < lo || value > hi)
-        throw py::value_error(std::string(name) + " wants " + what + ", not " +
+double in_range(double value, const char* name, const synth::Range& range) {
+    if (!range.contains(value))
+        throw py::value_error(std::string(name) + " wants " + range.wants + ", not " +
                               py::repr(py::float_(value)).cast<std::string>());
     return value;
 }
@@ -398,12 +454,11 @@ py::array_t<double> synth_py(double hours, double lambda, py::object seed, doubl
                              double sd_ms, double block_s, const std::string& unit,
                              py::object decimals) {
     synth::Model model;
-    model.hours = in_range(hours, "hours", 0.0, 10000.0, "a number of hours above 0 and at most 10000");
-    if (hours == 0.0) in_range(hours, "hours", 1.0, 0.0, "a number of hours above 0 and at most 10000");
-    model.lambda = in_range(lambda, "lambda_", 0.0, 1.5, "a number from 0 to 1.5");
-    model.mean_ms = in_range(mean_ms, "mean_ms", 300.0, 2000.0, "milliseconds from 300 to 2000");
-    model.sd_ms = in_range(sd_ms, "sd_ms", 0.0, 300.0, "milliseconds from 0 to 300");
-    model.block_s = in_range(block_s, "block_s", 60.0, 86400.0, "seconds from 60 to 86400");
+    model.hours = in_range(hours, "hours", synth::hours_range);
+    model.lambda = in_range(lambda, "lambda_", synth::lambda_range);
+    model.mean_ms = in_range(mean_ms, "mean_ms", synth::mean_range);
+    model.sd_ms = in_range(sd_ms, "sd_ms", synth::sd_range);
+    model.block_s = in_range(block_s, "block_s", synth::block_range);
     if (PyBool_Check(seed.ptr()) || !PyIndex_Check(seed.ptr()))
         throw py::type_error("seed must be an integer");
     const py::int_ seed_int = py::reinterpret_steal<py::int_>(PyNumber_Index(seed.ptr()));
@@ -417,7 +472,7 @@ py::array_t<double> synth_py(double hours, double lambda, py::object seed, doubl
     if (unit == "s") format.seconds = true;
     else if (unit != "ms") throw py::value_error("unit must be 'ms' or 's', not " + py::repr(py::str(unit)).cast<std::string>());
     format.decimals = decimals.is_none() ? (format.seconds ? 3 : 0)
-                                         : static_cast<int>(integer_option(decimals, "decimals", 0, 9));
+                                         : static_cast<int>(integer_option(decimals, "decimals", 0, synth::max_decimals));
     if (format.seconds && format.decimals == 0)
         throw py::value_error("unit 's' needs at least one decimal; whole seconds are no RR intervals");
 
@@ -461,6 +516,7 @@ PYBIND11_MODULE(_nongauss, m) {
     m.attr("InputError") = py::reinterpret_borrow<py::object>(input_error);
     m.attr("AnalysisError") = py::reinterpret_borrow<py::object>(analysis_error);
     m.attr("AnalysisWarning") = py::reinterpret_borrow<py::object>(analysis_warning);
+    nongauss::python::define_report(m, analysis_warning);
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
@@ -490,9 +546,37 @@ PYBIND11_MODULE(_nongauss, m) {
         .def_readonly("p_model", &PyResult::p_model, "The model density with this lambda at the bin centres.")
         .def("__repr__", &repr_result);
 
+    py::class_<PyAnnotations>(m, "Annotations", "The beat-to-beat intervals of an annotation file, chosen by label.")
+        .def_readonly("rr", &PyAnnotations::rr, "The intervals the selection kept, seconds, in order.")
+        .def_readonly("intervals", &PyAnnotations::intervals, "Every beat-to-beat interval, seconds.")
+        .def_readonly("times", &PyAnnotations::times, "Where each interval begins: its first beat's time, seconds.")
+        .def_readonly("labels", &PyAnnotations::labels, "The label of the beat that ends each interval.")
+        .def_readonly("kept", &PyAnnotations::kept, "Whether the selection kept each interval.")
+        .def_readonly("reasons", &PyAnnotations::reasons,
+                      "Why each interval is left out: 'not-normal', 'across-event', or 'kept'.")
+        .def_readonly("selection", &PyAnnotations::selection, "'normal-to-normal' or 'all beats'.")
+        .def_readonly("tick_hz", &PyAnnotations::tick_hz, "Ticks per second of the annotations' times.")
+        .def_readonly("n_annotations", &PyAnnotations::n_annotations)
+        .def_readonly("by_label", &PyAnnotations::by_label, "Annotations of the file by label.")
+        .def_readonly("by_reason", &PyAnnotations::by_reason, "Intervals by reason.")
+        .def_readonly("warnings", &PyAnnotations::warnings, "Doubts about the file (also issued as warnings).")
+        .def("frame", [](const PyAnnotations& a) {
+            py::dict columns;
+            columns["time_s"] = a.times;
+            columns["interval_s"] = a.intervals;
+            columns["label"] = a.labels;
+            columns["reason"] = a.reasons;
+            columns["kept"] = a.kept;
+            return py::module_::import("pandas").attr("DataFrame")(columns);
+        }, "The intervals as a pandas DataFrame (time_s, interval_s, label, reason, kept); needs pandas.")
+        .def("__repr__", [](const PyAnnotations& a) {
+            return "<nongauss.Annotations " + a.selection + " n_intervals=" + std::to_string(a.labels.size()) +
+                   " n_kept=" + std::to_string(py::len(a.rr)) + ">";
+        });
+
     py::class_<PyCleaned>(m, "Cleaned", "A series cleaned of implausible intervals.")
         .def_readonly("rr", &PyCleaned::rr, "The cleaned intervals, in the unit of the input.")
-        .def_readonly("flags", &PyCleaned::flags, "Per input interval: 0 kept, 1 out of range, 2 deviation from the local median.")
+        .def_readonly("flags", &PyCleaned::flags, "Per input interval: 0 kept, 1 out of range, 2 flagged by the local filter (deviation from the median, or the detector).")
         .def_readonly("unit", &PyCleaned::unit, "The unit the intervals were taken in: 'ms' or 's'.")
         .def_readonly("n_read", &PyCleaned::n_read)
         .def_readonly("n_range", &PyCleaned::n_range, "Intervals flagged by the range filter.")
@@ -533,9 +617,14 @@ NaN, infinite, not positive), AnalysisError (a RuntimeError) when the analysis
 cannot be completed (e.g. "The data length is not enough!"), ValueError for a
 bad option. The interpreter lock is released while the analysis runs; Ctrl-C
 (a signal handler's exception) ends it between its stages.)";
-    m.def("analyse", &analyse_py, analyse_doc, "rr"_a, "scale"_a = 25.0, py::kw_only(),
-          "unit"_a = "auto", "resample"_a = "spline", "dt"_a = 0.25, "detrend"_a = 3,
-          "fit"_a = "normal", "q"_a = 0.25, "bins"_a = 100, "flags"_a = py::none());
+    // The defaults of the options are the tool's (Settings).
+    const Settings defaults;
+    const char* const resample_default = name_of(interpolation_names, defaults.interpolation);
+    const char* const fit_default = name_of(fit_method_names, defaults.fit);
+    m.def("analyse", &analyse_py, analyse_doc, "rr"_a, "scale"_a = defaults.scale, py::kw_only(),
+          "unit"_a = "auto", "resample"_a = resample_default, "dt"_a = defaults.dt,
+          "detrend"_a = defaults.degree, "fit"_a = fit_default, "q"_a = defaults.moment_order,
+          "bins"_a = defaults.nbins, "flags"_a = py::none());
 
     const char* scan_doc = R"(Analyses a series at several scales (seconds), from one resampling.
 
@@ -561,9 +650,21 @@ bootstrap: B > 0 adds lambda_se, lambda_lower, lambda_upper (B replicates of
 seed: of the surrogates and the bootstrap; the same seed gives the same
   numbers on any number of threads.)";
     m.def("scan", &scan_py, scan_doc, "rr"_a, "scales"_a, py::kw_only(), "unit"_a = "auto",
-          "resample"_a = "spline", "dt"_a = 0.25, "detrend"_a = 3, "fit"_a = "normal",
-          "q"_a = 0.25, "bins"_a = 100, "flags"_a = py::none(), "surrogates"_a = 0,
-          "surrogate_kind"_a = "iaaft", "seed"_a = 1, "bootstrap"_a = 0);
+          "resample"_a = resample_default, "dt"_a = defaults.dt, "detrend"_a = defaults.degree,
+          "fit"_a = fit_default, "q"_a = defaults.moment_order, "bins"_a = defaults.nbins,
+          "flags"_a = py::none(), "surrogates"_a = 0, "surrogate_kind"_a = "iaaft", "seed"_a = 1,
+          "bootstrap"_a = 0);
+
+    m.def("read_annotations", &read_annotations_py, R"(Reads a beat annotation file RECORD.ANNOTATOR with its header RECORD.hea beside it.
+
+By default the normal-to-normal intervals are kept (both beats normal, no
+rhythm, noise or artefact annotation between them); all_beats=True keeps
+every beat-to-beat interval. Intervals are in seconds, exact to the tick.
+Returns an Annotations: .rr the kept intervals, .intervals, .times, .labels
+and .reasons for every interval, .frame() as a pandas DataFrame. Raises
+InputError naming the file (and the byte offset) for a file that cannot be
+read.)",
+          "path"_a, py::kw_only(), "all_beats"_a = false);
 
     m.def("read_rr", &read_rr_py, R"(Reads RR intervals from a text file exactly as the tool reads them.
 
@@ -593,13 +694,16 @@ median. Flagged intervals are deleted, or with replace=True replaced by
 intervals interpolated between the kept neighbours that fill the same time.
 The result is what nongauss-clean writes for a file holding rr one value per
 line (in its shortest exact form): kept intervals are unchanged.
+detector=True puts the artefact detector (ectopic, missed, extra, long and
+short beats and runs of them, from successive differences) in the place of
+the deviation filter; its flags are code 2.
 Returns a Cleaned: .rr is the cleaned series, .flags one code per input
 interval. Raises InputError for no intervals, a value that is not finite,
 or when every interval is flagged ("No interval was kept!"). Ctrl-C is
 seen when it returns.)",
           "rr"_a, py::kw_only(), "unit"_a = "auto", "min_s"_a = 0.3, "max_s"_a = 2.0,
           "window"_a = 41, "deviation_pct"_a = 20.0, "range_filter"_a = true,
-          "deviation_filter"_a = true, "replace"_a = false);
+          "deviation_filter"_a = true, "replace"_a = false, "detector"_a = false);
 
     m.def("synth", &synth_py, R"(A synthetic RR series whose non-Gaussianity lambda is known, as nongauss-synth.
 

@@ -36,6 +36,6 @@ def test_stub_matches_the_module():
     tree = ast.parse((SOURCE_DIR / "python" / "nongauss" / "__init__.pyi").read_text())
     classes = {c.name: {f.name for f in c.body if isinstance(f, ast.FunctionDef)}
                for c in tree.body if isinstance(c, ast.ClassDef)}
-    for name in ("Result", "Cleaned"):
+    for name in ("Result", "Cleaned", "Annotations"):
         public = {a for a in dir(getattr(nongauss, name)) if not a.startswith("_")}
         assert classes[name] == public, name

@@ -16,6 +16,31 @@ double Cleaned::flagged_pct() const {
 
 double Cleaned::time_pct() const { return total_s > 0.0 ? 100.0 * flagged_s / total_s : 0.0; }
 
+FlaggedTime flagged_time(std::span<const double> seconds, std::span<const IntervalFlag> flags) {
+    FlaggedTime t;
+    double stretch = 0.0;
+    for (std::size_t i = 0; i < seconds.size() && i < flags.size(); ++i) {
+        t.total_s += seconds[i];
+        if (flags[i] == IntervalFlag::kept) {
+            stretch = 0.0;
+            continue;
+        }
+        t.flagged_s += seconds[i];
+        stretch += seconds[i];
+        if (stretch > t.longest_s) t.longest_s = stretch;
+    }
+    return t;
+}
+
+std::string untrusted_warning(const FlaggedTime& time) {
+    if (!(time.pct() > untrusted_time_pct)) return std::string();
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "%.2f %% of the recording's time is flagged (over %g %%): lambda of this recording is not to be trusted",
+                  time.pct(), untrusted_time_pct);
+    return text;
+}
+
 Cleaned clean_rr(RRText rr, const CleanSettings& settings) {
     Cleaned c;
     c.input = std::move(rr);
@@ -32,6 +57,7 @@ Cleaned clean_rr(RRText rr, const CleanSettings& settings) {
     c.flags = flag_intervals(c.seconds, settings.filter);
     for (std::size_t i = 0; i < c.seconds.size(); ++i) {
         c.total_s += c.seconds[i];
+        ++c.by_flag[static_cast<std::size_t>(c.flags[i])];
         if (c.flags[i] == IntervalFlag::kept) continue;
         c.flagged_s += c.seconds[i];
         if (c.flags[i] == IntervalFlag::out_of_range) ++c.by_range;

@@ -1,5 +1,7 @@
 #include "clean/filters.hpp"
 
+#include "nongauss/artefacts.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -29,6 +31,13 @@ std::vector<IntervalFlag> flag_intervals(const std::vector<double>& seconds, con
         }
     }
     if (!settings.deviation || passed.size() < 2) return flags;
+    if (settings.local == LocalFilter::detector) {
+        std::vector<double> among(passed.size());
+        for (std::size_t k = 0; k < passed.size(); ++k) among[k] = seconds[passed[k]];
+        const std::vector<IntervalFlag> found = detect_artefacts(among, settings.detector);
+        for (std::size_t k = 0; k < passed.size(); ++k) flags[passed[k]] = found[k];
+        return flags;
+    }
 
     const std::ptrdiff_t m = static_cast<std::ptrdiff_t>(passed.size());
     const std::ptrdiff_t half = settings.window / 2;

@@ -12,7 +12,7 @@
 #include "nongauss/analysis.hpp"
 #include "nongauss/masked.hpp"
 #include "nongauss/stages.hpp"
-#include "synth/synth.hpp"
+#include "nongauss/synth.hpp"
 
 namespace {
 

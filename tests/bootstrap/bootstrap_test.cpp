@@ -13,7 +13,7 @@
 #include "nongauss/error.hpp"
 #include "stats/lambda.hpp"
 #include "support/pool.hpp"
-#include "synth/synth.hpp"
+#include "nongauss/synth.hpp"
 
 namespace {
 

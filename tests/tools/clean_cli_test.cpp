@@ -205,53 +205,30 @@ TEST(CleanCli, InjectedArtefactsAreDeletedOrReplacedAndReported) {
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
 }
 
-TEST(CleanCli, WarnsWhenMoreThanTenPercentAreFlagged) {
+TEST(CleanCli, WarnsWhenMoreThanTenPercentOfTheBeatsOrOfTheTimeAreFlagged) {
     ScratchDir dir;
-    for (const int bad : {10, 11}) {
+    // Gaps of 5 s among 0.8-s beats: 1 is 5.9 % of the time, 2 are 11.2 %.
+    for (const int bad : {1, 2, 10, 11}) {
         std::string text;
         for (int i = 0; i < 100; ++i) text += i % 9 == 4 && i / 9 < bad ? "5.0\n" : "0.8\n";
         dir.write("rec.txt", text);
         const auto r = clean({"rec.txt"}, dir.path());
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(lines_of(r.out).size(), static_cast<std::size_t>(100 - bad));
-        const bool warned = r.err.find("warning") != std::string::npos;
-        EXPECT_EQ(warned, bad == 11) << r.err;
-        if (warned) {
-            EXPECT_TRUE(ends_with(r.err, "warning:   11.00 % of the beats were flagged (over 10 %): "
-                                         "inspect the recording before analysing it\n"));
-        }
+        EXPECT_EQ(r.err.find("warning:   11.00 % of the beats were flagged (over 10 %): "
+                             "inspect the recording before analysing it\n") != std::string::npos, bad == 11)
+            << r.err;
+        EXPECT_EQ(r.err.find("of the recording's time is flagged (over 10 %): lambda of this recording is "
+                             "not to be trusted\n") != std::string::npos, bad > 1)
+            << r.err;
+        EXPECT_NE(r.err.find("the longest flagged stretch 5.0 s\n"), std::string::npos) << r.err;
     }
-}
-
-TEST(CleanCli, UnitIsDetectedOrForced) {
-    ScratchDir dir;
-    dir.write("ms.txt", "800\n810\n30000\n790\n");
-    auto r = clean({"ms.txt"}, dir.path());
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "800\n810\n790\n");
-    // A first interval of 100 or less means seconds: in seconds every one is out of range.
-    dir.write("ms100.txt", "100\n810\n790\n");
-    r = clean({"-o", "out.txt", "ms100.txt"}, dir.path());
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("range:     3 outside"), std::string::npos) << r.err;
-    EXPECT_TRUE(ends_with(r.err, "No interval was kept!\n")) << r.err;
-    EXPECT_EQ(r.err.find("written"), std::string::npos);
-    EXPECT_FALSE(dir.exists("out.txt"));
-    r = clean({"-u", "ms", "ms100.txt"}, dir.path());
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "810\n790\n");
-    EXPECT_NE(r.err.find("(unit ms, as given)"), std::string::npos);
-    r = clean({"--unit=s", "ms.txt"}, dir.path());
-    EXPECT_EQ(r.status, 1);
-}
-
-TEST(CleanCli, ReadingStopsAtTextWithANote) {
-    ScratchDir dir;
-    dir.write("rec.txt", "0.8\n0.81\n0.79 RR\n0.8\n");
+    std::string text = "0.8\n5.0\n6.0\n";
+    for (int i = 0; i < 100; ++i) text += "0.8\n";
+    dir.write("rec.txt", text);
     const auto r = clean({"rec.txt"}, dir.path());
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "0.8\n0.81\n0.79\n");
-    EXPECT_NE(r.err.find("note:      reading stopped at line 3, at text that does not begin a number\n"),
+    // 11 s of 91.8 s flagged, in one stretch: 431.4 s per hour.
+    EXPECT_NE(r.err.find("time:      431.4 s flagged per hour, the longest flagged stretch 11.0 s\n"),
               std::string::npos) << r.err;
 }
 
@@ -261,12 +238,13 @@ TEST(CleanCli, OutputThatCannotBeWrittenEndsWithStatus1) {
     auto r = clean({"-o", "no/such/dir.txt", "rec.txt"}, dir.path());
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(ends_with(r.err, "flagged:   0 of 2 beats (0.00 %), 0.0 s (0.00 % of the recording's time)\n"
+                                 "time:      0.0 s flagged per hour, the longest flagged stretch 0.0 s\n"
                                  "No output file no/such/dir.txt!\n")) << r.err;
     EXPECT_EQ(r.err.find("written"), std::string::npos);
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
     r = clean({"-o", "/dev/full", "rec.txt"}, dir.path());
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(ends_with(r.err, "of the recording's time)\nError writing /dev/full!\n")) << r.err;
+    EXPECT_TRUE(ends_with(r.err, "stretch 0.0 s\nError writing /dev/full!\n")) << r.err;
 }
 
 }  // namespace

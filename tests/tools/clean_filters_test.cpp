@@ -133,3 +133,40 @@ TEST(CleanFilters, ShortSeries) {
 
 }  // namespace
 }  // namespace nongauss::clean
+
+namespace nongauss::clean {
+namespace {
+
+TEST(CleanFilters, TheDetectorTakesTheMedianFiltersPlaceAfterTheRangeFilter) {
+    // A run of 30 beats at 0.65 x, which moves the median of 41 and passes
+    // the median filter, and a 2.5-s gap, which the range filter takes first
+    // and the detector never sees.
+    auto rr = nongauss::testing::stationary_rr(3000, 7);
+    for (std::size_t i = 1000; i < 1030; ++i) rr.seconds[i] *= 0.65;
+    rr.seconds[2000] = 2.5;
+    FilterSettings f;
+    std::size_t median_in_run = 0, detector_in_run = 0, detector_elsewhere = 0;
+    for (const IntervalFlag flag : flag_intervals(rr.seconds, f))
+        median_in_run += flag == IntervalFlag::deviation;
+    f.local = LocalFilter::detector;
+    const auto flags = flag_intervals(rr.seconds, f);
+    for (std::size_t i = 0; i < flags.size(); ++i) {
+        if (i == 2000) EXPECT_EQ(flags[i], IntervalFlag::out_of_range);
+        else if (i >= 1000 && i < 1030) detector_in_run += flags[i] == IntervalFlag::short_interval;
+        else detector_elsewhere += flags[i] != IntervalFlag::kept;
+    }
+    EXPECT_LT(median_in_run, 15u);
+    EXPECT_EQ(detector_in_run, 30u);
+    EXPECT_LE(detector_elsewhere, 3u);
+    // The report's counts by kind come from the same flags.
+    CleanSettings settings;
+    settings.filter = f;
+    const Cleaned c = clean_values(rr.seconds, settings);
+    EXPECT_EQ(c.by_range, 1u);
+    EXPECT_EQ(c.by_deviation, 30u + detector_elsewhere);
+    EXPECT_GE(c.by_flag[static_cast<std::size_t>(IntervalFlag::short_interval)], 30u);
+    EXPECT_EQ(c.intervals.size(), c.counts.kept);
+}
+
+}  // namespace
+}  // namespace nongauss::clean

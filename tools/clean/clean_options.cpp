@@ -49,6 +49,7 @@ CleanSettings CommandLine::cleaning() const {
     s.filter.deviation = deviation_filter;
     s.filter.window = window;
     s.filter.fraction = deviation_pct / 100.0;
+    s.filter.local = detector ? LocalFilter::detector : LocalFilter::median;
     s.replace = replace;
     return s;
 }
@@ -80,6 +81,10 @@ std::string help_text() {
            "  -p, --deviation PCT   largest deviation from the neighbours' median, percent of\n"
            "                        that median (default 20)\n"
            "      --no-deviation    no local deviation filter\n"
+           "      --detector        instead of the median filter, the artefact detector:\n"
+           "                        successive differences against a time-varying\n"
+           "                        threshold find ectopic, missed, extra, long and short\n"
+           "                        beats, and runs of abnormal beats\n"
            "  -r, --replace         replace flagged intervals by linear interpolation between\n"
            "                        the nearest kept neighbours, keeping the time axis\n"
            "                        (default: delete them)\n"
@@ -125,7 +130,7 @@ ParseOutcome parse_clean_options(int argc, const char* const* argv, CommandLine&
         if (is(opt.name, "-h", "--help") || is(opt.name, "-V", "--version") ||
             is(opt.name, "-r", "--replace") || is(opt.name, "-s", "--summary") ||
             is(opt.name, nullptr, "--decimal-comma") || is(opt.name, nullptr, "--wfdb") ||
-            is(opt.name, nullptr, "--all-beats") ||
+            is(opt.name, nullptr, "--all-beats") || is(opt.name, nullptr, "--detector") ||
             is(opt.name, nullptr, "--no-range") || is(opt.name, nullptr, "--no-deviation")) {
             if (opt.attached) {
                 message = "option " + name + " takes no value";
@@ -139,6 +144,7 @@ ParseOutcome parse_clean_options(int argc, const char* const* argv, CommandLine&
             else if (opt.name == "--decimal-comma") settings.decimal_comma = true;
             else if (opt.name == "--wfdb") settings.wfdb = true;
             else if (opt.name == "--all-beats") settings.all_beats = true;
+            else if (opt.name == "--detector") settings.detector = true;
             else settings.deviation_filter = false;
             continue;
         }
@@ -209,6 +215,10 @@ ParseOutcome parse_clean_options(int argc, const char* const* argv, CommandLine&
     }
     if (settings.range_filter && !(settings.min_s < settings.max_s)) {
         message = "the range is empty: --min must be below --max";
+        return ParseOutcome::error;
+    }
+    if (settings.detector && !settings.deviation_filter) {
+        message = "--detector and --no-deviation: the detector is the local filter";
         return ParseOutcome::error;
     }
     if (settings.all_beats && !settings.wfdb) {

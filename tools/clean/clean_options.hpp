@@ -21,6 +21,7 @@ struct CommandLine {
     double min_s = 0.3;              ///< shortest plausible interval, seconds
     double max_s = 2.0;              ///< longest plausible interval, seconds
     bool deviation_filter = true;    ///< flag intervals far from their local median
+    bool detector = false;           ///< the artefact detector instead of the median filter
     int window = 41;                 ///< beats in the centred window, the beat included
     double deviation_pct = 20.0;     ///< largest deviation from the median, percent of it
     bool replace = false;            ///< replace flagged intervals instead of deleting them

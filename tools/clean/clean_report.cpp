@@ -60,13 +60,29 @@ std::string report_text(const CommandLine& settings, const Cleaned& tally,
                     settings.max_s, action);
     else
         r += "range:     off\n";
-    if (settings.deviation_filter)
+    const auto by = [&](IntervalFlag flag) { return tally.by_flag[static_cast<std::size_t>(flag)]; };
+    if (settings.deviation_filter && settings.detector)
+        r += format("detector:  %zu flagged (ectopic %zu, missed %zu, extra %zu, long %zu, short %zu), %s\n",
+                    tally.by_deviation, by(IntervalFlag::ectopic), by(IntervalFlag::missed), by(IntervalFlag::extra),
+                    by(IntervalFlag::long_interval), by(IntervalFlag::short_interval), action);
+    else if (settings.deviation_filter)
         r += format("deviation: %zu more than %g %% from the median of %d neighbours, %s\n",
                     tally.by_deviation, settings.deviation_pct, settings.window - 1, action);
     else
         r += "deviation: off\n";
     r += format("flagged:   %zu of %zu beats (%.2f %%), %.1f s (%.2f %% of the recording's time)\n",
                 tally.flagged(), tally.read(), tally.flagged_pct(), tally.flagged_s, tally.time_pct());
+    // The time left out, over the whole recording (an annotation file's
+    // intervals left out by the selection included).
+    const FlaggedTime time = file != nullptr && selection != nullptr
+                                 ? flagged_time(selection->intervals, combined_flags(*selection, tally))
+                                 : flagged_time(tally.seconds, tally.flags);
+    if (selection != nullptr)
+        r += format("time:      %.1f s flagged or left out by the selection per hour, the longest such stretch %.1f s\n",
+                    time.per_hour_s(), time.longest_s);
+    else
+        r += format("time:      %.1f s flagged per hour, the longest flagged stretch %.1f s\n", time.per_hour_s(),
+                    time.longest_s);
     const OutputCounts& c = tally.counts;
     if (destination.empty()) {
         // nothing was written
@@ -83,6 +99,8 @@ std::string report_text(const CommandLine& settings, const Cleaned& tally,
         r += format("warning:   %.2f %% of the beats were flagged (over %g %%): inspect the recording "
                     "before analysing it\n",
                     tally.flagged_pct(), warning_share_pct);
+    const std::string untrusted = untrusted_warning(time);
+    if (!untrusted.empty()) r += "warning:   " + untrusted + "\n";
     return r;
 }
 

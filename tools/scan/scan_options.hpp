@@ -21,6 +21,8 @@ struct ScanOptions {
     std::uint64_t seed = 1;          ///< --seed S: of the surrogates and the bootstrap
     int bootstrap = 0;               ///< --bootstrap B: replicates of the block bootstrap; 0: none
     bool clean = false;              ///< --clean: the cleaner's flags, their windows left out
+    bool wfdb = false;               ///< --wfdb: the files are beat annotation files
+    bool all_beats = false;          ///< --all-beats: every beat-to-beat interval, not normal-to-normal
     bool help = false;
     bool version = false;
 };

@@ -8,8 +8,9 @@
 #include "nongauss/tables.hpp"
 #include "nongauss/tsv_field.hpp"
 #include "nongauss/analysis.hpp"
-#include "nongauss/clean.hpp"
+#include "nongauss/annotations.hpp"
 #include "nongauss/bootstrap.hpp"
+#include "nongauss/clean.hpp"
 #include "nongauss/masked.hpp"
 #include "nongauss/surrogates.hpp"
 #include "nongauss/error.hpp"
@@ -131,8 +132,18 @@ std::string scan_file(const std::string& file, const ScanOptions& options, Threa
     scale_options.pool = &pool;
 
     std::optional<Series> series;
+    std::vector<std::string> notes;  // warnings of an annotation file, for every row
     try {
-        series.emplace(Series::read_file(file));
+        if (options.wfdb) {
+            const AnnotationFile annotations = read_annotations(file);
+            const IntervalSelection selection = select_intervals(annotations, options.all_beats);
+            notes = annotations.warnings;
+            const std::string untrusted = clean::untrusted_warning(clean::flagged_time(selection.intervals, selection.flags));
+            if (!untrusted.empty()) notes.push_back(std::string(selection_name(options.all_beats)) + ": " + untrusted);
+            series.emplace(Series::from_intervals(selection.kept_intervals(), Unit::seconds));
+        } else {
+            series.emplace(Series::read_file(file));
+        }
     } catch (const Error& e) {
         failed = true;
         return failed_rows(file, options, e, nullptr);
@@ -204,6 +215,7 @@ std::string scan_file(const std::string& file, const ScanOptions& options, Threa
     std::string rows;
     for (std::size_t i = 0; i < results.size(); ++i) {
         Result& r = results[i];
+        r.warnings.insert(r.warnings.end(), notes.begin(), notes.end());
         if (!r.error && !options.pdf_dir.empty() &&
             !pdf_table_in_range(r.p_exp.data(), r.p_model.data(), static_cast<int>(r.p_exp.size()), divisor))
             r.error = Error(ErrorKind::fatal, formatted("The densities divided by %g are out of range!", divisor));
