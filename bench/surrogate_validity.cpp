@@ -6,7 +6,8 @@
 // artefacts flagged by the library's detector and filled. PHASE_K > 0: each
 // piece gives PHASE_K phase-randomised surrogates (seed SEED), Gaussian linear
 // series with the piece's spectrum, and each of those is tested; PHASE_K = 0:
-// the pieces themselves are tested. A test: N IAAFT surrogates (seed SEED + 1)
+// the pieces themselves are tested (PHASE_K = -1: against phase-randomised
+// surrogates instead of IAAFT ones, for the floor). A test: N IAAFT surrogates (seed SEED + 1)
 // at every scale of SCALES (comma list). One line per series tested with its
 // lambda and p per scale, then per scale the count of p <= 0.05 and of
 // p = 1 / (N + 1).
@@ -95,9 +96,10 @@ int main(int argc, char** argv) {
                 test.count = count;
                 test.seed = seed + 1;
                 test.surrogates.pool = &pool;
+                if (phase_k < 0) test.surrogates.kind = nongauss::SurrogateKind::phase_randomised;
                 // Phase-randomised series are Gaussian, without artefacts;
                 // a piece analysed as it is leaves its artefacts' windows out.
-                if (phase_k == 0) test.masked = filled.masked;
+                if (phase_k <= 0) test.masked = filled.masked;
                 const auto r = nongauss::surrogate_test(nongauss::Series::from_intervals(series[k], whole.unit()),
                                                         settings, scales, test);
                 std::printf("%s:%d:%zu", argv[f], piece, k);
