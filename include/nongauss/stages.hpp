@@ -18,6 +18,10 @@
 
 namespace nongauss {
 
+namespace internal {
+struct StageAccess;  // the library's own access to the state behind the stages
+}
+
 /// Everything that does not depend on the scale: the unit decision, the total
 /// time, the resampling, the mean removal and, when detrending, the profile
 /// (its running sum). Move-only; may be shared (const) by threads.
@@ -47,9 +51,9 @@ public:
     double resampled_mean_s() const noexcept;
 
     struct Impl;
-    const Impl& impl() const noexcept { return *impl_; }
 
 private:
+    friend struct internal::StageAccess;
     std::unique_ptr<Impl> impl_;
 };
 
@@ -70,10 +74,9 @@ public:
     std::span<const double> centred() const noexcept;
 
     struct Impl;
-    Impl& impl() noexcept { return *impl_; }
-    const Impl& impl() const noexcept { return *impl_; }
 
 private:
+    friend struct internal::StageAccess;
     std::unique_ptr<Impl> impl_;
 };
 

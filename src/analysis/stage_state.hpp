@@ -23,6 +23,8 @@ struct PreparedSeries::Impl {
     OwnedVector resampled;  // [1..nres], seconds, mean removed
     double resampled_mean = 0.0;
     int out_of_range_point = 0;  // first resampled point out of range, or 0
+    /// ScaleOptions::masked as counts of masked resampled points; empty: none.
+    MaskedCounts masked;
 
     /// The profile of the resampled series, made on the first request (by
     /// the first scale that detrends) and kept for the later ones.
@@ -37,6 +39,17 @@ struct ScaleIncrements::Impl {
     Increments inc;
     std::vector<std::string> warnings;  // of this scale, after the series'
 };
+
+namespace internal {
+
+/// The state behind the stage types, for the library's own functions.
+struct StageAccess {
+    static const PreparedSeries::Impl& of(const PreparedSeries& p) noexcept { return *p.impl_; }
+    static ScaleIncrements::Impl& of(ScaleIncrements& s) noexcept { return *s.impl_; }
+    static const ScaleIncrements::Impl& of(const ScaleIncrements& s) noexcept { return *s.impl_; }
+};
+
+}  // namespace internal
 
 /// increments_at with the detrending fits made as `fits` says (the public
 /// increments_at: WindowFits::by_size); the same increments either way.
