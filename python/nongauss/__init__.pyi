@@ -194,6 +194,7 @@ def report(
     densities: Sequence[SupportsFloat] | None = None,
     flags: Literal["detect", "clean", "replace", "none"] = "detect",
     surrogates: int = 0,
+    bootstrap: int = 0,
     surrogate_kind: Literal["iaaft", "phase"] = "iaaft",
     seed: int = 1,
     resample: Literal["spline", "linear", "step"] = "spline",

@@ -46,7 +46,7 @@ void define_report(py::module_& m, PyObject* warning) {
         "report",
         [warning](const py::object& path, const py::object& scales, const py::object& output,
                   const py::object& densities, const std::string& flags, int surrogates,
-                  const std::string& surrogate_kind, unsigned long long seed, const std::string& resample,
+                  int bootstrap, const std::string& surrogate_kind, unsigned long long seed, const std::string& resample,
                   double dt, int detrend, const std::string& fit, double q, int bins, bool cohort,
                   const py::object& group) {
             // The arguments as nongauss-report's command line, read by its own
@@ -64,10 +64,11 @@ void define_report(py::module_& m, PyObject* warning) {
                 else if (flags == "none") args.push_back("--no-detect");
                 else if (flags != "detect")
                     throw py::value_error("flags must be 'detect', 'clean', 'replace' or 'none', not '" + flags + "'");
-                if (surrogates != 0) {
-                    args.insert(args.end(), {"--surrogates", std::to_string(surrogates), "--seed",
-                                             std::to_string(seed), "--surrogate-kind", surrogate_kind});
-                }
+                if (surrogates != 0)
+                    args.insert(args.end(), {"--surrogates", std::to_string(surrogates), "--surrogate-kind",
+                                             surrogate_kind});
+                if (bootstrap != 0) args.insert(args.end(), {"--bootstrap", std::to_string(bootstrap)});
+                if (surrogates != 0 || bootstrap != 0) args.insert(args.end(), {"--seed", std::to_string(seed)});
                 if (resample == "linear") args.push_back("-1");
                 else if (resample == "step") args.push_back("-0");
                 else if (resample != "spline")
@@ -118,7 +119,8 @@ three of them (default the first, middle and last). output: the page
 (default BASE_report.html beside the recording). flags: 'detect' (the
 artefact detector, the recording analysed as read), 'clean' or 'replace'
 (nongauss-clean's filters, the cleaned series analysed), 'none'.
-surrogates, surrogate_kind ('iaaft' or 'phase'), seed: the floor and test.
+surrogates, surrogate_kind ('iaaft' or 'phase'), seed: the floor and test;
+bootstrap: replicates per scale of the block bootstrap (the sampling spread).
 resample, dt, detrend, fit, q, bins: as for analyse(). cohort=True: `path`
 is a cohort table (group: the column that colours the lines).
 
@@ -126,7 +128,7 @@ Raises ValueError for a bad option or when nothing could be written; warns
 (AnalysisWarning) of doubtful input, of scales that could not be analysed
 and of figures that could not be drawn (the report is written all the same).)",
         "path"_a, "scales"_a = py::none(), py::kw_only(), "output"_a = py::none(), "densities"_a = py::none(),
-        "flags"_a = "detect", "surrogates"_a = 0, "surrogate_kind"_a = "iaaft", "seed"_a = 1,
+        "flags"_a = "detect", "surrogates"_a = 0, "bootstrap"_a = 0, "surrogate_kind"_a = "iaaft", "seed"_a = 1,
         "resample"_a = "spline", "dt"_a = 0.25, "detrend"_a = 3, "fit"_a = "normal", "q"_a = 0.25, "bins"_a = 100,
         "cohort"_a = false, "group"_a = py::none());
 }

@@ -22,14 +22,14 @@ def gnuplot():
 def test_report_is_the_programs_and_its_numbers_are_scans(gnuplot, tmp_path, monkeypatch):
     shutil.copy(EXAMPLE, tmp_path / "rec.txt")
     monkeypatch.chdir(tmp_path)
-    page = nongauss.report("rec.txt", [5, 37.5], detrend=2, surrogates=5, seed=3, flags="clean")
+    page = nongauss.report("rec.txt", [5, 37.5], detrend=2, surrogates=5, bootstrap=10, seed=3, flags="clean")
     assert page == "rec_report.html"
     numbers = json.loads((tmp_path / "rec_report.json").read_text())
     cleaned = nongauss.clean(nongauss.read_rr("rec.txt")).rr
     table = nongauss.scan(cleaned, [5, 37.5], detrend=2)
     assert [s["lambda"] for s in numbers["scales"]] == list(table["lambda_"])
     assert [s["sd_ms"] for s in numbers["scales"]] == list(table["sd_ms"])
-    assert all(0 < s["p"] <= 1 for s in numbers["scales"])
+    assert all(0 < s["p"] <= 1 and s["lambda_se"] > 0 for s in numbers["scales"])
     # The JSON's command, run by the program elsewhere, writes the same page.
     other = tmp_path / "again"
     other.mkdir()

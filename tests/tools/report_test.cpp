@@ -123,15 +123,18 @@ TEST(Report, SurrogatesGiveTheFloorAndPBySeed) {
     std::string floors[3];
     const char* seeds[] = {"4", "4", "5"};
     for (int k = 0; k < 3; ++k) {
-        const RunResult r = report({"--surrogates", "9", "--seed", seeds[k], "-s", "10,50", "-o", "out.html", "rec.txt"},
+        const RunResult r = report({"--surrogates", "9", "--bootstrap", "20", "--seed", seeds[k], "-s", "10,50", "-o",
+                                    "out.html", "rec.txt"},
                                    dir.path());
         ASSERT_EQ(r.status, 0) << r.err;
         const std::string json = dir.read("out.json");
         floors[k] = json_scales(json);
         EXPECT_NE(floors[k].find("\"lambda_floor\": 0."), std::string::npos) << json;
+        EXPECT_NE(floors[k].find("\"lambda_se\": 0."), std::string::npos) << json;
         EXPECT_NE(json.find("\"seed\": " + std::string(seeds[k])), std::string::npos);
         const std::string page = dir.read("out.html");
         EXPECT_NE(page.find("<td class=\"p\">"), std::string::npos);
+        EXPECT_NE(page.find("<td class=\"lambda_se\">0."), std::string::npos);
         EXPECT_NE(page.find("9 IAAFT surrogates (seed " + std::string(seeds[k]) + ")"), std::string::npos);
     }
     EXPECT_EQ(floors[0], floors[1]);

@@ -118,6 +118,14 @@ std::string lambda_script(const Recording& r) {
         lo = std::min(lo, s.scale_s);
         hi = std::max(hi, s.scale_s);
     }
+    script += "EOD\n$spread << EOD\n";
+    bool any_spread = false;
+    for (std::size_t k = 0; k < r.spread.size() && k < r.scales.size(); ++k) {
+        if (r.scales[k].error || !std::isfinite(r.spread[k].lower)) continue;
+        script += n(r.scales[k].scale_s) + " " + n(r.scales[k].lambda) + " " + n(r.spread[k].lower) + " " +
+                  n(r.spread[k].upper) + "\n";
+        any_spread = true;
+    }
     script += "EOD\n$floor << EOD\n";
     bool any_floor = false;
     for (const SurrogateScale& s : r.surrogates) {
@@ -134,6 +142,9 @@ std::string lambda_script(const Recording& r) {
         plot += "$floor using 1:3:4 with filledcurves fc rgb '#999999' fs transparent solid 0.3 noborder "
                 "title 'surrogates, central 95 %', \\\n     $floor using 1:2 with linespoints lw 2 dt 2 pt 6 "
                 "lc rgb '#555555' title 'surrogate floor (median)', \\\n     ";
+    if (any_spread)
+        plot += "$spread using 1:2:3:4 with yerrorbars lw 1.5 pt 7 ps 0 lc rgb '#1f5fa8' "
+                "title 'bootstrap, 95 % interval', \\\n     ";
     plot += "$lambda using 1:2 with linespoints lw 2.5 pt 7 ps 1.2 lc rgb '#1f5fa8' title 'λ of the recording'\n";
     return script + plot;
 }

@@ -189,6 +189,8 @@ std::string recording_page(const Recording& r, const ReportOptions& options, con
             "lambda-figure");
         p += "<div class=\"wide\"><table id=\"scales\"><tr><th>scale (s)</th><th>scale (points)</th><th>SD (ms)</th><th>λ</th>"
              "<th>λ²</th><th>increments</th>";
+        const bool with_spread = !r.spread.empty();
+        if (with_spread) p += "<th>SE of λ</th><th>95 % interval</th>";
         if (with_surrogates) p += "<th>floor</th><th>surrogates, 2.5 %</th><th>97.5 %</th><th>p</th>";
         p += "</tr>\n";
         for (std::size_t k = 0; k < r.scales.size(); ++k) {
@@ -196,7 +198,7 @@ std::string recording_page(const Recording& r, const ReportOptions& options, con
             p += "<tr><td class=\"scale_s\">" + shortest(x.scale_s) + "</td><td class=\"scale_pt\">" +
                  std::to_string(x.scale_pt) + "</td>";
             if (x.error) {
-                const int span = with_surrogates ? 8 : 4;
+                const int span = 4 + (with_surrogates ? 4 : 0) + (with_spread ? 2 : 0);
                 p += "<td class=\"t\" colspan=\"" + std::to_string(span) + "\">no result: " +
                      h(trimmed(x.error->message())) + "</td></tr>\n";
                 continue;
@@ -204,6 +206,11 @@ std::string recording_page(const Recording& r, const ReportOptions& options, con
             p += "<td class=\"sd_ms\">" + shortest(x.sd_ms) + "</td><td class=\"lambda\">" + shortest(x.lambda) +
                  "</td><td class=\"lambda_sq\">" + shortest(x.lambda_sq) + "</td><td class=\"n_increments\">" +
                  std::to_string(x.n_increments) + "</td>";
+            if (with_spread) {
+                const BootstrapScale& b = r.spread[k];
+                p += "<td class=\"lambda_se\">" + shortest(b.lambda_se) + "</td><td>" + formatted("%.3f", b.lower) +
+                     " – " + formatted("%.3f", b.upper) + "</td>";
+            }
             if (with_surrogates) {
                 const SurrogateScale& sg = r.surrogates[k];
                 if (sg.error || sg.surrogate_lambda.empty()) {
@@ -272,6 +279,11 @@ std::string recording_page(const Recording& r, const ReportOptions& options, con
                                                       : "nongauss-clean's filters, flagged intervals deleted")
                                    : options.detect ? "artefact detector, default settings" : "none") +
          "</dd>\n";
+    p += "<dt>Bootstrap</dt><dd>" +
+         (options.bootstrap > 0 ? std::to_string(options.bootstrap) +
+                                      " replicates per scale, blocks of 2 h, seed " + std::to_string(options.seed)
+                                : std::string("none")) +
+         "</dd>\n";
     p += "<dt>Surrogates</dt><dd>" +
          (options.surrogates > 0 ? std::to_string(options.surrogates) + " " + kind_name(options.surrogate_kind) +
                                        " per scale, seed " + std::to_string(options.seed)
@@ -307,7 +319,7 @@ std::string recording_json(const Recording& r, const ReportOptions& options) {
          ", \"nbins\": " + std::to_string(s.nbins) + ", \"flags\": " + (options.clean ? (options.replace ? "\"clean-replace\"" : "\"clean\"")
                                              : options.detect ? "\"detector\"" : "\"none\"") +
          ", \"surrogates\": " + std::to_string(options.surrogates) + ", \"surrogate_kind\": \"" +
-         kind_name(options.surrogate_kind) + "\", \"seed\": " + std::to_string(options.seed) + "},\n";
+         kind_name(options.surrogate_kind) + "\", \"bootstrap\": " + std::to_string(options.bootstrap) + ", \"seed\": " + std::to_string(options.seed) + "},\n";
     if (r.series) {
         const FlagTally& t = r.flag_tally;
         j += "  \"flags\": {";
@@ -330,6 +342,9 @@ std::string recording_json(const Recording& r, const ReportOptions& options) {
                      ", \"lambda_sq\": " + json_number(x.lambda_sq) + ", \"n_increments\": " +
                      std::to_string(x.n_increments);
             }
+            if (k < r.spread.size() && !x.error)
+                j += ", \"lambda_se\": " + json_number(r.spread[k].lambda_se) + ", \"lambda_low\": " +
+                     json_number(r.spread[k].lower) + ", \"lambda_high\": " + json_number(r.spread[k].upper);
             if (k < r.surrogates.size()) {
                 const SurrogateScale& sg = r.surrogates[k];
                 const auto [lo, hi] = central_range(sg.surrogate_lambda);

@@ -170,8 +170,19 @@ Recording analyse_recording(const ReportOptions& options, ThreadPool& pool) {
         ScaleOptions plain;
         plain.densities = false;
         plain.model_density = false;
+        plain.increments = options.bootstrap > 0;  // the bootstrap resamples them
         plain.pool = &pool;
         r.scales = analyse_scales(series, options.settings, options.scales, plain);
+        if (options.bootstrap > 0) {
+            BootstrapOptions b;
+            b.replicates = options.bootstrap;
+            b.seed = options.seed;
+            b.pool = &pool;
+            for (Result& x : r.scales) {
+                r.spread.push_back(bootstrap_result(x, options.settings, b));
+                std::vector<double>().swap(x.increments);
+            }
+        }
         ScaleOptions with_densities;
         with_densities.pool = &pool;
         r.densities = analyse_scales(series, options.settings, density_scales(options), with_densities);

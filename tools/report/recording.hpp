@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "nongauss/bootstrap.hpp"
 #include "nongauss/interval_flags.hpp"
 #include "nongauss/result.hpp"
 #include "nongauss/series.hpp"
@@ -50,6 +51,7 @@ struct Recording {
     FlagTally flag_tally;
     std::vector<Result> scales;           ///< analyse_scales at options.scales, no densities
     std::vector<SurrogateScale> surrogates;  ///< empty without surrogates
+    std::vector<BootstrapScale> spread;   ///< per scale; empty without the bootstrap
     std::vector<Result> densities;        ///< at the density scales
     std::vector<std::string> plain_warnings;  ///< every warning, in plain words
 };

@@ -82,6 +82,13 @@ bool parse_report_options(const std::vector<std::string>& args, ReportOptions& o
                 return false;
             }
             options.surrogates = static_cast<int>(number);
+        } else if (word == "--bootstrap") {
+            if (!value_of(word, value)) return false;
+            if (!whole_number(value, number) || number < 0 || number > 100000 || number != static_cast<int>(number)) {
+                error = "--bootstrap needs a whole number from 0 to 100000, not '" + value + "'";
+                return false;
+            }
+            options.bootstrap = static_cast<int>(number);
         } else if (word == "--surrogate-kind") {
             if (!value_of(word, value)) return false;
             if (value == "iaaft") options.surrogate_kind = SurrogateKind::iaaft;
@@ -164,7 +171,9 @@ std::string usage_text(const std::string& program) {
            "  --replace          as --clean, flagged intervals replaced by interpolation\n"
            "  --surrogates N     N surrogates per scale for the floor and the test (default 0)\n"
            "  --surrogate-kind K iaaft (default: the floor and the p-value) or phase (a floor)\n"
-           "  --seed S           the surrogates' seed (default 1)\n"
+           "  --bootstrap B      B block-bootstrap replicates per scale: the sampling spread\n"
+           "                     of lambda (its SE and 95 % interval; 2-hour blocks)\n"
+           "  --seed S           the seed of the surrogates and the bootstrap (default 1)\n"
            "Output:\n"
            "  -o PAGE            the page (default: BASE_report.html beside FILE); the JSON\n"
            "                     is PAGE with .html replaced by .json\n"

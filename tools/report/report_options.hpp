@@ -21,6 +21,7 @@ struct ReportOptions {
     bool clean = false;                 ///< clean with the cleaner's filters and analyse the cleaned series
     bool replace = false;               ///< clean: replace flagged intervals instead of deleting them
     int surrogates = 0;                 ///< surrogates per scale; 0: none
+    int bootstrap = 0;                  ///< bootstrap replicates per scale (the sampling spread); 0: none
     SurrogateKind surrogate_kind = SurrogateKind::iaaft;
     std::uint64_t seed = 1;
     bool cohort = false;                ///< input is a cohort table
