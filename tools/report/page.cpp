@@ -72,10 +72,11 @@ const char* const style =
     "height:1em;vertical-align:middle;margin-right:.3em}.wide{overflow-x:auto}td.w{text-align:left;min-width:18em}"
     "td{font-variant-numeric:tabular-nums}";
 
-std::string figure_html(const std::string& svg, const std::string& caption, const std::string& id) {
+std::string figure_html(const std::string& svg, const std::string& caption, const std::string& id,
+                        const std::string& more = "") {
     std::string out = "<figure id=\"" + id + "\">";
     out += svg.empty() ? "<p>(no figure: see the warnings)</p>" : svg;
-    return out + "<figcaption>" + caption + "</figcaption></figure>\n";
+    return out + "<figcaption>" + caption + more + "</figcaption></figure>\n";
 }
 
 }  // namespace
@@ -186,7 +187,11 @@ std::string recording_page(const Recording& r, const ReportOptions& options, con
                             static_cast<unsigned long long>(options.seed))
                 : std::string("λ of the recording at each scale (no surrogates: run with --surrogates N for the "
                               "floor and the p-values)."),
-            "lambda-figure");
+            "lambda-figure",
+            r.spread.empty() ? std::string()
+                             : formatted(" Error bars: the 95 %% interval of %d block-bootstrap replicates "
+                                         "(blocks of 2 h, seed %llu), the sampling spread of λ within the recording.",
+                                         options.bootstrap, static_cast<unsigned long long>(options.seed)));
         p += "<div class=\"wide\"><table id=\"scales\"><tr><th>scale (s)</th><th>scale (points)</th><th>SD (ms)</th><th>λ</th>"
              "<th>λ²</th><th>increments</th>";
         const bool with_spread = !r.spread.empty();
