@@ -19,8 +19,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 def sources():
     core = [p for p in glob.glob("src/**/*.cpp", recursive=True)
             if not p.startswith(os.path.join("src", "driver", ""))]
-    return sorted(core) + ["tools/synth/synth.cpp"] + \
-        sorted(glob.glob("python/src/*.cpp"))
+    report = [p for p in glob.glob("tools/report/*.cpp") if not p.endswith("main.cpp")]
+    scan = [p for p in glob.glob("tools/scan/*.cpp") if not p.endswith("main.cpp")]
+    return sorted(core) + sorted(scan) + sorted(report) + sorted(glob.glob("python/src/*.cpp"))
 
 
 def version():
@@ -33,11 +34,13 @@ ParallelCompile("NONGAUSS_BUILD_JOBS", default=2).install()
 module = Pybind11Extension(
     "nongauss._nongauss",
     sources(),
-    include_dirs=["include", "src", "tools", "tools/synth"],
+    include_dirs=["include", "src"],
     cxx_std=20,
     extra_compile_args=["-O2", "-g0", "-ffp-contract=off", "-fno-fast-math"],
     extra_link_args=["-pthread"],
-    libraries=["fftw3"],  # the surrogates' transforms (Debian libfftw3-dev)
+    # The surrogates' transforms (Debian libfftw3-dev); the report's SHA-256
+    # (nettle-dev).
+    libraries=["fftw3", "nettle"],
 )
 
 setup(

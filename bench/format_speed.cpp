@@ -1,9 +1,9 @@
 // Processor time of the TS table's formatting, on one thread, over the values
 // of a TS file the tool has written (times, intervals in ms, increments in ms).
 //
-//   cd SOURCE_TREE && g++ -O2 -std=c++20 -ffp-contract=off -Isrc -Iinclude -pthread
-//     -o build/format_speed bench/format_speed.cpp src/text/tables.cpp
-//     src/text/fixed_format.cpp src/numeric/thread_pool.cpp   (one command)
+//   cd SOURCE_TREE && g++ -O2 -std=c++20 -ffp-contract=off -Iinclude -pthread
+//     -o build/format_speed bench/format_speed.cpp build/libnongauss_core.a -lfftw3
+//     (one command)
 //   build/format_speed nsr001_TS.txt [repetitions]
 //
 // The file's values become full-precision doubles again (an interval x is
@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "nongauss/thread_pool.hpp"
-#include "text/fixed_format.hpp"
+#include "nongauss/fixed_format.hpp"
 #include "nongauss/tables.hpp"
 
 namespace {
@@ -91,7 +91,8 @@ int main(int argc, char** argv) {
     if (null == nullptr) return 1;
     nongauss::ThreadPool one(1);
     report("ts table", repetitions, static_cast<double>(values.size()), [&] {
-        nongauss::write_ts_table(null, resampled.data(), 0.0, 0, centred.data(), ncg, 1.0, dt, false, one);
+        nongauss::write_ts_table(null, std::span<const double>(resampled).subspan(1), 0.0, 0,
+                                 std::span<const double>(centred).subspan(1), 1.0, dt, false, one);
     });
     std::fclose(null);
     return checksum > 0 ? 0 : 1;

@@ -1,17 +1,18 @@
 // Fuzz target: the whole analysis on arbitrary short series with arbitrary
 // option values.
 //
-// The bytes give option words, which go through the real option parser, and a
-// series of up to a few hundred intervals (typical RR intervals in ms or s,
-// or arbitrary doubles), which goes to the same analysis the tool runs after
-// its reader. The library's errors, the legitimate end of many such runs,
-// are caught as the tool catches them; the leak checker sees every array a
-// run leaves behind, whichever way it ends.
+// The bytes give option letters and values, which go through the options'
+// conversions and limits as every face takes them, and a series of up to a
+// few hundred intervals (typical RR intervals in ms or s, or arbitrary
+// doubles), which goes through the stages of the analysis and the TS and PDF
+// tables, as the tool runs them after its reader. The library's errors, the
+// legitimate end of many such runs, are caught as the tool catches them; the
+// leak checker sees every array a run leaves behind, whichever way it ends.
 //
-// Besides memory safety and defined behaviour: the exit status is 0 or 1; a
-// run with status 0 wrote a complete PDF file and one summary line, and nothing it
-// wrote is infinite or not a number unless the increments have no spread
-// (then the standardised values are undefined, as documented). Results that
+// Besides memory safety and defined behaviour: a run that completes wrote a
+// complete PDF table, and nothing it wrote (nor its SD and lambda) is
+// infinite or not a number unless the increments have no spread (then the
+// standardised values are undefined, as documented). Results that
 // are finite but wrong are caught by two properties of the analysis: the same
 // intervals given in milliseconds and in seconds give the same SD and lambda,
 // and a constant series gives an SD and a lambda of 0.
@@ -29,35 +30,31 @@
 #include <string>
 #include <vector>
 
-#include "driver/options.hpp"
-#include "driver/run.hpp"
 #include "nongauss/analysis.hpp"
 #include "nongauss/error.hpp"
+#include "nongauss/options.hpp"
 #include "nongauss/series.hpp"
-#include "numeric/arrays.hpp"
-#include "prep/interval_check.hpp"
-#include "prep/resample.hpp"
+#include "nongauss/stages.hpp"
+#include "nongauss/tables.hpp"
+#include "nongauss/thread_pool.hpp"
 #include "scratch.hpp"
 
 namespace {
 
 using nongauss::fuzzing::require;
 
-std::string dir;
-std::string summary_path;
-
 // How the runs ended; written at exit to the file named by the environment
 // variable NONGAUSS_FUZZ_STATS, if set, to see where the search spends its time.
 struct Outcomes {
-    long skipped = 0, fatal = 0, status0 = 0, status1 = 0;
+    long skipped = 0, fatal = 0, completed = 0, rejected = 0;
 } outcomes;
 
 void write_outcomes() {
     const char* path = std::getenv("NONGAUSS_FUZZ_STATS");
     if (path == nullptr) return;
     if (std::FILE* f = std::fopen(path, "w")) {
-        std::fprintf(f, "skipped %ld\nfatal %ld\nstatus0 %ld\nstatus1 %ld\n", outcomes.skipped,
-                     outcomes.fatal, outcomes.status0, outcomes.status1);
+        std::fprintf(f, "skipped %ld\nfatal %ld\ncompleted %ld\nrejected %ld\n", outcomes.skipped,
+                     outcomes.fatal, outcomes.completed, outcomes.rejected);
         std::fclose(f);
     }
 }
@@ -93,11 +90,12 @@ double interval(FuzzedDataProvider& fdp) {
 }
 
 // Mirrors the preparation stage's sizes to bound the cost of a run.
-bool affordable(const nongauss::Settings& s, const double* rri, int ndata) {
-    if (nongauss::first_unusable_interval(rri, ndata) != 0) return true;  // rejected at once
+bool affordable(const nongauss::Settings& s, const std::vector<double>& rri) {
+    for (const double v : rri)
+        if (!(v > 0.0) || !std::isfinite(v)) return true;  // rejected at once
     double sum = 0.0;
-    for (int i = 1; i <= ndata; ++i) sum = sum + rri[i];
-    const double total_time = (sum - rri[ndata]) / nongauss::unit_divisor(nongauss::unit_rule(rri[1]));
+    for (const double v : rri) sum = sum + v;
+    const double total_time = (sum - rri.back()) / nongauss::unit_divisor(nongauss::unit_rule(rri.front()));
     const double points = total_time / s.dt;
     if (!(points < static_cast<double>(INT_MAX))) return true;  // ends at once: too long
     const double nres = std::floor(points);
@@ -120,11 +118,26 @@ bool affordable(const nongauss::Settings& s, const double* rri, int ndata) {
     return cost <= max_cost;
 }
 
-std::vector<std::string> lines_of(const std::string& path) {
+// The lines of a table written to memory.
+std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;
-    std::ifstream in(path);
+    std::istringstream in(text);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
+}
+
+// A table as its writer writes it into a stream.
+template <typename Write>
+std::string table_text(Write write) {
+    char* buffer = nullptr;
+    std::size_t size = 0;
+    std::FILE* stream = open_memstream(&buffer, &size);
+    require(stream != nullptr, "memory stream");
+    write(stream);
+    require(std::fclose(stream) == 0, "table written");
+    std::string text(buffer, size);
+    std::free(buffer);
+    return text;
 }
 
 bool finite_text(const std::string& field) {
@@ -140,8 +153,9 @@ std::vector<std::string> fields_of(const std::string& line) {
     return fields;
 }
 
-void check_outputs(const nongauss::Settings& s, const nongauss::Names& names) {
-    const auto pdf = lines_of(names.pdf_name);
+void check_outputs(const nongauss::Settings& s, const std::string& pdf_text, const std::string& ts_text,
+                   const nongauss::Result& result) {
+    const auto pdf = lines_of(pdf_text);
     require(pdf.size() == static_cast<std::size_t>(s.nbins) + 1, "PDF file complete");
     // No spread: every bin centre is undefined. Otherwise everything is a number.
     const bool degenerate = !finite_text(fields_of(pdf[1])[0]);
@@ -154,7 +168,7 @@ void check_outputs(const nongauss::Settings& s, const nongauss::Names& names) {
             require(finite_text(f[1]) && finite_text(f[2]), "densities finite");
     }
 
-    const auto ts = lines_of(names.ts_name);
+    const auto ts = lines_of(ts_text);
     require(ts.size() >= 2, "TS file has rows");
     for (std::size_t i = 1; i < ts.size(); ++i) {
         const auto f = fields_of(ts[i]);
@@ -163,10 +177,7 @@ void check_outputs(const nongauss::Settings& s, const nongauss::Names& names) {
         require(finite_text(f[2]) || (s.standardized_ts && degenerate), "increment finite");
     }
 
-    const auto summary = lines_of(summary_path);
-    require(summary.size() == 1, "one summary line");
-    const auto f = fields_of(summary[0]);
-    require(f.size() == 4 && finite_text(f[2]) && finite_text(f[3]), "summary SD and lambda finite");
+    require(std::isfinite(result.sd_ms) && std::isfinite(result.lambda), "SD and lambda finite");
 }
 
 // The analysis of `intervals` in `unit` without the model density, or
@@ -223,8 +234,6 @@ void check_constant(const std::vector<double>& intervals, const nongauss::Settin
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    dir = nongauss::fuzzing::make_scratch_dir();
-    summary_path = dir + "/summary";
     std::atexit(write_outcomes);
     return 0;
 }
@@ -232,59 +241,62 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider fdp(data, size);
 
-    // Options, through the parser as the tool takes them.
-    static const char letters[] = "013vadmnqrst";
-    std::vector<std::string> words = {"nongauss"};
+    // Options, through their conversions and limits, as every face takes them.
+    nongauss::Settings settings;
     const int noptions = fdp.ConsumeIntegralInRange<int>(0, 6);
     for (int i = 0; i < noptions; ++i) {
-        const char letter = letters[fdp.ConsumeIntegralInRange<int>(0, sizeof letters - 2)];
-        words.push_back(std::string("-") + letter);
-        if (std::string("dmnqrst").find(letter) != std::string::npos)
-            words.push_back(option_value(fdp));
+        const auto& option = nongauss::analysis_options[fdp.ConsumeIntegralInRange<std::size_t>(
+            0, std::size(nongauss::analysis_options) - 1)];
+        if (option.type != nongauss::OptionType::flag) {
+            nongauss::apply_value_option(option.letter, option_value(fdp).c_str(), settings);
+        } else {
+            nongauss::apply_flag_option(option.letter, settings);
+        }
     }
-    words.push_back(dir + "/rec.txt");
-    std::vector<const char*> argv;
-    for (const auto& w : words) argv.push_back(w.c_str());
-    argv.push_back(nullptr);
-    nongauss::Settings settings;
-    nongauss::Names names;
-    if (nongauss::parse_command_line(static_cast<int>(words.size()), argv.data(), settings, names) !=
-        nongauss::CommandLine::analyse)
-        return 0;
 
     // The series, sized exactly, so that any read past it is caught.
     const int ndata = fdp.ConsumeIntegralInRange<int>(1, max_intervals);
     std::vector<double> intervals(static_cast<std::size_t>(ndata));
     for (double& v : intervals) v = interval(fdp);
-    if (!affordable(settings, nongauss::unit_offset(intervals.data()), ndata)) {
+    if (!affordable(settings, intervals)) {
         ++outcomes.skipped;
         return 0;
     }
 
-    std::remove(names.ts_name.c_str());
-    std::remove(names.pdf_name.c_str());
-    require(std::freopen(summary_path.c_str(), "w", stdout) != nullptr, "summary file");
-    int status = -1;
+    static nongauss::ThreadPool pool(2);
+    std::string ts_text;
+    std::string pdf_text;
+    std::optional<nongauss::Result> result;
     try {
         nongauss::DiscardTranscript transcript;
+        nongauss::ScaleOptions options;
+        options.pool = &pool;
         const nongauss::Series series = nongauss::Series::from_intervals(intervals);
-        static nongauss::ThreadPool pool(2);
-        status = nongauss::analyse_series(settings, names, series, transcript, pool);
-    } catch (const nongauss::Error& e) {
-        if (e.kind() == nongauss::ErrorKind::fatal) {
-            ++outcomes.fatal;
+        const nongauss::PreparedSeries prepared(series, settings, transcript, options);
+        const nongauss::Settings& limited = prepared.settings();
+        const nongauss::ScaleIncrements inc = nongauss::increments_at(prepared, limited.scale, transcript, options);
+        ts_text = table_text([&](std::FILE* out) {
+            nongauss::write_ts_table(out, prepared.resampled(), prepared.resampled_mean_s(), inc.scale_pt(),
+                                     inc.centred(), inc.sd_s(), limited.dt, limited.standardized_ts, pool);
+        });
+        result.emplace(nongauss::complete(inc, prepared, transcript, options));
+        if (!nongauss::pdf_table_in_range(result->p_exp.data(), result->p_model.data(), limited.nbins,
+                                          limited.pdf_divisor)) {
+            ++outcomes.rejected;  // the tool's error: the densities are out of range
             return 0;
         }
-        status = 1;  // the tool's status for unusable input
+        pdf_text = table_text([&](std::FILE* out) {
+            nongauss::write_pdf_table(out, result->bin_centre.data(), result->p_exp.data(),
+                                      result->p_model.data(), limited.nbins, limited.pdf_divisor, pool);
+        });
+    } catch (const nongauss::Error& e) {
+        ++(e.kind() == nongauss::ErrorKind::fatal ? outcomes.fatal : outcomes.rejected);
+        return 0;
     }
-    std::fflush(stdout);
 
-    require(status == 0 || status == 1, "exit status 0 or 1");
-    ++(status == 0 ? outcomes.status0 : outcomes.status1);
-    if (status == 0) {
-        check_outputs(settings, names);
-        check_units(intervals, settings);
-        check_constant(intervals, settings);
-    }
+    ++outcomes.completed;
+    check_outputs(nongauss::with_limits(settings), pdf_text, ts_text, *result);
+    check_units(intervals, settings);
+    check_constant(intervals, settings);
     return 0;
 }

@@ -1,9 +1,11 @@
-// Fuzz target: the option parser on arbitrary argument vectors.
+// Fuzz target: the analysis options on arbitrary argument vectors.
 //
-// The bytes are split at NUL into the words after the program name. Besides
-// memory safety: a parse that succeeds leaves every setting within its limits
-// and derives the names from the last word; the option conversions agree with
-// the C library's conversions wherever the two accept the same text.
+// The bytes are split at NUL into words, taken as the tool takes them: a word
+// "-L" of an analysis option's letter applies it, with the next word as its
+// value where it takes one; the last word names the input. Besides memory
+// safety: the options leave every setting within its limits, the names come
+// from the last word, and the option conversions agree with the C library's
+// conversions wherever the two accept the same text.
 #include <cerrno>
 #include <climits>
 #include <cmath>
@@ -13,7 +15,8 @@
 #include <vector>
 
 #include "nongauss/number_text.hpp"
-#include "driver/options.hpp"
+#include "nongauss/options.hpp"
+#include "nongauss/tables.hpp"
 #include "scratch.hpp"
 
 namespace {
@@ -55,9 +58,9 @@ void check_double_conversion(const char* word) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::vector<std::string> words = {"nongauss"};
+    std::vector<std::string> words;
     std::string word;
-    for (std::size_t i = 0; i < size && words.size() <= max_words; ++i) {
+    for (std::size_t i = 0; i < size && words.size() < max_words; ++i) {
         if (data[i] == 0) {
             words.push_back(word);
             word.clear();
@@ -65,41 +68,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             word.push_back(static_cast<char>(data[i]));
         }
     }
-    if (size > 0 && words.size() <= max_words) words.push_back(word);
+    if (words.size() < max_words) words.push_back(word);
 
-    std::vector<const char*> argv;
-    for (const auto& w : words) argv.push_back(w.c_str());
-    argv.push_back(nullptr);
-    const int argc = static_cast<int>(words.size());
-
-    for (int i = 1; i < argc; ++i) {
-        check_int_conversion(argv[i]);
-        check_double_conversion(argv[i]);
+    for (const std::string& w : words) {
+        check_int_conversion(w.c_str());
+        check_double_conversion(w.c_str());
     }
 
     nongauss::Settings settings;
-    nongauss::Names names;
-    const nongauss::CommandLine outcome = nongauss::parse_command_line(argc, argv.data(), settings, names);
-    if (outcome == nongauss::CommandLine::help || outcome == nongauss::CommandLine::version) return 0;
-    const bool ok = outcome == nongauss::CommandLine::analyse;
-    require(nongauss::program_name() == "nongauss", "program name stored");
-    if (!ok) {
-        nongauss::print_usage();
-        return 0;
+    for (std::size_t i = 0; i + 1 < words.size() && words[i].size() >= 2 && words[i][0] == '-'; ++i) {
+        const char letter = words[i][1];
+        if (nongauss::apply_flag_option(letter, settings)) continue;
+        const bool applied = nongauss::apply_value_option(letter, words[i + 1].c_str(), settings);
+        require(applied == nongauss::takes_value(letter), "a value option is one of the table's");
+        if (!applied) break;
+        ++i;
     }
 
-    require(argc >= 2, "a parse needs a word besides the program name");
-    // The parser applies the limits the library applies: nothing left to change.
+    // The options apply the limits the library applies: nothing left to change.
     const nongauss::Settings limited = nongauss::with_limits(settings);
     require(limited.scale == settings.scale && limited.dt == settings.dt && limited.nbins == settings.nbins &&
                 limited.pdf_divisor == settings.pdf_divisor,
-            "parsed settings within the library's limits");
-    require(settings.nbins >= 10, "at least 10 bins");
-    require(settings.scale >= 2.0, "scale at least 2");
-    require(settings.dt >= 0.01, "interval at least 0.01");
+            "settings within the library's limits");
+    require(settings.nbins >= nongauss::min_bins, "at least 10 bins");
+    require(settings.scale >= nongauss::min_scale_s, "scale at least 2");
+    require(settings.dt >= nongauss::min_dt_s, "interval at least 0.01");
     require(settings.pdf_divisor != 0.0 && !std::isnan(settings.pdf_divisor), "divisor usable");
     require(!std::isnan(settings.moment_order), "moment order a number");
 
+    const nongauss::Names names = nongauss::derive_names(words.back());
     const std::string& last = words.back();
     require(names.input_name == last, "input is the last word");
     const std::size_t component = last.rfind('/') == std::string::npos ? 0 : last.rfind('/') + 1;

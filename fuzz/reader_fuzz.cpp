@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "nongauss/number_text.hpp"
-#include "text/reader.hpp"
+#include "nongauss/number_reader.hpp"
 #include "nongauss/table_shape.hpp"
 #include "nongauss/error.hpp"
 #include "nongauss/series.hpp"

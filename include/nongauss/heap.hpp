@@ -6,9 +6,8 @@
 // Freed memory is kept and reused rather than returned to the system, and the
 // heap is grown once by `reserve_bytes` of address space marked for huge
 // pages, so that the large arrays of a run are filled in 2 MiB pages (a page
-// fault costs about as much for 2 MiB as for 4 KiB). The blocks allocated
-// after the call begin at a 2 MiB boundary, so that none of them lies in the
-// 4 KiB pages below it, and other threads allocate from the same heap.
+// fault costs about as much for 2 MiB as for 4 KiB), and other threads
+// allocate from the same heap.
 // Address space that is never touched costs no memory.
 // Where the reservation cannot be had (an address-space limit, a sanitizer's
 // allocator) the heap is left as it is. Changes where memory lies, never what

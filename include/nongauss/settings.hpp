@@ -3,6 +3,7 @@
 // The analysis options of the tool, with the tool's defaults and limits.
 
 #include <climits>
+#include <cstddef>
 
 namespace nongauss {
 
@@ -11,6 +12,31 @@ enum class Interpolation { step, linear, spline };
 
 /// How the detrending polynomials are fitted (-m 1, -m 2).
 enum class FitMethod { normal_equations, svd };
+
+/// The lower limits of the settings (see with_limits).
+inline constexpr double min_scale_s = 2.0;
+inline constexpr double min_dt_s = 0.01;
+inline constexpr int min_bins = 10;
+
+/// A choice and the word that names it where a face takes words (the Python
+/// module's resample= and fit=), in the order of their defaults first.
+template <typename Choice>
+struct ChoiceName {
+    Choice choice;
+    const char* name;
+};
+inline constexpr ChoiceName<Interpolation> interpolation_names[] = {
+    {Interpolation::spline, "spline"}, {Interpolation::linear, "linear"}, {Interpolation::step, "step"}};
+inline constexpr ChoiceName<FitMethod> fit_method_names[] = {
+    {FitMethod::normal_equations, "normal"}, {FitMethod::svd, "svd"}};
+
+/// The word of `choice` in `names`.
+template <typename Choice, std::size_t N>
+constexpr const char* name_of(const ChoiceName<Choice> (&names)[N], Choice choice) {
+    for (const ChoiceName<Choice>& n : names)
+        if (n.choice == choice) return n.name;
+    return "";
+}
 
 struct Settings {
     /// -s: coarse-graining scale in seconds; below 2 it is raised to 2.

@@ -10,10 +10,9 @@
 //     ScaleIncrements inc = increments_at(prepared, scale, transcript);
 //     Result r = complete(std::move(inc), prepared, transcript, options);
 //
-// Arrays are unit-offset where the stages work with them: element 1 is the
-// first, and data()[0] is not an element.
 
 #include <memory>
+#include <span>
 
 #include "nongauss/analysis.hpp"
 
@@ -42,8 +41,8 @@ public:
     const std::vector<std::string>& warnings() const noexcept;
     /// Number of resampled points: duration_s() / dt, truncated.
     int nres() const noexcept;
-    /// resampled()[1..nres()]: the resampled series in seconds, mean removed.
-    const double* resampled() const noexcept;
+    /// The resampled series in seconds, mean removed: nres() values.
+    std::span<const double> resampled() const noexcept;
     /// The mean removed, seconds.
     double resampled_mean_s() const noexcept;
 
@@ -67,8 +66,8 @@ public:
     int count() const noexcept;       ///< the number of increments
     double mean_s() const noexcept;   ///< mean before centring, seconds
     double sd_s() const noexcept;     ///< standard deviation (divisor count()), seconds
-    /// centred()[1..count()]: increment - mean_s(), seconds.
-    const double* centred() const noexcept;
+    /// Each increment - mean_s(), seconds: count() values.
+    std::span<const double> centred() const noexcept;
 
     struct Impl;
     Impl& impl() noexcept { return *impl_; }

@@ -8,6 +8,7 @@
 // which finds a write error through std::ferror(file).
 
 #include <cstdio>
+#include <span>
 #include <string>
 
 namespace nongauss {
@@ -29,12 +30,13 @@ struct Names {
 Names derive_names(const std::string& input_name);
 
 /// The TS table: the header "time(sec)\tRRI(ms)\tCG_series(ms)\n" (or
-/// "...\tCG_series\n" when `standardized`), then for j = 1..ncg the row
-/// "%lf\t%lf\t%lf\n" of (j - 1) * dt, 1000 * resampled[j + scale_pt / 2] +
+/// "...\tCG_series\n" when `standardized`), then for j = 0..centred.size()-1
+/// the row "%lf\t%lf\t%lf\n" of j * dt, 1000 * resampled[j + scale_pt / 2] +
 /// 1000 * resampled_mean, and 1000 * centred[j] (or centred[j] / sd).
-void write_ts_table(std::FILE* file, const double* resampled, double resampled_mean, long scale_pt,
-                    const double* centred, int ncg, double sd, double dt, bool standardized,
-                    ThreadPool& pool);
+/// `resampled` holds at least centred.size() + scale_pt / 2 values (as
+/// PreparedSeries::resampled() and ScaleIncrements::centred() do).
+void write_ts_table(std::FILE* file, std::span<const double> resampled, double resampled_mean, long scale_pt,
+                    std::span<const double> centred, double sd, double dt, bool standardized, ThreadPool& pool);
 
 /// The PDF table: the header "x/SD\tP_exp\tP_model\n", then for i = 0..nbins-1
 /// the row "%lf\t%8.7lf\t%12.11lf\n" of bin_centre[i], p_exp[i] / divisor and

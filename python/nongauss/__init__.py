@@ -7,6 +7,7 @@
     clean = nongauss.clean(rr).rr               # artefacts and ectopic beats removed
     nn = nongauss.read_annotations("100.atr").rr  # normal-to-normal intervals, seconds
     test = nongauss.synth(4, 0.4, seed=1)       # a series whose lambda is known
+    page = nongauss.report("nsr001.txt")        # nsr001_report.html and .json
 
 The numbers are those of the command-line tool `nongauss`, double for double.
 """
@@ -24,6 +25,7 @@ from ._nongauss import (
     log_spaced_scales,
     read_annotations,
     read_rr,
+    report,
     scan,
     synth,
 )
@@ -41,6 +43,7 @@ __all__ = [
     "log_spaced_scales",
     "read_annotations",
     "read_rr",
+    "report",
     "scan",
     "synth",
 ]

@@ -173,3 +173,25 @@ def synth(
     decimals: SupportsIndex | None = None,
 ) -> npt.NDArray[np.float64]:
     """A synthetic RR series whose non-Gaussianity lambda is known, as nongauss-synth."""
+
+def report(
+    path: _Path,
+    scales: Sequence[SupportsFloat] | None = None,
+    *,
+    output: _Path | None = None,
+    densities: Sequence[SupportsFloat] | None = None,
+    flags: Literal["detect", "clean", "replace", "none"] = "detect",
+    surrogates: int = 0,
+    surrogate_kind: Literal["iaaft", "phase"] = "iaaft",
+    seed: int = 1,
+    resample: Literal["spline", "linear", "step"] = "spline",
+    dt: float = 0.25,
+    detrend: int = 3,
+    fit: Literal["normal", "svd"] = "normal",
+    q: float = 0.25,
+    bins: int = 100,
+    cohort: bool = False,
+    group: str | None = None,
+) -> str:
+    """Writes nongauss-report's HTML report of a recording (or, cohort=True, of a cohort
+    table) and its JSON beside it, with the program's own code; returns the page's name."""

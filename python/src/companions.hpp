@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "synth.hpp"
+#include "nongauss/synth.hpp"
 
 namespace nongauss::python {
 

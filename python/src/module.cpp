@@ -1,4 +1,4 @@
-// The Python module: analyse, scan, read_rr, clean, synth and
+// The Python module: analyse, scan, read_rr, clean, synth, report and
 // log_spaced_scales over the analysis library and the companions' code.
 //
 // Every call converts its intervals once (convert.hpp), then releases the
@@ -28,6 +28,7 @@
 #include "nongauss/clean.hpp"
 #include "nongauss/nongauss.hpp"
 #include "options.hpp"
+#include "report.hpp"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -157,7 +158,7 @@ PyResult analyse_py(py::object rr, double scale, const std::string& unit,
 py::object scan_py(py::object rr, py::object scales_in, const std::string& unit,
                    const std::string& resample, double dt, py::object detrend,
                    const std::string& fit, double q, py::object bins) {
-    const Settings settings = analysis_settings(25.0, resample, dt, detrend, fit, q, bins);
+    const Settings settings = analysis_settings(Settings{}.scale, resample, dt, detrend, fit, q, bins);
     const std::optional<Unit> chosen = unit_option(unit);
     const std::vector<double> scales = to_doubles(scales_in, "scales");
     for (const double s : scales) finite_option(s, "every scale");
@@ -357,9 +358,9 @@ PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double 
     return cleaned;
 }
 
-double in_range(double value, const char* name, double lo, double hi, const char* what) {
-    if (!std::isfinite(value) || value < lo || value > hi)
-        throw py::value_error(std::string(name) + " wants " + what + ", not " +
+double in_range(double value, const char* name, const synth::Range& range) {
+    if (!range.contains(value))
+        throw py::value_error(std::string(name) + " wants " + range.wants + ", not " +
                               py::repr(py::float_(value)).cast<std::string>());
     return value;
 }
@@ -368,12 +369,11 @@ py::array_t<double> synth_py(double hours, double lambda, py::object seed, doubl
                              double sd_ms, double block_s, const std::string& unit,
                              py::object decimals) {
     synth::Model model;
-    model.hours = in_range(hours, "hours", 0.0, 10000.0, "a number of hours above 0 and at most 10000");
-    if (hours == 0.0) in_range(hours, "hours", 1.0, 0.0, "a number of hours above 0 and at most 10000");
-    model.lambda = in_range(lambda, "lambda_", 0.0, 1.5, "a number from 0 to 1.5");
-    model.mean_ms = in_range(mean_ms, "mean_ms", 300.0, 2000.0, "milliseconds from 300 to 2000");
-    model.sd_ms = in_range(sd_ms, "sd_ms", 0.0, 300.0, "milliseconds from 0 to 300");
-    model.block_s = in_range(block_s, "block_s", 60.0, 86400.0, "seconds from 60 to 86400");
+    model.hours = in_range(hours, "hours", synth::hours_range);
+    model.lambda = in_range(lambda, "lambda_", synth::lambda_range);
+    model.mean_ms = in_range(mean_ms, "mean_ms", synth::mean_range);
+    model.sd_ms = in_range(sd_ms, "sd_ms", synth::sd_range);
+    model.block_s = in_range(block_s, "block_s", synth::block_range);
     if (PyBool_Check(seed.ptr()) || !PyIndex_Check(seed.ptr()))
         throw py::type_error("seed must be an integer");
     const py::int_ seed_int = py::reinterpret_steal<py::int_>(PyNumber_Index(seed.ptr()));
@@ -387,7 +387,7 @@ py::array_t<double> synth_py(double hours, double lambda, py::object seed, doubl
     if (unit == "s") format.seconds = true;
     else if (unit != "ms") throw py::value_error("unit must be 'ms' or 's', not " + py::repr(py::str(unit)).cast<std::string>());
     format.decimals = decimals.is_none() ? (format.seconds ? 3 : 0)
-                                         : static_cast<int>(integer_option(decimals, "decimals", 0, 9));
+                                         : static_cast<int>(integer_option(decimals, "decimals", 0, synth::max_decimals));
     if (format.seconds && format.decimals == 0)
         throw py::value_error("unit 's' needs at least one decimal; whole seconds are no RR intervals");
 
@@ -431,6 +431,7 @@ PYBIND11_MODULE(_nongauss, m) {
     m.attr("InputError") = py::reinterpret_borrow<py::object>(input_error);
     m.attr("AnalysisError") = py::reinterpret_borrow<py::object>(analysis_error);
     m.attr("AnalysisWarning") = py::reinterpret_borrow<py::object>(analysis_warning);
+    nongauss::python::define_report(m, analysis_warning);
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) std::rethrow_exception(p);
@@ -523,9 +524,14 @@ NaN, infinite, not positive), AnalysisError (a RuntimeError) when the analysis
 cannot be completed (e.g. "The data length is not enough!"), ValueError for a
 bad option. The interpreter lock is released while the analysis runs; Ctrl-C
 (a signal handler's exception) ends it between its stages.)";
-    m.def("analyse", &analyse_py, analyse_doc, "rr"_a, "scale"_a = 25.0, py::kw_only(),
-          "unit"_a = "auto", "resample"_a = "spline", "dt"_a = 0.25, "detrend"_a = 3,
-          "fit"_a = "normal", "q"_a = 0.25, "bins"_a = 100);
+    // The defaults of the options are the tool's (Settings).
+    const Settings defaults;
+    const char* const resample_default = name_of(interpolation_names, defaults.interpolation);
+    const char* const fit_default = name_of(fit_method_names, defaults.fit);
+    m.def("analyse", &analyse_py, analyse_doc, "rr"_a, "scale"_a = defaults.scale, py::kw_only(),
+          "unit"_a = "auto", "resample"_a = resample_default, "dt"_a = defaults.dt,
+          "detrend"_a = defaults.degree, "fit"_a = fit_default, "q"_a = defaults.moment_order,
+          "bins"_a = defaults.nbins);
 
     const char* scan_doc = R"(Analyses a series at several scales (seconds), from one resampling.
 
@@ -537,8 +543,8 @@ half the series with detrending) has NaN in sd_ms, lambda_ and lambda_sq and
 the tool's message in error; the others have ''. Errors of the whole series
 raise as in analyse(). Ctrl-C ends it between scales.)";
     m.def("scan", &scan_py, scan_doc, "rr"_a, "scales"_a, py::kw_only(), "unit"_a = "auto",
-          "resample"_a = "spline", "dt"_a = 0.25, "detrend"_a = 3, "fit"_a = "normal",
-          "q"_a = 0.25, "bins"_a = 100);
+          "resample"_a = resample_default, "dt"_a = defaults.dt, "detrend"_a = defaults.degree,
+          "fit"_a = fit_default, "q"_a = defaults.moment_order, "bins"_a = defaults.nbins);
 
     m.def("read_annotations", &read_annotations_py, R"(Reads a beat annotation file RECORD.ANNOTATOR with its header RECORD.hea beside it.
 

@@ -13,6 +13,17 @@ std::string repr_of(py::handle value) { return py::repr(value).cast<std::string>
 
 std::string quoted(const std::string& text) { return repr_of(py::str(text)); }
 
+// The choice `word` names, or ValueError "NAME must be 'a', 'b' or 'c', not WORD".
+template <typename Choice, std::size_t N>
+Choice choice_option(const ChoiceName<Choice> (&names)[N], const std::string& word, const char* name) {
+    std::string listed;
+    for (std::size_t i = 0; i < N; ++i) {
+        if (word == names[i].name) return names[i].choice;
+        listed += (i == 0 ? "" : (i + 1 == N ? " or " : ", ")) + quoted(names[i].name);
+    }
+    throw py::value_error(std::string(name) + " must be " + listed + ", not " + quoted(word));
+}
+
 }  // namespace
 
 std::optional<Unit> unit_option(const std::string& unit) {
@@ -53,16 +64,8 @@ Settings analysis_settings(double scale, const std::string& resample, double dt,
     settings.degree = static_cast<int>(integer_option(detrend, "detrend", INT_MIN, INT_MAX));
     settings.nbins = static_cast<int>(integer_option(bins, "bins", INT_MIN, INT_MAX));
 
-    if (resample == "spline") settings.interpolation = Interpolation::spline;
-    else if (resample == "linear") settings.interpolation = Interpolation::linear;
-    else if (resample == "step") settings.interpolation = Interpolation::step;
-    else
-        throw py::value_error("resample must be 'spline', 'linear' or 'step', not " +
-                              quoted(resample));
-
-    if (fit == "normal") settings.fit = FitMethod::normal_equations;
-    else if (fit == "svd") settings.fit = FitMethod::svd;
-    else throw py::value_error("fit must be 'normal' or 'svd', not " + quoted(fit));
+    settings.interpolation = choice_option(interpolation_names, resample, "resample");
+    settings.fit = choice_option(fit_method_names, fit, "fit");
     return settings;
 }
 

@@ -10,14 +10,6 @@
 
 namespace nongauss {
 
-Settings with_limits(Settings s) {
-    if (s.scale < 2.0) s.scale = 2.0;
-    if (s.dt < 0.01) s.dt = 0.01;
-    if (s.nbins < 10) s.nbins = 10;
-    if (s.pdf_divisor == 0.0) s.pdf_divisor = 1.0;
-    return s;
-}
-
 Result failed_scale(const Settings& settings, double scale, Error error) {
     Settings at_scale = settings;
     at_scale.scale = scale;

@@ -4,6 +4,14 @@
 
 namespace nongauss {
 
+Settings with_limits(Settings s) {
+    if (s.scale < min_scale_s) s.scale = min_scale_s;
+    if (s.dt < min_dt_s) s.dt = min_dt_s;
+    if (s.nbins < min_bins) s.nbins = min_bins;
+    if (s.pdf_divisor == 0.0) s.pdf_divisor = 1.0;
+    return s;
+}
+
 bool apply_flag_option(char option, Settings& settings) {
     switch (option) {
         case '0': settings.interpolation = Interpolation::step; return true;
@@ -16,33 +24,17 @@ bool apply_flag_option(char option, Settings& settings) {
 
 bool apply_value_option(char option, const char* value, Settings& settings) {
     switch (option) {
-        case 'd': settings.degree = convert_int_option(value); return true;
-        case 'm':  // below 2 (also 0 and negative values): normal equations
-            settings.fit = convert_int_option(value) >= 2 ? FitMethod::svd : FitMethod::normal_equations;
-            return true;
-        case 'n': {
-            const int n = convert_int_option(value);
-            settings.nbins = n < 10 ? 10 : n;
-            return true;
-        }
-        case 'q': settings.moment_order = convert_double_option(value); return true;
-        case 'r': {
-            const double r = convert_double_option(value);
-            settings.pdf_divisor = r == 0.0 ? 1.0 : r;
-            return true;
-        }
-        case 's': {
-            const double s = convert_double_option(value);
-            settings.scale = s < 2.0 ? 2.0 : s;
-            return true;
-        }
-        case 't': {
-            const double t = convert_double_option(value);
-            settings.dt = t < 0.01 ? 0.01 : t;
-            return true;
-        }
+        case 'd': settings.degree = convert_int_option(value); break;
+        case 'm': settings.fit = fit_method_of(convert_int_option(value)); break;
+        case 'n': settings.nbins = convert_int_option(value); break;
+        case 'q': settings.moment_order = convert_double_option(value); break;
+        case 'r': settings.pdf_divisor = convert_double_option(value); break;
+        case 's': settings.scale = convert_double_option(value); break;
+        case 't': settings.dt = convert_double_option(value); break;
         default: return false;
     }
+    settings = with_limits(settings);
+    return true;
 }
 
 }  // namespace nongauss

@@ -29,10 +29,6 @@ struct PreparedSeries::Impl {
     const double* profile() const;
     mutable std::mutex profile_mutex;
     mutable OwnedVector profile_array;
-
-    /// Test hook: fits with more coefficients than this fit every window on
-    /// its own.
-    int shared_fit_limit = SharedAbscissaeFit::max_coefficients;
 };
 
 struct ScaleIncrements::Impl {
@@ -42,7 +38,9 @@ struct ScaleIncrements::Impl {
     std::vector<std::string> warnings;  // of this scale, after the series'
 };
 
-/// Test hook: the limit of PreparedSeries::Impl::shared_fit_limit.
-void set_shared_fit_limit(PreparedSeries& prepared, int limit);
+/// increments_at with the detrending fits made as `fits` says (the public
+/// increments_at: WindowFits::by_size); the same increments either way.
+ScaleIncrements increments_at(const PreparedSeries& prepared, double scale, Transcript& transcript,
+                              const ScaleOptions& options, WindowFits fits);
 
 }  // namespace nongauss

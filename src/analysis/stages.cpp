@@ -67,11 +67,8 @@ PreparedSeries::PreparedSeries(const Series& series, const Settings& settings, T
     }
 
     if (p.nres >= 1) {
-        const int method = p.settings.interpolation == Interpolation::step     ? step_function
-                           : p.settings.interpolation == Interpolation::linear ? linear_interpolation
-                                                                               : 2;
         double* r = p.resampled;
-        resample(rri, p.ndata, dt, method, r, p.nres, pool);
+        resample(rri, p.ndata, dt, p.settings.interpolation, r, p.nres, pool);
         double s = 0.0;
         for (int j = 1; j <= p.nres; ++j) s = s + r[j];
         p.resampled_mean = s / p.nres;
@@ -90,7 +87,10 @@ double PreparedSeries::duration_s() const noexcept { return impl_->duration_s; }
 Unit PreparedSeries::unit() const noexcept { return impl_->unit; }
 const std::vector<std::string>& PreparedSeries::warnings() const noexcept { return impl_->warnings; }
 int PreparedSeries::nres() const noexcept { return impl_->nres; }
-const double* PreparedSeries::resampled() const noexcept { return impl_->resampled; }
+std::span<const double> PreparedSeries::resampled() const noexcept {
+    if (impl_->nres < 1) return {};
+    return {impl_->resampled + 1, static_cast<std::size_t>(impl_->nres)};
+}
 double PreparedSeries::resampled_mean_s() const noexcept { return impl_->resampled_mean; }
 
 const double* PreparedSeries::Impl::profile() const {
@@ -103,10 +103,6 @@ const double* PreparedSeries::Impl::profile() const {
     return profile_array;
 }
 
-void set_shared_fit_limit(PreparedSeries& prepared, int limit) {
-    const_cast<PreparedSeries::Impl&>(prepared.impl()).shared_fit_limit = limit;
-}
-
 // --- ScaleIncrements ---
 
 ScaleIncrements::ScaleIncrements() : impl_(std::make_unique<Impl>()) {}
@@ -116,15 +112,23 @@ ScaleIncrements& ScaleIncrements::operator=(ScaleIncrements&&) noexcept = defaul
 
 double ScaleIncrements::scale_s() const noexcept { return impl_->scale_s; }
 long ScaleIncrements::scale_pt() const noexcept { return impl_->scale_pt; }
-int ScaleIncrements::count() const noexcept { return impl_->inc.ncg; }
-double ScaleIncrements::mean_s() const noexcept { return impl_->inc.cg_mean; }
-double ScaleIncrements::sd_s() const noexcept { return impl_->inc.cg_sd; }
-const double* ScaleIncrements::centred() const noexcept { return impl_->inc.cg_series; }
+int ScaleIncrements::count() const noexcept { return impl_->inc.count; }
+double ScaleIncrements::mean_s() const noexcept { return impl_->inc.mean_s; }
+double ScaleIncrements::sd_s() const noexcept { return impl_->inc.sd_s; }
+std::span<const double> ScaleIncrements::centred() const noexcept {
+    if (impl_->inc.count < 1) return {};
+    return {impl_->inc.centred + 1, static_cast<std::size_t>(impl_->inc.count)};
+}
 
 // --- the stages per scale ---
 
 ScaleIncrements increments_at(const PreparedSeries& prepared, double scale, Transcript& transcript,
                               const ScaleOptions& options) {
+    return increments_at(prepared, scale, transcript, options, WindowFits::by_size);
+}
+
+ScaleIncrements increments_at(const PreparedSeries& prepared, double scale, Transcript& transcript,
+                              const ScaleOptions& options, WindowFits fits) {
     ThreadPool serial(1);
     ThreadPool& pool = options.pool != nullptr ? *options.pool : serial;
     const PreparedSeries::Impl& p = prepared.impl();
@@ -142,16 +146,15 @@ ScaleIncrements increments_at(const PreparedSeries& prepared, double scale, Tran
         fatal_error(message.c_str());
     }
     s.inc = coarse_grain(p.resampled, p.nres, p.ndata, s.scale_pt, fit_coefficients(p.settings),
-                         p.settings.fit == FitMethod::svd ? 2 : 1, [&p] { return p.profile(); },
-                         transcript, pool, p.shared_fit_limit);
+                         p.settings.fit, [&p] { return p.profile(); }, transcript, pool, fits);
     // Every centred increment is in range in milliseconds exactly when the
     // SD is: an increment d with |1000 d| beyond the double range has d * d
     // beyond it too, which makes the sum of squares, and with it the SD,
     // infinite (a NaN makes it NaN); conversely a finite 1000 SD bounds every
     // |d| far below that range. So the SD alone is checked.
-    if (!std::isfinite(1000 * s.inc.cg_sd))
+    if (!std::isfinite(1000 * s.inc.sd_s))
         fatal_error("The coarse-grained series is out of range!");
-    const double sd_ms = 1000 * s.inc.cg_sd;
+    const double sd_ms = 1000 * s.inc.sd_s;
     if (clear_rounding_spread(s.inc, p.resampled_mean, s.scale_pt))
         warn(s.warnings, transcript,
              formatted("the series has no variability at a scale of %g s: the SD of its increments, %g ms, "
@@ -182,33 +185,33 @@ Result complete(const ScaleIncrements& increments, const PreparedSeries& prepare
     r.unit = p.unit;
     r.warnings = p.warnings;
     r.warnings.insert(r.warnings.end(), s.warnings.begin(), s.warnings.end());
-    r.sd_s = inc.cg_sd;
-    r.sd_ms = 1000 * inc.cg_sd;
-    r.n_increments = inc.ncg;
-    r.increment_mean_s = inc.cg_mean;
+    r.sd_s = inc.sd_s;
+    r.sd_ms = 1000 * inc.sd_s;
+    r.n_increments = inc.count;
+    r.increment_mean_s = inc.mean_s;
 
-    // The standardised increments are inc.cg_series[i] / inc.cg_sd.
+    // The standardised increments are inc.centred[i] / inc.sd_s.
     const double q = p.settings.moment_order;
     if (q != 0.0 && effective_moment_order(q) == 0.0)
         warn(r.warnings, transcript,
              formatted("an order q of %g is too close to 0 for the closed form of the estimator (|q| < %g): "
                        "lambda comes from the logarithmic moment, its limit as q -> 0 (as with -q 0)",
                        q, smallest_closed_form_order));
-    r.lambda_sq = estimate_lambda_sq(inc.cg_series, inc.ncg, q, inc.cg_sd, pool);
+    r.lambda_sq = estimate_lambda_sq(inc.centred, inc.count, q, inc.sd_s, pool);
     // Above 2 the powers |x|^q of the standardised increments can overflow
     // (and the factor 2/(q(q-2)) vanish): the estimate is then no number at
     // all, which no order below 2 can give (the pole at 2 itself is the
     // formula's, and a series without variability has no increments to
     // standardise). Such an order ends the analysis before anything is written.
-    if (effective_moment_order(q) > 2 && inc.cg_sd > 0 && !std::isfinite(r.lambda_sq))
+    if (effective_moment_order(q) > 2 && inc.sd_s > 0 && !std::isfinite(r.lambda_sq))
         fatal_error(formatted("The absolute moment of order %g is out of range!", q).c_str());
     r.lambda = lambda_from_estimate(r.lambda_sq);
     if (!(r.lambda_sq > 0 && std::isfinite(r.lambda_sq)))
         transcript.write(formatted("square of lambda = %lf\n", r.lambda_sq));
     if (options.increments) {
-        const double* cg = inc.cg_series;
-        r.increments.resize(static_cast<std::size_t>(inc.ncg));
-        for (int i = 1; i <= inc.ncg; ++i) r.increments[static_cast<std::size_t>(i - 1)] = cg[i] / inc.cg_sd;
+        const double* cg = inc.centred;
+        r.increments.resize(static_cast<std::size_t>(inc.count));
+        for (int i = 1; i <= inc.count; ++i) r.increments[static_cast<std::size_t>(i - 1)] = cg[i] / inc.sd_s;
     }
 
     if (!options.densities) return r;
@@ -218,13 +221,12 @@ Result complete(const ScaleIncrements& increments, const PreparedSeries& prepare
     const OwnedVector p_exp(1, nbins);
     OwnedVector p_model;
     if (options.model_density) p_model = OwnedVector(1, nbins);
-    estimate_pdf(inc.ncg, inc.cg_series, nbins, bin_centre, p_exp, inc.cg_sd, pool);
+    estimate_pdf(inc.count, inc.centred, nbins, bin_centre, p_exp, inc.sd_s, pool);
     r.bin_centre.assign(bin_centre + 1, bin_centre + 1 + nbins);
     r.p_exp.assign(p_exp + 1, p_exp + 1 + nbins);
 
     if (options.model_density) {
-        constexpr int table_length = 100000;
-        const OwnedVector de_table(1, table_length);
+        const OwnedVector de_table(1, model_table_length);
         compute_model_pdf(r.lambda, nbins, bin_centre, p_model, de_table, pool);
         const double* m = p_model;
         r.p_model.assign(m + 1, m + 1 + nbins);

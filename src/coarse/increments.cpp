@@ -37,6 +37,9 @@ using Quad = double __attribute__((vector_size(32)));
 #define NONGAUSS_WIDE_VARIANT
 #endif
 
+// The moving sums for i in [begin, end): cg[i] = resampled[i] + ... +
+// resampled[i + scale_pt - 1], each formed afresh from 0.0 in that order, so
+// any split of the index range gives the same values.
 NONGAUSS_WIDE_VARIANT
 void moving_sums_range(const double* resampled, int scale_pt, long begin, long end, double* cg) {
     // Sixteen sums at a time, one per vector lane: lane j of the sum for i adds
@@ -89,8 +92,7 @@ int moving_sums(const double* resampled, int nres, int scale_pt, double* cg, Tra
 
 // Every window fitted on its own, as in the plain description: for fits with
 // more coefficients than SharedAbscissaeFit takes.
-int detrend_each_window(const double* profile, int nres, int scale_pt, int ncoef, int fit_method,
-                        double* cg) {
+int detrend_each_window(const double* profile, int nres, int scale_pt, int ncoef, FitMethod fit, double* cg) {
     const int width = 2 * scale_pt;
     const OwnedVector window_x(1, width);
     const OwnedVector window_y(1, width);
@@ -102,7 +104,7 @@ int detrend_each_window(const double* profile, int nres, int scale_pt, int ncoef
     for (int s = 1; s <= last_start; s += scale_pt) {
         for (int k = 1; k <= width; ++k) window_y[k] = profile[s + k - 1];
         double chisq = 0.0;
-        if (fit_method > 1)
+        if (fit == FitMethod::svd)
             fit_svd(window_x, window_y, width, coef, ncoef, &chisq);
         else
             fit_normal_eq(window_x, window_y, width, coef, ncoef, &chisq);
@@ -115,22 +117,16 @@ int detrend_each_window(const double* profile, int nres, int scale_pt, int ncoef
     return ncg;
 }
 
-// The sum 0.0 + cg[1] + ... + cg[count], added in that order.
-struct HeadSum {
-    double sum = 0.0;
-    long count = 0;
-};
-
-int detrended_increments(int nres, int scale_pt, int ncoef, int fit_method,
-                         const ProfileSource& profile_source, Transcript& transcript,
-                         int shared_fit_limit, double* cg, HeadSum& head, ThreadPool& pool) {
+int detrended_increments(int nres, int scale_pt, int ncoef, FitMethod fit_method, WindowFits fits,
+                         const ProfileSource& profile_source, Transcript& transcript, double* cg,
+                         ThreadPool& pool) {
     transcript.write(formatted("detrend using polynomial fits of order %d\n", ncoef - 1));
     transcript.write("------------------------------------------------\n");
 
     const double* profile = profile_source();
 
     int ncg = 0;
-    if (ncoef > shared_fit_limit) {
+    if (fits == WindowFits::each_window || ncoef > SharedAbscissaeFit::max_coefficients) {
         ncg = detrend_each_window(profile, nres, scale_pt, ncoef, fit_method, cg);
     } else {
         const int width = 2 * scale_pt;
@@ -151,21 +147,12 @@ int detrended_increments(int nres, int scale_pt, int ncoef, int fit_method,
         pool.parallel_parts(0, windows, 16, [&](int part, long begin, long end) {
             double* residual = scratch.data() + part * per_part;  // residual[1..width]
             double* coef = residual + width + 1;                   // coef[1..ncoef]
-            // The first part adds its increments up as it makes them, in
-            // index order from the first: the start of the mean's sum.
-            double sum = 0.0;
             for (long w = begin; w < end; ++w) {
                 const double* y = profile + w * scale_pt;  // y[k] = profile[w * scale_pt + k]
                 fit.fit(y, coef);
                 fit.residuals(y, coef, residual);
                 double* out = cg + w * scale_pt;
                 for (int k = 1; k <= scale_pt; ++k) out[k] = residual[k + scale_pt] - residual[k];
-                if (part == 0)
-                    for (int k = 1; k <= scale_pt; ++k) sum = sum + out[k];
-            }
-            if (part == 0) {
-                head.sum = sum;
-                head.count = end * scale_pt;
             }
         }, parts);
         ncg = static_cast<int>(windows * scale_pt);
@@ -181,8 +168,8 @@ void running_sum(const double* resampled, int nres, double* profile) {
 }
 
 Increments coarse_grain(const double* resampled, int nres, int ndata, long scale_pt, int ncoef,
-                        int fit_method, const ProfileSource& profile, Transcript& transcript,
-                        ThreadPool& pool, int shared_fit_limit) {
+                        FitMethod fit, const ProfileSource& profile, Transcript& transcript,
+                        ThreadPool& pool, WindowFits fits) {
     const bool detrending = ncoef > 1;
     if (!long_enough(ndata, nres, scale_pt, detrending))
         fatal_error("The data length is not enough!\n");
@@ -198,25 +185,24 @@ Increments coarse_grain(const double* resampled, int nres, int ndata, long scale
     if (static_cast<unsigned long long>(former_count) > max_block_bytes / sizeof(double))
         fatal_error("allocation failure in vector()");
     inc.upper = nres - points + 1;
-    inc.cg_series = OwnedVector(1, inc.upper);
-    HeadSum head;
-    inc.ncg = detrending ? detrended_increments(nres, points, ncoef, fit_method, profile, transcript,
-                                                shared_fit_limit, inc.cg_series, head, pool)
-                         : moving_sums(resampled, nres, points, inc.cg_series, transcript, pool);
+    inc.centred = OwnedVector(1, inc.upper);
+    inc.count = detrending ? detrended_increments(nres, points, ncoef, fit, fits, profile, transcript,
+                                                  inc.centred, pool)
+                           : moving_sums(resampled, nres, points, inc.centred, transcript, pool);
 
-    double* cg = inc.cg_series;
-    double sum = head.sum;
-    for (long i = head.count + 1; i <= inc.ncg; ++i) sum = sum + cg[i];
-    inc.cg_mean = sum / inc.ncg;
+    double* cg = inc.centred;
+    double sum = 0.0;
+    for (int i = 1; i <= inc.count; ++i) sum = sum + cg[i];
+    inc.mean_s = sum / inc.count;
     // The sum of squares waits on each addition before the next: the centred
     // value is stored on the way at no cost.
     double squares = 0.0;
-    for (int i = 1; i <= inc.ncg; ++i) {
-        const double d = cg[i] - inc.cg_mean;
+    for (int i = 1; i <= inc.count; ++i) {
+        const double d = cg[i] - inc.mean_s;
         cg[i] = d;
         squares = squares + d * d;
     }
-    inc.cg_sd = std::sqrt(squares / inc.ncg);
+    inc.sd_s = std::sqrt(squares / inc.count);
     return inc;
 }
 
@@ -239,9 +225,9 @@ double rounding_level(double resampled_mean, long scale_pt) {
 }
 
 bool clear_rounding_spread(Increments& inc, double resampled_mean, long scale_pt) {
-    if (!(inc.cg_sd <= rounding_level(resampled_mean, scale_pt))) return false;
-    inc.cg_sd = 0.0;
-    for (int i = 1; i <= inc.ncg; ++i) inc.cg_series[i] = 0.0;
+    if (!(inc.sd_s <= rounding_level(resampled_mean, scale_pt))) return false;
+    inc.sd_s = 0.0;
+    for (int i = 1; i <= inc.count; ++i) inc.centred[i] = 0.0;
     return true;
 }
 

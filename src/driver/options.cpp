@@ -2,7 +2,6 @@
 
 #include <climits>
 #include <cstdio>
-#include <cstring>
 #include <string_view>
 
 #include "nongauss/version.hpp"
@@ -74,7 +73,7 @@ CommandLine parse_command_line(int argc, const char* const* argv, Settings& sett
         if (word == "--version") return CommandLine::version;
         const char option = argv[i][1];
         if (!apply_flag_option(option, settings)) {
-            if (option == '\0' || std::strchr("dmnqrst", option) == nullptr) return CommandLine::usage_error;
+            if (!takes_value(option)) return CommandLine::usage_error;
             if (++i >= argc) return CommandLine::usage_error;  // a value option needs its value
             apply_value_option(option, argv[i], settings);
         }

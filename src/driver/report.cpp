@@ -38,7 +38,7 @@ WriteOutcome write_ts_file(OutputFile& out, const Names& names, const Settings& 
     std::fprintf(stderr, "Resampled and coase-grained time series are written in \"%s\".\n",
                  names.ts_name.c_str());
     write_ts_table(file, prepared.resampled(), prepared.resampled_mean_s(), inc.scale_pt(), inc.centred(),
-                   inc.count(), inc.sd_s(), settings.dt, settings.standardized_ts, pool);
+                   inc.sd_s(), settings.dt, settings.standardized_ts, pool);
     return close_output(out);
 }
 
@@ -52,14 +52,14 @@ WriteOutcome write_pdf_file(OutputFile& out, const Names& names, const Settings&
     return close_output(out);
 }
 
-bool print_summary(const Names& names, const Settings& settings, double cg_sd, double lambda) {
+bool print_summary(const Names& names, const Settings& settings, double sd_s, double lambda) {
     const char* rule = "====================================================================\n";
     std::fputs(rule, stderr);
     std::fprintf(stderr, "file=%s ; scale=%5.1lf sec ; SD=%7.1lf msec ; lmd=%4.3lf\n",
-                 names.input_name.c_str(), settings.scale, 1000 * cg_sd, lambda);
+                 names.input_name.c_str(), settings.scale, 1000 * sd_s, lambda);
     std::fputs(rule, stderr);
     std::fprintf(stdout, "%s\t%5.1lf\t%7.1lf\t%5.4lf\n", escaped_field(names.base_name).c_str(),
-                 settings.scale, 1000 * cg_sd, lambda);
+                 settings.scale, 1000 * sd_s, lambda);
     if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return true;
     std::fprintf(stderr, "Error while writing the summary to standard output!\n");
     return false;

@@ -38,6 +38,6 @@ WriteOutcome write_pdf_file(OutputFile& out, const Names& names, const Settings&
 /// output (the name in it through escaped_field, so that it is one line of
 /// four fields whatever the name holds). Returns false, after saying so on
 /// standard error, when the table line cannot be written.
-bool print_summary(const Names& names, const Settings& settings, double cg_sd, double lambda);
+bool print_summary(const Names& names, const Settings& settings, double sd_s, double lambda);
 
 }  // namespace nongauss

@@ -85,11 +85,4 @@ void release_matrix(double** m, int nrl, int /*nrh*/, int ncl, int /*nch*/) {
     release_block(shifted(m, 1 - static_cast<long long>(nrl)));        // then the row table
 }
 
-double* resize_vector(double* v, long long count) {
-    if (count < 0 || static_cast<unsigned long long>(count) > max_block_bytes / sizeof(double))
-        return nullptr;
-    void* grown = std::realloc(v, static_cast<std::size_t>(count) * sizeof(double));
-    return static_cast<double*>(grown);
-}
-
 }  // namespace nongauss

@@ -36,11 +36,6 @@ void release_vector(double* v, int nl, int nh);
 void release_ivector(int* v, int nl, int nh);
 void release_matrix(double** m, int nrl, int nrh, int ncl, int nch);
 
-/// Grows (or shrinks) the block of a 1-based double array to `count` elements
-/// counted from index 0, keeping the values stored. Returns the new handle, or
-/// nullptr (the old array stays valid) when the block cannot be had.
-double* resize_vector(double* v, long long count);
-
 /// A unit-offset handle onto zero-based storage: unit_offset(p)[1] is p[0].
 /// Computed on the integer representation, as the allocators' handles are.
 template <typename T>

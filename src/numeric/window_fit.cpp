@@ -19,8 +19,8 @@ struct SharedAbscissaeFit::Recorder {
     void subtract_row(int r, int p, double t) { steps.push_back({StepKind::subtract, r, p, t}); }
 };
 
-SharedAbscissaeFit::SharedAbscissaeFit(const double* x, int n, int ma, int method)
-    : x_(x, x + n + 1), n_(n), ma_(ma), svd_(method > 1) {
+SharedAbscissaeFit::SharedAbscissaeFit(const double* x, int n, int ma, FitMethod method)
+    : x_(x, x + n + 1), n_(n), ma_(ma), svd_(method == FitMethod::svd) {
     if (svd_) {
         // fit_svd's allocations, in its order (b and p are not needed here).
         const OwnedVector b(1, n);

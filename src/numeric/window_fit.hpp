@@ -12,6 +12,7 @@
 
 #include <vector>
 
+#include "nongauss/settings.hpp"
 #include "numeric/arrays.hpp"
 
 namespace nongauss {
@@ -25,11 +26,11 @@ public:
     static constexpr long max_power_table = 1L << 21;
 
     /// Abscissae x[1..n], ma coefficients (1 <= ma <= max_coefficients),
-    /// method > 1: singular value decomposition, else normal equations. Does
+    /// fitted by `method`. Does
     /// the part of the first fit that depends on x alone, with the same
     /// allocations in the same order, so it throws the same
     /// messages as the first call of fit_normal_eq or fit_svd would.
-    SharedAbscissaeFit(const double* x, int n, int ma, int method);
+    SharedAbscissaeFit(const double* x, int n, int ma, FitMethod method);
     SharedAbscissaeFit(const SharedAbscissaeFit&) = delete;
     SharedAbscissaeFit& operator=(const SharedAbscissaeFit&) = delete;
 

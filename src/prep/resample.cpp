@@ -80,11 +80,12 @@ void resample_with_spline(const double* rri, int ndata, double dt, double* out, 
 
 }  // namespace
 
-void resample(const double* rri, int ndata, double dt, int method, double* out, int nres, ThreadPool& pool) {
-    if (method == step_function || method == linear_interpolation)
-        resample_with_cursor(rri, ndata, dt, method == linear_interpolation, out, nres);
-    else
+void resample(const double* rri, int ndata, double dt, Interpolation method, double* out, int nres,
+              ThreadPool& pool) {
+    if (method == Interpolation::spline)
         resample_with_spline(rri, ndata, dt, out, nres, pool);
+    else
+        resample_with_cursor(rri, ndata, dt, method == Interpolation::linear, out, nres);
 }
 
 }  // namespace nongauss

@@ -2,12 +2,11 @@
 
 // Unit detection and resampling of the RR-interval series onto an even grid.
 
+#include "nongauss/settings.hpp"
+
 namespace nongauss {
 
 class ThreadPool;
-
-/// Resampling methods; any value other than 0 and 1 selects the cubic spline.
-enum : int { step_function = 0, linear_interpolation = 1 };
 
 /// Resamples rri[1..ndata] (seconds) onto t(j) = (j - 1) * dt, j = 1..nres,
 /// into out[1..nres] by `method`. Needs nres >= 1 and (nres - 1) * dt below
@@ -18,6 +17,7 @@ enum : int { step_function = 0, linear_interpolation = 1 };
 /// rather than read beyond rri[ndata]; the spline extrapolates its end cubic.
 /// The spline may throw (fatal_error): an allocation, or "Bad xa input to
 /// routine splint" where two knots coincide.
-void resample(const double* rri, int ndata, double dt, int method, double* out, int nres, ThreadPool& pool);
+void resample(const double* rri, int ndata, double dt, Interpolation method, double* out, int nres,
+              ThreadPool& pool);
 
 }  // namespace nongauss

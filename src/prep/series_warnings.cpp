@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "text/reader.hpp"
+#include "nongauss/number_reader.hpp"
 
 namespace nongauss {
 

@@ -74,20 +74,20 @@ double effective_moment_order(double moment_order) {
     return moment_order;
 }
 
-double estimate_lambda_sq(const double* cg_series, int ncg, double moment_order, double divisor,
+double estimate_lambda_sq(const double* values, int count, double moment_order, double divisor,
                           ThreadPool& pool) {
     const double q = effective_moment_order(moment_order);
 
     double estimate;
     if (q == 0.0) {
         // Logarithmic moment: E ln|x| = -lambda^2 - (Euler's constant + ln 2)/2.
-        const double s = ordered_sum(cg_series, ncg, [divisor](double x) { return std::log(std::fabs(x / divisor)); }, pool);
-        const double m = s / static_cast<double>(ncg);
+        const double s = ordered_sum(values, count, [divisor](double x) { return std::log(std::fabs(x / divisor)); }, pool);
+        const double m = s / static_cast<double>(count);
         estimate = (-m) - 0.6351814227307391;
     } else {
         // E|x|^q = 2^(q/2) Gamma((q+1)/2) / sqrt(pi) * exp(lambda^2 q (q-2) / 2).
-        const double s = ordered_sum(cg_series, ncg, [q, divisor](double x) { return std::pow(std::fabs(x / divisor), q); }, pool);
-        const double m = s / static_cast<double>(ncg);
+        const double s = ordered_sum(values, count, [q, divisor](double x) { return std::pow(std::fabs(x / divisor), q); }, pool);
+        const double m = s / static_cast<double>(count);
         const double f = 2 / ((q - 2) * q);
         const double l1 = std::log(1.772453850905516 * m);
         const double l2 = std::log(2.0) * (0.5 * q);

@@ -21,13 +21,13 @@ inline constexpr double smallest_closed_form_order = 1e-6;
 /// -0.9, and 0 (the logarithmic moment) when |q| < smallest_closed_form_order.
 double effective_moment_order(double moment_order);
 
-/// The estimate of lambda^2 from the values cg_series[i] / divisor, i = 1..ncg
+/// The estimate of lambda^2 from values[i] / divisor, i = 1..count
 /// (the increments standardised as the division makes them, without storing
 /// them), with the moment order q
 /// taken through effective_moment_order: from the mean of ln|x| when it is 0,
 /// from the mean of |x|^q otherwise. Any value: 0, negative, infinite or not a
 /// number (e.g. q = 2, or a zero increment with q <= 0) are possible.
-double estimate_lambda_sq(const double* cg_series, int ncg, double moment_order, double divisor,
+double estimate_lambda_sq(const double* values, int count, double moment_order, double divisor,
                           ThreadPool& pool);
 
 /// Lambda from its squared estimate: the square root when the estimate is

@@ -85,7 +85,7 @@ void compute_model_pdf(double lambda, int nbins, const double* bin_centre, doubl
         return;
     }
 
-    constexpr int table_length = 100000;
+    constexpr int table_length = model_table_length;
     de_init_halfline(table_length, 1e-307, 1e-16, table);
     // Each bin is integrated on its own, so the bins can go to all cores; each
     // core keeps the factors of the abscissae it has met. The integrand is

@@ -15,9 +15,12 @@ double gaussian_kernel(double x, double s);
 /// Gaussian density of model_x at standard deviation sigma.
 double model_integrand(double sigma, double model_x, double lambda_sq, double lambda);
 
-/// The model stage. table holds at least 100000 doubles addressed from 0
-/// (the driver's vector(1, 100000)); it is (re)built here with
-/// de_init_halfline(100000, 1e-307, 1e-16, table) and p_model[1..nbins]
+/// Length of the quadrature table of the model stage.
+inline constexpr int model_table_length = 100000;
+
+/// The model stage. table holds at least model_table_length doubles addressed
+/// from 0 (the caller's vector(1, model_table_length)); it is (re)built here with
+/// de_init_halfline(model_table_length, 1e-307, 1e-16, table) and p_model[1..nbins]
 /// receives the integral at each bin_centre[1..nbins]. When lambda * lambda
 /// is 0 the model's limit, the standard normal density, is stored instead
 /// (the table is then left untouched).

@@ -1,4 +1,4 @@
-#include "text/fixed_format.hpp"
+#include "nongauss/fixed_format.hpp"
 
 #include "text/six_decimals.hpp"
 

@@ -21,7 +21,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "text/fixed_format.hpp"
+#include "nongauss/fixed_format.hpp"
 
 namespace nongauss {
 

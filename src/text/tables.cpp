@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "nongauss/thread_pool.hpp"
-#include "text/fixed_format.hpp"
+#include "nongauss/fixed_format.hpp"
+#include "numeric/arrays.hpp"
 #include "text/six_decimals.hpp"
 
 namespace nongauss {
@@ -116,9 +117,9 @@ void write_rows(std::FILE* file, long first, long last, const MakeRows& make_row
 
 }  // namespace
 
-void write_ts_table(std::FILE* file, const double* resampled, double resampled_mean, long scale_pt,
-                    const double* centred, int ncg, double sd, double dt, bool standardized,
-                    ThreadPool& pool) {
+void write_ts_table(std::FILE* file, std::span<const double> resampled, double resampled_mean, long scale_pt,
+                    std::span<const double> centred, double sd, double dt, bool standardized, ThreadPool& pool) {
+    const int ncg = static_cast<int>(centred.size());
     const double mean_ms = 1000 * resampled_mean;
     const int h = static_cast<int>(scale_pt / 2);
     std::fputs(standardized ? "time(sec)\tRRI(ms)\tCG_series\n" : "time(sec)\tRRI(ms)\tCG_series(ms)\n",
@@ -126,8 +127,8 @@ void write_ts_table(std::FILE* file, const double* resampled, double resampled_m
     write_rows(file, 1, static_cast<long>(ncg) + 1, [&](char* p, long& row, long end, const char* full) {
         // Local copies: the compiler need not read them again after every
         // character written.
-        const double* const series = resampled + h;
-        const double* const increments = centred;
+        const double* const series = unit_offset(resampled.data()) + h;  // unit-offset, as the rows count
+        const double* const increments = unit_offset(centred.data());
         const double step = dt;
         const double offset = mean_ms;
         const double divisor = sd;

@@ -269,11 +269,10 @@ TEST(Library, PerWindowDetrendingEqualsTheSharedFit) {
             DiscardTranscript discard;
             ScaleOptions keep;
             keep.increments = true;
-            const PreparedSeries shared(series, settings, discard);
-            PreparedSeries each(series, settings, discard);
-            set_shared_fit_limit(each, 0);
-            const Result a = complete(increments_at(shared, scale, discard), shared, discard, keep);
-            const Result b = complete(increments_at(each, scale, discard), each, discard, keep);
+            const PreparedSeries prepared(series, settings, discard);
+            const Result a = complete(increments_at(prepared, scale, discard), prepared, discard, keep);
+            const Result b = complete(increments_at(prepared, scale, discard, {}, WindowFits::each_window), prepared,
+                                      discard, keep);
             ASSERT_GT(a.n_increments, 0);
             expect_same(a, b, options[1] + " at " + std::to_string(scale));
         }

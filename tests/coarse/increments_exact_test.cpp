@@ -29,7 +29,9 @@ std::vector<double> series(int n, std::uint64_t seed) {
 }
 
 // Increments before centring, the plain way.
-std::vector<double> plain_increments(const std::vector<double>& r, int nres, int sp, int ncoef, int method) {
+constexpr FitMethod normal = FitMethod::normal_equations, svd = FitMethod::svd;
+
+std::vector<double> plain_increments(const std::vector<double>& r, int nres, int sp, int ncoef, FitMethod method) {
     std::vector<double> cg;
     if (ncoef <= 1) {
         for (int i = 1; i <= nres - sp + 1; ++i) {
@@ -48,7 +50,7 @@ std::vector<double> plain_increments(const std::vector<double>& r, int nres, int
     for (int s = 1; s <= (nres / sp - 1) * sp; s += sp) {
         for (int k = 1; k <= width; ++k) y[static_cast<std::size_t>(k)] = profile[static_cast<std::size_t>(s + k - 1)];
         double chisq = 0.0;
-        if (method > 1)
+        if (method == svd)
             fit_svd(x.data(), y.data(), width, a.data(), ncoef, &chisq);
         else
             fit_normal_eq(x.data(), y.data(), width, a.data(), ncoef, &chisq);
@@ -60,29 +62,32 @@ std::vector<double> plain_increments(const std::vector<double>& r, int nres, int
 
 TEST(IncrementsExact, SameBitsAsThePlainComputation) {
     struct Case {
-        int nres, sp, ncoef, method;
+        int nres, sp, ncoef;
+        FitMethod method;
     };
     // Long enough for the windows and the sums to be split over the cores;
     // scales that leave partial blocks of sums and windows.
-    for (const Case c : {Case{20000, 1, 1, 1}, Case{20000, 37, 1, 1}, Case{9001, 100, 0, 1}, Case{20000, 5, 4, 1},
-                         Case{20000, 100, 4, 2}, Case{12345, 33, 6, 1}, Case{12345, 33, 2, 2}, Case{600, 300, 3, 1}}) {
+    for (const Case c : {Case{20000, 1, 1, normal}, Case{20000, 37, 1, normal}, Case{9001, 100, 0, normal},
+                         Case{20000, 5, 4, normal}, Case{20000, 100, 4, svd}, Case{12345, 33, 6, normal},
+                         Case{12345, 33, 2, svd}, Case{600, 300, 3, normal}}) {
         const std::vector<double> r = series(c.nres, static_cast<std::uint64_t>(c.nres + c.sp));
         const std::vector<double> want = plain_increments(r, c.nres, c.sp, c.ncoef, c.method);
         std::vector<double> profile(r.size());
         running_sum(r.data(), c.nres, profile.data());
-        // The shared-abscissae fit, and (limit 0) every window fitted on its own.
-        for (const int limit : {SharedAbscissaeFit::max_coefficients, 0}) {
+        // The shared-abscissae fit, and every window fitted on its own.
+        for (const WindowFits fits : {WindowFits::by_size, WindowFits::each_window}) {
             DiscardTranscript discard;
             const Increments inc = coarse_grain(r.data(), c.nres, 100, c.sp, c.ncoef, c.method,
-                                                [&] { return profile.data(); }, discard, nongauss::testing::pool_of(), limit);
-            ASSERT_EQ(inc.ncg, static_cast<int>(want.size())) << c.nres << " " << c.sp << " " << c.ncoef;
+                                                [&] { return profile.data(); }, discard, nongauss::testing::pool_of(), fits);
+            ASSERT_EQ(inc.count, static_cast<int>(want.size())) << c.nres << " " << c.sp << " " << c.ncoef;
             double sum = 0.0;
             for (double v : want) sum = sum + v;
-            const double mean = sum / inc.ncg;
+            const double mean = sum / inc.count;
             int differ = 0;
-            for (int i = 1; i <= inc.ncg; ++i)
-                differ += !same_bits(inc.cg_series[i], want[static_cast<std::size_t>(i - 1)] - mean);
-            EXPECT_EQ(differ, 0) << c.nres << " " << c.sp << " " << c.ncoef << " " << c.method << " limit " << limit;
+            for (int i = 1; i <= inc.count; ++i)
+                differ += !same_bits(inc.centred[i], want[static_cast<std::size_t>(i - 1)] - mean);
+            EXPECT_EQ(differ, 0) << c.nres << " " << c.sp << " " << c.ncoef << " svd " << (c.method == svd)
+                                 << " each window " << (fits == WindowFits::each_window);
         }
     }
 }
@@ -97,39 +102,42 @@ TEST(IncrementsExact, PerWindowPathEqualsSharedPath) {
             std::vector<double> profile(r.size());
             running_sum(r.data(), nres, profile.data());
             for (const int ncoef : {2, 4}) {
-                for (const int method : {1, 2}) {
+                for (const FitMethod method : {normal, svd}) {
                     DiscardTranscript discard;
                     const auto source = [&] { return profile.data(); };
                     const Increments shared = coarse_grain(r.data(), nres, 100, sp, ncoef, method, source, discard, nongauss::testing::pool_of());
-                    const Increments each = coarse_grain(r.data(), nres, 100, sp, ncoef, method, source, discard, nongauss::testing::pool_of(), 1);
-                    ASSERT_EQ(shared.ncg, each.ncg);
-                    ASSERT_EQ(shared.ncg, (nres / sp - 1) * sp);
-                    EXPECT_TRUE(same_bits(shared.cg_sd, each.cg_sd));
-                    for (int i = 1; i <= shared.ncg; ++i)
-                        ASSERT_TRUE(same_bits(shared.cg_series[i], each.cg_series[i]))
-                            << "sp " << sp << " nres " << nres << " ncoef " << ncoef << " method " << method << " i " << i;
+                    const Increments each = coarse_grain(r.data(), nres, 100, sp, ncoef, method, source, discard, nongauss::testing::pool_of(),
+                                                        WindowFits::each_window);
+                    ASSERT_EQ(shared.count, each.count);
+                    ASSERT_EQ(shared.count, (nres / sp - 1) * sp);
+                    EXPECT_TRUE(same_bits(shared.sd_s, each.sd_s));
+                    for (int i = 1; i <= shared.count; ++i)
+                        ASSERT_TRUE(same_bits(shared.centred[i], each.centred[i]))
+                            << "sp " << sp << " nres " << nres << " ncoef " << ncoef << " svd " << (method == svd) << " i " << i;
                 }
             }
         }
     }
 }
 
-TEST(IncrementsExact, MovingSumsOfAnySubrange) {
-    const std::vector<double> r = series(3000, 5);
-    for (int sp : {1, 2, 15, 16, 17, 500})
-        for (long begin : {1L, 2L, 9L})
-            for (long end : {begin, begin + 1, begin + 15, begin + 16, begin + 33, 3001L - sp + 1}) {
-                std::vector<double> cg(3001, -1.0);
-                moving_sums_range(r.data(), sp, begin, end, cg.data());
-                for (long i = 1; i < 3001; ++i) {
-                    if (i < begin || i >= end) {
-                        ASSERT_EQ(cg[static_cast<std::size_t>(i)], -1.0) << "written outside the range at " << i;
-                        continue;
-                    }
-                    double s = 0.0;
-                    for (long k = i; k <= i + sp - 1; ++k) s = s + r[static_cast<std::size_t>(k)];
-                    ASSERT_TRUE(same_bits(cg[static_cast<std::size_t>(i)], s)) << sp << " " << begin << " " << end << " " << i;
-                }
+// The moving sums split over 1, 2 and 4 threads, at scales around the
+// sixteen sums formed at a time: every sum formed afresh, the same bits.
+TEST(IncrementsExact, MovingSumsOnAnyNumberOfThreads) {
+    for (const int nres : {17, 3000})
+        for (const int sp : {1, 2, 15, 16, 17})
+            for (const int threads : {1, 2, 4}) {
+                const std::vector<double> r = series(nres, 5);
+                const std::vector<double> want = plain_increments(r, nres, sp, 1, normal);
+                DiscardTranscript discard;
+                const Increments inc = coarse_grain(r.data(), nres, 100, sp, 1, normal, [] { return nullptr; },
+                                                    discard, nongauss::testing::pool_of(threads));
+                ASSERT_EQ(inc.count, static_cast<int>(want.size()));
+                double sum = 0.0;
+                for (double v : want) sum = sum + v;
+                const double mean = sum / inc.count;
+                for (int i = 1; i <= inc.count; ++i)
+                    ASSERT_TRUE(same_bits(inc.centred[i], want[static_cast<std::size_t>(i - 1)] - mean))
+                        << nres << " " << sp << " " << threads << " " << i;
             }
 }
 

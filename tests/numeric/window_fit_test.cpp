@@ -38,21 +38,21 @@ std::vector<double> walk(int n, std::mt19937_64& rng) {
 }
 
 // Compares the shared fit with the per-window fit on `windows` data sets.
-void expect_same_as_each_window(int n, int ma, int method, int windows) {
-    std::mt19937_64 rng(static_cast<std::uint64_t>(n * 131 + ma * 7 + method));
+void expect_same_as_each_window(int n, int ma, FitMethod method, int windows) {
+    std::mt19937_64 rng(static_cast<std::uint64_t>(n * 131 + ma * 7 + (method == FitMethod::svd ? 2 : 1)));
     const std::vector<double> x = window_abscissae(n);
     const SharedAbscissaeFit shared(x.data(), n, ma, method);
     std::vector<double> a(static_cast<std::size_t>(ma) + 1), b(static_cast<std::size_t>(ma) + 1);
     for (int w = 0; w < windows; ++w) {
         const std::vector<double> y = walk(n, rng);
         double chisq = 0.0;
-        if (method > 1)
+        if (method == FitMethod::svd)
             fit_svd(x.data(), y.data(), n, a.data(), ma, &chisq);
         else
             fit_normal_eq(x.data(), y.data(), n, a.data(), ma, &chisq);
         shared.fit(y.data(), b.data());
         for (int l = 1; l <= ma; ++l)
-            ASSERT_TRUE(same_bits(a[l], b[l])) << "n " << n << " ma " << ma << " method " << method << " a[" << l
+            ASSERT_TRUE(same_bits(a[l], b[l])) << "n " << n << " ma " << ma << " svd " << (method == FitMethod::svd) << " a[" << l
                                                << "] " << a[l] << " vs " << b[l];
         std::vector<double> residual(static_cast<std::size_t>(n) + 1);
         shared.residuals(y.data(), a.data(), residual.data());
@@ -66,7 +66,7 @@ void expect_same_as_each_window(int n, int ma, int method, int windows) {
 }
 
 TEST(SharedAbscissaeFit, SameCoefficientsAndValuesAsEachWindowFit) {
-    for (int method : {1, 2})
+    for (const FitMethod method : {FitMethod::normal_equations, FitMethod::svd})
         for (int ma : {1, 2, 3, 4, 5, 6, 7, 8, 9})
             for (int n : {4, 50, 200}) expect_same_as_each_window(n, ma, method, 5);
 }
@@ -75,7 +75,7 @@ TEST(SharedAbscissaeFit, WithoutThePowerTable) {
     // More points times coefficients than the table keeps: the values come
     // from pow itself.
     const int n = static_cast<int>(SharedAbscissaeFit::max_power_table / 2) + 1;
-    expect_same_as_each_window(n, 3, 1, 1);
+    expect_same_as_each_window(n, 3, FitMethod::normal_equations, 1);
 }
 
 TEST(SharedAbscissaeFit, SingularSystemEndsAsTheFirstFitWould) {
@@ -87,7 +87,7 @@ TEST(SharedAbscissaeFit, SingularSystemEndsAsTheFirstFitWould) {
     double chisq = 0.0;
     const std::string message = "gaussj: Singular Matrix-2";
     EXPECT_EQ(thrown_message([&] { fit_normal_eq(x.data(), y.data(), 1, a.data(), 2, &chisq); }), message);
-    EXPECT_EQ(thrown_message([&] { SharedAbscissaeFit(x.data(), 1, 2, 1); }), message);
+    EXPECT_EQ(thrown_message([&] { SharedAbscissaeFit(x.data(), 1, 2, FitMethod::normal_equations); }), message);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "prep/finite_check.hpp"
 #include "prep/interval_check.hpp"
+#include "prep/interval_survey.hpp"
 
 namespace nongauss {
 namespace {
@@ -23,7 +24,9 @@ std::vector<double> series(std::vector<double> values) {
 
 int stalled(const std::vector<double>& values, double& elapsed) {
     const auto rri = series(values);
-    return first_stalled_interval(rri.data(), static_cast<int>(values.size()), values[0] > 100 ? 1000.0 : 1.0, elapsed);
+    const IntervalSurvey survey = survey_intervals(rri.data(), static_cast<int>(values.size()), values[0] > 100 ? 1000.0 : 1.0);
+    elapsed = survey.stalled_elapsed;
+    return survey.stalled_row;
 }
 
 TEST(TimeAxis, AnIntervalThatVanishesAgainstTheElapsedTimeIsNamed) {
@@ -52,7 +55,8 @@ TEST(TimeAxis, TheLastIntervalAndTinyFirstIntervalsPass) {
 std::string check_message(const std::vector<double>& values, double unit) {
     const auto rri = series(values);
     try {
-        check_intervals(rri.data(), static_cast<int>(values.size()), unit);
+        const IntervalSurvey survey = survey_intervals(rri.data(), static_cast<int>(values.size()), unit);
+        reject_intervals(rri.data(), survey.unusable_row, survey.stalled_row, survey.stalled_elapsed);
     } catch (const Error& e) {
         EXPECT_EQ(e.kind(), ErrorKind::input);
         return e.message();

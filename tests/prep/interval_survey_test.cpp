@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <optional>
 #include <random>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "nongauss/error.hpp"
+#include "nongauss/formatted.hpp"
 #include "nongauss/series.hpp"
 #include "prep/interval_check.hpp"
 #include "prep/series_warnings.hpp"
@@ -44,13 +46,20 @@ std::vector<double> random_series(std::mt19937_64& rng) {
     return v;
 }
 
+// The message of the checks, each made on its own: the first unusable
+// interval, else the first that does not advance the time axis (converted and
+// accumulated as the resampling stage does; the last one does not count).
 std::string error_of(const std::vector<double>& v, double unit) {
-    std::vector<double> rri(v);
-    rri.insert(rri.begin(), 0.0);
-    try {
-        check_intervals(rri.data(), static_cast<int>(v.size()), unit);
-    } catch (const Error& e) {
-        return e.message();
+    for (std::size_t i = 0; i < v.size(); ++i)
+        if (!(v[i] > 0.0) || !std::isfinite(v[i]))
+            return formatted("Invalid RR interval at row %zu: %g (intervals must be positive and finite)", i + 1, v[i]);
+    double elapsed = 0.0;
+    for (std::size_t i = 0; i + 1 < v.size(); ++i) {
+        const double next = elapsed + (unit > 1 ? v[i] / unit : v[i]);
+        if (!(next > elapsed))
+            return formatted("Invalid RR interval at row %zu: %g (does not advance the elapsed time of %g sec)", i + 1,
+                             v[i], elapsed);
+        elapsed = next;
     }
     return "";
 }

@@ -35,7 +35,7 @@ std::vector<double> by_splint(const std::vector<double>& rri, double dt, int nre
 
 void expect_same_as_splint(const std::vector<double>& rri, double dt, int nres) {
     std::vector<double> out(static_cast<std::size_t>(nres) + 1);
-    resample(rri.data(), static_cast<int>(rri.size()) - 1, dt, 2, out.data(), nres, nongauss::testing::pool_of());
+    resample(rri.data(), static_cast<int>(rri.size()) - 1, dt, nongauss::Interpolation::spline, out.data(), nres, nongauss::testing::pool_of());
     const std::vector<double> want = by_splint(rri, dt, nres);
     int differ = 0;
     for (int j = 1; j <= nres; ++j)
@@ -71,7 +71,7 @@ TEST(SplineGrid, LastIntervalOfWidthZeroEndsAsSplintDoes) {
     // finds an interval of width 0.
     const std::vector<double> rri = {0.0, 1.0, 1.0, 1e-300, 1.0};
     std::vector<double> out(12);
-    EXPECT_EQ(thrown_message([&] { resample(rri.data(), 4, 0.25, 2, out.data(), 11, nongauss::testing::pool_of()); }),
+    EXPECT_EQ(thrown_message([&] { resample(rri.data(), 4, 0.25, nongauss::Interpolation::spline, out.data(), 11, nongauss::testing::pool_of()); }),
               "Bad xa input to routine splint");
 }
 

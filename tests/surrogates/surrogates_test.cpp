@@ -11,7 +11,7 @@
 
 #include "nongauss/analysis.hpp"
 #include "nongauss/surrogates.hpp"
-#include "synth/synth.hpp"
+#include "nongauss/synth.hpp"
 
 namespace {
 

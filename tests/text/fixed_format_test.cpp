@@ -1,6 +1,6 @@
 // The fixed-point formatter against the C library's printf, which it replaces
 // in the output files: every byte must agree.
-#include "text/fixed_format.hpp"
+#include "nongauss/fixed_format.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "text/reader.hpp"
+#include "nongauss/number_reader.hpp"
 
 #include <gtest/gtest.h>
 

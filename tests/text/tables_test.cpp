@@ -55,7 +55,8 @@ TEST(Tables, TsTableOfManyChunksAsPrintfWouldWriteIt) {
     for (const bool standardized : {false, true}) {
         const double dt = 0.1;
         const std::string got = written([&](std::FILE* f) {
-            write_ts_table(f, resampled.data(), mean, scale_pt, cg.data(), ncg, sd, dt, standardized, nongauss::testing::pool_of());
+            write_ts_table(f, std::span<const double>(resampled).subspan(1), mean, scale_pt,
+                           std::span<const double>(cg).subspan(1), sd, dt, standardized, nongauss::testing::pool_of());
         });
         std::string want = standardized ? "time(sec)\tRRI(ms)\tCG_series\n" : "time(sec)\tRRI(ms)\tCG_series(ms)\n";
         for (int j = 1; j <= ncg; ++j) {
@@ -80,7 +81,8 @@ TEST(Tables, RowsLongerThanABufferHoldsStayInOrder) {
         cg[static_cast<std::size_t>(j)] = long_row ? std::ldexp(1.0 + j * 1e-9, 1010) : -1e-4 * (j % 13);
     }
     const std::string got = written([&](std::FILE* f) {
-        write_ts_table(f, resampled.data(), 0.75, 4, cg.data(), ncg, 1.0, 0.25, false, nongauss::testing::pool_of());
+        write_ts_table(f, std::span<const double>(resampled).subspan(1), 0.75, 4, std::span<const double>(cg).subspan(1),
+                       1.0, 0.25, false, nongauss::testing::pool_of());
     });
     std::string want = "time(sec)\tRRI(ms)\tCG_series(ms)\n";
     for (int j = 1; j <= ncg; ++j) {

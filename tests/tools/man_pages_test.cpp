@@ -24,7 +24,7 @@ std::set<std::string> pages() {
 
 TEST(ManPages, OnePerProgramWithACompleteSeeAlso) {
     const std::set<std::string> names = pages();
-    for (const char* program : {"nongauss", "nongauss-clean", "nongauss-synth", "nongauss-plot", "nongauss-cohort"})
+    for (const char* program : {"nongauss", "nongauss-clean", "nongauss-synth", "nongauss-plot", "nongauss-cohort", "nongauss-report"})
         EXPECT_EQ(names.count(program), 1u) << program;
     std::set<std::string> programs(names);
     programs.insert("nongauss-scan");

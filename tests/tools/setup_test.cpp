@@ -27,14 +27,14 @@ RunResult setup(const std::vector<std::string>& args) {
 
 TEST(Setup, ABareMachineGetsEveryPackageOfItsLevel) {
     // Running every program needs gnuplot (the plot) and GNU parallel with the
-    // bzip2 it runs (the cohort) besides the compiler, and FFTW (the
-    // surrogates).
+    // bzip2 it runs (the cohort) besides the compiler, FFTW (the
+    // surrogates) and Nettle (the report's SHA-256).
     const std::vector<std::string> tool = {"cmake", "g++", "make", "gnuplot-nox", "fonts-dejavu-core",
-                                           "parallel", "bzip2", "libfftw3-dev"};
+                                           "parallel", "bzip2", "libfftw3-dev", "nettle-dev"};
     const std::vector<std::string> tests = {"libgtest-dev", "man-db", "groff-base", "strace", "python3-dev",
                                             "python3-pybind11", "python3-numpy", "python3-pytest",
                                             "python3-pandas", "python3-matplotlib", "python3-venv",
-                                            "python3-pip"};
+                                            "python3-pip", "chromium"};
     // The daemons the cluster tests start themselves.
     const std::vector<std::string> cluster = {"slurm-wlm", "munge", "openssh-server", "openssh-client"};
     for (const std::string level : {"tool", "tests", "cluster", "ci"}) {
@@ -91,7 +91,7 @@ TEST(Setup, WithoutRootItUsesSudoOrSaysWhatToInstall) {
     EXPECT_EQ(real.status, 1);
     EXPECT_EQ(real.err,
               "setup: not root and no sudo; as root run: apt-get install cmake g++ make gnuplot-nox "
-              "fonts-dejavu-core parallel bzip2 libfftw3-dev\n");
+              "fonts-dejavu-core parallel bzip2 libfftw3-dev nettle-dev\n");
 }
 
 TEST(Setup, TheQuickStartCommandsSetUpThenBuildOnlyWhatTheyRun) {

@@ -1,10 +1,10 @@
 #include "scan/scan_options.hpp"
 
 #include <climits>
-#include <cstring>
 
 #include "nongauss/options.hpp"
 #include "nongauss/analysis.hpp"
+#include "nongauss/formatted.hpp"
 #include "nongauss/number_text.hpp"
 
 namespace nongauss::scan {
@@ -111,7 +111,7 @@ bool parse_scan_options(const std::vector<std::string>& args, ScanOptions& optio
             }
         } else if (word.size() == 2 && apply_flag_option(word[1], options.settings)) {
             // -0, -1, -3 (and -v, -a, which only concern the TS file nongauss writes)
-        } else if (word.size() == 2 && std::strchr("dmnqrt", word[1]) != nullptr) {
+        } else if (word.size() == 2 && takes_value(word[1])) {  // -s, the scales, is taken above
             if (!value_of(word, value)) return false;
             apply_value_option(word[1], value.c_str(), options.settings);
         } else {
@@ -136,20 +136,27 @@ bool parse_scan_options(const std::vector<std::string>& args, ScanOptions& optio
 }
 
 std::string usage_text(const std::string& program) {
+    // The defaults and limits are the library's (Settings, with_limits).
+    const Settings d;
+    const bool svd = d.fit == FitMethod::svd;
+    const char* const resampling = d.interpolation == Interpolation::step     ? "-0"
+                                   : d.interpolation == Interpolation::linear ? "-1"
+                                                                              : "-3";
     return "usage: " + program + " [OPTIONS] (-s LIST | -S FROM:TO:N) FILE...\n"
            "Lambda and SD of every FILE at every scale, as one TSV table on standard output.\n"
            "\n"
            "Scales (seconds, in the order given; both may be repeated):\n"
            "  -s LIST          comma-separated scales, e.g. 5,10,25,50,100\n"
            "  -S FROM:TO:N     N scales spaced evenly on a logarithmic axis from FROM to TO\n"
-           "Analysis options (as nongauss takes them):\n"
-           "  -d N             detrending polynomial of degree N (default 3; 0: none)\n"
-           "  -m M             fitting: 1 normal equations (default), 2 singular value decomposition\n"
-           "  -q Q             order of the absolute moment (default 0.25)\n"
-           "  -0 | -1 | -3     step function, linear or cubic spline resampling (default -3)\n"
-           "  -t T             resampling interval in seconds (default 0.25, at least 0.01)\n"
-           "  -n N             histogram bins (default 100, at least 10)\n"
-           "  -r R             divisor of the densities in the PDF files (default 1)\n"
+           "Analysis options (as nongauss takes them):\n" +
+           formatted("  -d N             detrending polynomial of degree N (default %d; 0: none)\n", d.degree) +
+           formatted("  -m M             fitting: 1 normal equations%s, 2 singular value decomposition%s\n",
+                     svd ? "" : " (default)", svd ? " (default)" : "") +
+           formatted("  -q Q             order of the absolute moment (default %g)\n", d.moment_order) +
+           formatted("  -0 | -1 | -3     step function, linear or cubic spline resampling (default %s)\n", resampling) +
+           formatted("  -t T             resampling interval in seconds (default %g, at least %g)\n", d.dt, min_dt_s) +
+           formatted("  -n N             histogram bins (default %d, at least %d)\n", d.nbins, min_bins) +
+           formatted("  -r R             divisor of the densities in the PDF files (default %g)\n", d.pdf_divisor) +
            "Input:\n"
            "  --wfdb           every FILE is a beat annotation file RECORD.ANNOTATOR with its\n"
            "                   header RECORD.hea beside it: its normal-to-normal intervals are\n"

@@ -8,8 +8,9 @@
 #include <new>
 #include <string>
 
+#include "nongauss/formatted.hpp"
 #include "nongauss/output_file.hpp"
-#include "synth.hpp"
+#include "nongauss/synth.hpp"
 
 #ifndef NONGAUSS_VERSION
 #define NONGAUSS_VERSION "unknown"
@@ -19,22 +20,32 @@ namespace {
 
 using nongauss::synth::Format;
 using nongauss::synth::Model;
+using nongauss::synth::Range;
 
-const char* const help_text =
-    "usage: nongauss-synth [OPTIONS]\n"
+// The defaults and ranges are the generator's (Model, nongauss/synth.hpp).
+std::string help_text() {
+    using namespace nongauss::synth;
+    const Model m;
+    return std::string("usage: nongauss-synth [OPTIONS]\n"
     "Writes a synthetic RR-interval series, one interval per line, whose\n"
     "coarse-grained increments follow the non-Gaussian model with a chosen\n"
     "lambda at scales well below half a block (25 s with the default block).\n"
-    "\n"
-    "  --hours H      length of the series in hours (default 24; up to 10000)\n"
-    "  --lambda L     non-Gaussianity: the standard deviation of the log\n"
-    "                 amplitude over blocks (default 0.4; 0 to 1.5; 0 is Gaussian)\n"
-    "  --seed N       seed of the generator, 0 to 2^64-1 (default 1)\n"
-    "  --mean MS      mean RR interval in ms (default 800; 300 to 2000)\n"
-    "  --sd MS        RMS fluctuation around the mean in ms (default 40; 0 to 300)\n"
-    "  --block S      seconds of constant amplitude (default 600; 60 to 86400)\n"
-    "  --unit U       ms or s (default ms)\n"
-    "  --decimals D   decimals written (default 0 for ms, 3 for s; 0 to 9, at\n"
+    "\n") +
+    nongauss::formatted("  --hours H      length of the series in hours (default %g; up to %g)\n", m.hours,
+                        hours_range.hi) +
+    "  --lambda L     non-Gaussianity: the standard deviation of the log\n" +
+    nongauss::formatted("                 amplitude over blocks (default %g; %g to %g; 0 is Gaussian)\n",
+                        m.lambda, lambda_range.lo, lambda_range.hi) +
+    nongauss::formatted("  --seed N       seed of the generator, 0 to 2^64-1 (default %llu)\n",
+                        static_cast<unsigned long long>(m.seed)) +
+    nongauss::formatted("  --mean MS      mean RR interval in ms (default %g; %g to %g)\n", m.mean_ms, mean_range.lo,
+                        mean_range.hi) +
+    nongauss::formatted("  --sd MS        RMS fluctuation around the mean in ms (default %g; %g to %g)\n", m.sd_ms,
+                        sd_range.lo, sd_range.hi) +
+    nongauss::formatted("  --block S      seconds of constant amplitude (default %g; %g to %g)\n", m.block_s,
+                        block_range.lo, block_range.hi) +
+    "  --unit U       ms or s (default ms)\n" +
+    nongauss::formatted("  --decimals D   decimals written (default 0 for ms, 3 for s; 0 to %d, at\n", max_decimals) +
     "                 least 1 for s)\n"
     "  -o, --output F write to the file F instead of standard output\n"
     "  -h, --help     print this help and exit\n"
@@ -44,19 +55,24 @@ const char* const help_text =
     "The same options and seed give the same file on every platform.\n"
     "Exit status: 0 written, 1 usage error or not enough memory, 2 the output could not be\n"
     "written.\n";
+}
 
 int usage_error(const std::string& message) {
     std::fprintf(stderr, "nongauss-synth: %s\nTry 'nongauss-synth --help'.\n", message.c_str());
     return 1;
 }
 
-// Whole-word number in [lo, hi]; false for anything else.
-bool parse_number(const std::string& text, double lo, double hi, double& value) {
+int wants(const char* option, const Range& range, const std::string& value) {
+    return usage_error(std::string(option) + " wants " + range.wants + ", not '" + value + "'");
+}
+
+// Whole-word number in `range`; false for anything else.
+bool parse_number(const std::string& text, const Range& range, double& value) {
     if (text.empty()) return false;
     char* end = nullptr;
     errno = 0;
     const double v = std::strtod(text.c_str(), &end);
-    if (errno != 0 || *end != '\0' || !std::isfinite(v) || v < lo || v > hi) return false;
+    if (errno != 0 || *end != '\0' || !range.contains(v)) return false;
     // strtod also accepts hexadecimal and "inf"/"nan": only plain decimals here.
     for (const char c : text)
         if (!(std::strchr("0123456789.+-eE", c))) return false;
@@ -89,7 +105,7 @@ int main(int argc, char** argv) try {
     for (int i = 1; i < argc; ++i) {
         std::string word = argv[i];
         if (word == "-h" || word == "--help") {
-            std::fputs(help_text, stdout);
+            std::fputs(help_text().c_str(), stdout);
             return 0;
         }
         if (word == "--version") {
@@ -115,32 +131,33 @@ int main(int argc, char** argv) try {
 
         double number = 0.0;
         if (word == "--hours") {
-            if (!parse_number(value, 0.0, 10000.0, model.hours) || !(model.hours > 0.0))
-                return usage_error("--hours wants a number of hours above 0 and at most 10000, not '" +
-                                   value + "'");
+            if (!parse_number(value, nongauss::synth::hours_range, model.hours))
+                return wants("--hours", nongauss::synth::hours_range, value);
         } else if (word == "--lambda") {
-            if (!parse_number(value, 0.0, 1.5, model.lambda))
-                return usage_error("--lambda wants a number from 0 to 1.5, not '" + value + "'");
+            if (!parse_number(value, nongauss::synth::lambda_range, model.lambda))
+                return wants("--lambda", nongauss::synth::lambda_range, value);
         } else if (word == "--seed") {
             if (!parse_seed(value, model.seed))
                 return usage_error("--seed wants an integer from 0 to 18446744073709551615, not '" +
                                    value + "'");
         } else if (word == "--mean") {
-            if (!parse_number(value, 300.0, 2000.0, model.mean_ms))
-                return usage_error("--mean wants milliseconds from 300 to 2000, not '" + value + "'");
+            if (!parse_number(value, nongauss::synth::mean_range, model.mean_ms))
+                return wants("--mean", nongauss::synth::mean_range, value);
         } else if (word == "--sd") {
-            if (!parse_number(value, 0.0, 300.0, model.sd_ms))
-                return usage_error("--sd wants milliseconds from 0 to 300, not '" + value + "'");
+            if (!parse_number(value, nongauss::synth::sd_range, model.sd_ms))
+                return wants("--sd", nongauss::synth::sd_range, value);
         } else if (word == "--block") {
-            if (!parse_number(value, 60.0, 86400.0, model.block_s))
-                return usage_error("--block wants seconds from 60 to 86400, not '" + value + "'");
+            if (!parse_number(value, nongauss::synth::block_range, model.block_s))
+                return wants("--block", nongauss::synth::block_range, value);
         } else if (word == "--unit") {
             if (value != "ms" && value != "s")
                 return usage_error("--unit wants ms or s, not '" + value + "'");
             format.seconds = value == "s";
         } else if (word == "--decimals") {
-            if (!parse_number(value, 0.0, 9.0, number) || number != std::floor(number))
-                return usage_error("--decimals wants an integer from 0 to 9, not '" + value + "'");
+            constexpr int most = nongauss::synth::max_decimals;
+            if (!parse_number(value, {0.0, most, false, ""}, number) || number != std::floor(number))
+                return usage_error("--decimals wants an integer from 0 to " + std::to_string(most) + ", not '" +
+                                   value + "'");
             decimals = static_cast<int>(number);
         } else {
             if (value.empty()) return usage_error("--output wants a file name");

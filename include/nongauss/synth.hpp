@@ -30,6 +30,7 @@
 // output quantum as they are made, and the time axis advances by the rounded
 // values, which are the intervals the analysis will read.
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -74,11 +75,32 @@ struct Model {
     std::uint64_t seed = 1;
 };
 
+/// The values a parameter of the model may take, and how a message names them.
+struct Range {
+    double lo;
+    double hi;
+    bool above_lo;      ///< lo itself excluded
+    const char* wants;  ///< "a number from 0 to 1.5": what a message says the parameter wants
+    constexpr bool contains(double value) const {
+        return std::isfinite(value) && (above_lo ? value > lo : value >= lo) && value <= hi;
+    }
+};
+
+/// The ranges of Model's parameters (every face that takes them checks them here).
+inline constexpr Range hours_range{0.0, 10000.0, true, "a number of hours above 0 and at most 10000"};
+inline constexpr Range lambda_range{0.0, 1.5, false, "a number from 0 to 1.5"};
+inline constexpr Range mean_range{300.0, 2000.0, false, "milliseconds from 300 to 2000"};
+inline constexpr Range sd_range{0.0, 300.0, false, "milliseconds from 0 to 300"};
+inline constexpr Range block_range{60.0, 86400.0, false, "seconds from 60 to 86400"};
+
 /// Output form: milliseconds or seconds, with a fixed number of decimals.
 struct Format {
     bool seconds = false;
     int decimals = 0;
 };
+
+/// Most decimals written; seconds need at least one.
+inline constexpr int max_decimals = 9;
 
 /// Shortest and longest interval written, in milliseconds; a model value
 /// outside is clamped (with the default parameters this never happens).

@@ -1,6 +1,6 @@
 // The synthetic-series generator: its random numbers, its block amplitudes
 // and the series it makes.
-#include "synth.hpp"
+#include "nongauss/synth.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "synth.hpp"
+#include "nongauss/synth.hpp"
 
 #include <algorithm>
 #include <cmath>
