@@ -19,6 +19,12 @@
 
 namespace nongauss {
 
+/// A stretch of time, seconds from the start of the series, ends included.
+struct TimeStretch {
+    double from = 0.0;
+    double to = 0.0;
+};
+
 struct ScaleOptions {
     /// Compute the histogram (Result::bin_centre, p_exp) and, with
     /// model_density, the model density; false leaves all three empty, for
@@ -33,6 +39,13 @@ struct ScaleOptions {
     /// calling thread alone. analyse_scales gives them whole scales, one
     /// thread per scale, several scales at once.
     ThreadPool* pool = nullptr;
+    /// Stretches whose resampled points no analysed increment may use: every
+    /// detrending window (without detrending, every moving sum) holding a
+    /// resampled point t = (j - 1) dt with from <= t <= to is left out of
+    /// the increments and all that is computed from them (nongauss/masked.hpp
+    /// makes them from flagged intervals). Empty: every window is used, and
+    /// the numbers are those of an analysis without this option.
+    std::vector<TimeStretch> masked;
 };
 
 /// The analysis at settings.scale, as the tool runs it after its reader.

@@ -14,13 +14,16 @@
 // lines go to a Transcript of the caller's choice (discarded by default).
 
 #include "nongauss/analysis.hpp"
+#include "nongauss/bootstrap.hpp"
 #include "nongauss/error.hpp"
 #include "nongauss/interval_flags.hpp"
+#include "nongauss/masked.hpp"
 #include "nongauss/options.hpp"
 #include "nongauss/result.hpp"
 #include "nongauss/series.hpp"
 #include "nongauss/settings.hpp"
 #include "nongauss/stages.hpp"
+#include "nongauss/surrogates.hpp"
 #include "nongauss/thread_pool.hpp"
 #include "nongauss/transcript.hpp"
 #include "nongauss/version.hpp"

@@ -39,6 +39,12 @@ struct Result {
     double lambda_sq = 0.0;
     /// The number of increments.
     int n_increments = 0;
+    /// The increment windows at this scale (detrending windows, or moving
+    /// sums without detrending) analysed, and those left out because they
+    /// touch a masked stretch (ScaleOptions::masked); n_increments counts the
+    /// increments of the windows used.
+    long windows_used = 0;
+    long windows_left_out = 0;
     /// Mean of the increments before centring, seconds.
     double increment_mean_s = 0.0;
 

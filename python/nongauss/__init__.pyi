@@ -43,6 +43,10 @@ class Result:
     @property
     def n_increments(self) -> int: ...
     @property
+    def windows_used(self) -> int: ...
+    @property
+    def windows_left_out(self) -> int: ...
+    @property
     def warnings(self) -> list[str]: ...
     @property
     def increments(self) -> npt.NDArray[np.float64]: ...
@@ -118,6 +122,7 @@ def analyse(
     fit: Literal["normal", "svd"] = "normal",
     q: float = 0.25,
     bins: SupportsIndex = 100,
+    flags: _Intervals | None = None,
 ) -> Result:
     """Analyses a series of RR intervals at one scale, as the command-line tool does."""
 
@@ -132,10 +137,17 @@ def scan(
     fit: Literal["normal", "svd"] = "normal",
     q: float = 0.25,
     bins: SupportsIndex = 100,
+    flags: _Intervals | None = None,
+    surrogates: SupportsIndex = 0,
+    surrogate_kind: Literal["iaaft", "phase"] = "iaaft",
+    seed: SupportsIndex = 1,
+    bootstrap: SupportsIndex = 0,
 ) -> Any:
     """Analyses a series at several scales: a pandas DataFrame (or, without pandas, a
     dict of NumPy arrays) with columns scale_s, scale_pt, sd_ms, lambda_, lambda_sq,
-    n_increments, error."""
+    n_increments, then windows_used and windows_left_out (with flags),
+    lambda_floor and p_surrogate (with surrogates), lambda_se, lambda_lower and
+    lambda_upper (with bootstrap), and error."""
 
 def read_rr(path: _Path) -> npt.NDArray[np.float64]:
     """Reads RR intervals from a text file exactly as the tool reads them."""

@@ -103,9 +103,24 @@ struct PyResult {
     double lambda = 0.0;
     double lambda_sq = 0.0;
     int n_increments = 0;
+    long windows_used = 0;
+    long windows_left_out = 0;
     std::vector<std::string> warnings;
     py::array increments, bin_centres, p_exp, p_model;
 };
+
+// flags=: one per interval, any true (non-zero) value flagged; None: none.
+std::optional<std::vector<IntervalFlag>> flags_option(py::object flags, std::size_t n) {
+    if (flags.is_none()) return std::nullopt;
+    const std::vector<double> values = to_doubles(py::module_::import("numpy").attr("asarray")(flags, "dtype"_a = "float64"), "flags");
+    if (values.size() != n)
+        throw py::value_error("flags must have one value per interval (" + std::to_string(n) + "), not " +
+                              std::to_string(values.size()));
+    std::vector<IntervalFlag> out(n, IntervalFlag::kept);
+    for (std::size_t i = 0; i < n; ++i)
+        if (values[i] != 0.0) out[i] = IntervalFlag::deviation;
+    return out;
+}
 
 PyResult to_python(Result&& r) {
     PyResult out;
@@ -118,6 +133,8 @@ PyResult to_python(Result&& r) {
     out.lambda = r.lambda;
     out.lambda_sq = r.lambda_sq;
     out.n_increments = r.n_increments;
+    out.windows_used = r.windows_used;
+    out.windows_left_out = r.windows_left_out;
     out.warnings = std::move(r.warnings);
     out.increments = to_array(std::move(r.increments), false);
     out.bin_centres = to_array(std::move(r.bin_centre), false);
@@ -135,18 +152,24 @@ std::string repr_result(const PyResult& r) {
 
 PyResult analyse_py(py::object rr, double scale, const std::string& unit,
                     const std::string& resample, double dt, py::object detrend,
-                    const std::string& fit, double q, py::object bins) {
+                    const std::string& fit, double q, py::object bins, py::object flags_in) {
     const Settings settings = analysis_settings(scale, resample, dt, detrend, fit, q, bins);
     const std::optional<Unit> chosen = unit_option(unit);
     std::vector<double> intervals = to_doubles(rr, "rr");
+    const auto flags = flags_option(flags_in, intervals.size());
     Result result;
     {
         py::gil_scoped_release unlocked;
-        const Series series = Series::from_intervals(std::move(intervals), chosen);
+        Series series = Series::from_intervals(std::move(intervals), chosen);
         ThreadPool pool;
         ScaleOptions options;
         options.pool = &pool;
         options.increments = true;
+        if (flags) {
+            FilledSeries filled = fill_flagged(series, *flags);
+            series = std::move(filled.series);
+            options.masked = std::move(filled.masked);
+        }
         InterruptibleTranscript interruptible;
         result = analyse(series, settings, interruptible, options);
     }
@@ -157,22 +180,54 @@ PyResult analyse_py(py::object rr, double scale, const std::string& unit,
 
 py::object scan_py(py::object rr, py::object scales_in, const std::string& unit,
                    const std::string& resample, double dt, py::object detrend,
-                   const std::string& fit, double q, py::object bins) {
+                   const std::string& fit, double q, py::object bins, py::object flags_in,
+                   py::object surrogates_in, const std::string& surrogate_kind, py::object seed_in,
+                   py::object bootstrap_in) {
     const Settings settings = analysis_settings(Settings{}.scale, resample, dt, detrend, fit, q, bins);
     const std::optional<Unit> chosen = unit_option(unit);
     const std::vector<double> scales = to_doubles(scales_in, "scales");
     for (const double s : scales) finite_option(s, "every scale");
     std::vector<double> intervals = to_doubles(rr, "rr");
+    const auto flags = flags_option(flags_in, intervals.size());
+    const int surrogates = static_cast<int>(integer_option(surrogates_in, "surrogates", 0, 100000));
+    const int bootstrap = static_cast<int>(integer_option(bootstrap_in, "bootstrap", 0, 1000000));
+    if (surrogate_kind != "iaaft" && surrogate_kind != "phase")
+        throw py::value_error("surrogate_kind must be 'iaaft' or 'phase', not '" + surrogate_kind + "'");
+    const auto seed = static_cast<std::uint64_t>(integer_option(seed_in, "seed", 0, LLONG_MAX));
     std::vector<Result> results;
+    std::vector<SurrogateScale> floors;
+    std::vector<BootstrapScale> spreads;
     {
         py::gil_scoped_release unlocked;
-        const Series series = Series::from_intervals(std::move(intervals), chosen);
+        Series series = Series::from_intervals(std::move(intervals), chosen);
         ThreadPool pool;
         ScaleOptions options;
         options.pool = &pool;
         options.densities = false;  // the table has SD and lambda only
+        options.increments = bootstrap > 0;
+        if (flags) {
+            FilledSeries filled = fill_flagged(series, *flags);
+            series = std::move(filled.series);
+            options.masked = std::move(filled.masked);
+        }
         InterruptibleTranscript interruptible;
         results = analyse_scales(series, settings, scales, interruptible, options);
+        if (surrogates > 0) {
+            SurrogateTestOptions test;
+            test.count = surrogates;
+            test.seed = seed;
+            test.surrogates.kind = surrogate_kind == "phase" ? SurrogateKind::phase_randomised : SurrogateKind::iaaft;
+            test.surrogates.pool = &pool;
+            test.masked = options.masked;
+            floors = surrogate_test(series, settings, scales, test);
+        }
+        if (bootstrap > 0) {
+            BootstrapOptions b;
+            b.replicates = bootstrap;
+            b.seed = seed;
+            b.pool = &pool;
+            for (const Result& r : results) spreads.push_back(bootstrap_result(r, settings, b));
+        }
     }
 
     const auto n = static_cast<py::ssize_t>(results.size());
@@ -199,6 +254,37 @@ py::object scan_py(py::object rr, py::object scales_in, const std::string& unit,
     columns["lambda_"] = lambda;
     columns["lambda_sq"] = lambda_sq;
     columns["n_increments"] = n_increments;
+    if (flags) {
+        py::array_t<std::int64_t> used(n), left_out(n);
+        for (py::ssize_t i = 0; i < n; ++i) {
+            const Result& r = results[static_cast<std::size_t>(i)];
+            used.mutable_at(i) = r.error ? 0 : r.windows_used;
+            left_out.mutable_at(i) = r.error ? 0 : r.windows_left_out;
+        }
+        columns["windows_used"] = used;
+        columns["windows_left_out"] = left_out;
+    }
+    if (surrogates > 0) {
+        py::array_t<double> floor(n), p(n);
+        for (py::ssize_t i = 0; i < n; ++i) {
+            floor.mutable_at(i) = floors[static_cast<std::size_t>(i)].lambda_floor;
+            p.mutable_at(i) = floors[static_cast<std::size_t>(i)].p_surrogate;
+        }
+        columns["lambda_floor"] = floor;
+        columns["p_surrogate"] = p;
+    }
+    if (bootstrap > 0) {
+        py::array_t<double> se(n), lower(n), upper(n);
+        for (py::ssize_t i = 0; i < n; ++i) {
+            const BootstrapScale& b = spreads[static_cast<std::size_t>(i)];
+            se.mutable_at(i) = b.lambda_se;
+            lower.mutable_at(i) = b.lower;
+            upper.mutable_at(i) = b.upper;
+        }
+        columns["lambda_se"] = se;
+        columns["lambda_lower"] = lower;
+        columns["lambda_upper"] = upper;
+    }
     columns["error"] = py::module_::import("numpy").attr("array")(errors, "dtype"_a = "object");
     warn_each(warnings);
 
@@ -449,6 +535,10 @@ PYBIND11_MODULE(_nongauss, m) {
         .def_readonly("lambda_", &PyResult::lambda, "Lambda, the non-Gaussianity (0 when lambda_sq is not positive).")
         .def_readonly("lambda_sq", &PyResult::lambda_sq, "The estimate of lambda squared, whatever its sign.")
         .def_readonly("n_increments", &PyResult::n_increments, "The number of increments.")
+        .def_readonly("windows_used", &PyResult::windows_used,
+                      "Increment windows analysed (detrending windows, or moving sums without detrending).")
+        .def_readonly("windows_left_out", &PyResult::windows_left_out,
+                      "Increment windows left out because they touch a flagged stretch (flags=).")
         .def_readonly("warnings", &PyResult::warnings, "Problems the tool reports as warnings.")
         .def_readonly("increments", &PyResult::increments, "The standardised increments (read-only array).")
         .def_readonly("bin_centres", &PyResult::bin_centres, "Histogram bin centres, in units of the SD.")
@@ -516,6 +606,10 @@ detrend: degree of the detrending polynomial (-d); 0 or less: none.
 fit: 'normal' (normal equations, -m 1) or 'svd' (-m 2).
 q: order of the absolute moment (-q); 0: the logarithmic moment.
 bins: histogram bins (-n); below 10 it is 10.
+flags: None, or one value per interval, true (non-zero) for an artefact:
+  each stretch of flagged intervals is filled (the time axis stays whole)
+  and every increment window that touches it is left out (windows_used,
+  windows_left_out say how many); all false gives the numbers without flags.
 
 Returns a Result; sd_ms and lambda_ are the very doubles the tool's summary
 line formats. Raises InputError (a ValueError) for unusable intervals (none,
@@ -530,7 +624,7 @@ bad option. The interpreter lock is released while the analysis runs; Ctrl-C
     m.def("analyse", &analyse_py, analyse_doc, "rr"_a, "scale"_a = defaults.scale, py::kw_only(),
           "unit"_a = "auto", "resample"_a = resample_default, "dt"_a = defaults.dt,
           "detrend"_a = defaults.degree, "fit"_a = fit_default, "q"_a = defaults.moment_order,
-          "bins"_a = defaults.nbins);
+          "bins"_a = defaults.nbins, "flags"_a = py::none());
 
     const char* scan_doc = R"(Analyses a series at several scales (seconds), from one resampling.
 
@@ -540,10 +634,26 @@ lambda_, lambda_sq, n_increments, error. Each row is, double for double,
 analyse() at that scale. A scale that cannot be analysed (e.g. longer than
 half the series with detrending) has NaN in sd_ms, lambda_ and lambda_sq and
 the tool's message in error; the others have ''. Errors of the whole series
-raise as in analyse(). Ctrl-C ends it between scales.)";
+raise as in analyse(). Ctrl-C ends it between scales.
+
+flags: as for analyse(); adds columns windows_used and windows_left_out.
+surrogates: N > 0 adds lambda_floor (the median lambda of N surrogates
+  analysed as the series is) and p_surrogate ((1 + the number at or above the
+  series' lambda) / (N + 1)). surrogate_kind 'iaaft' (the intervals
+  reordered, spectrum and distribution kept: the test rejects a linear
+  process with both, no particular physiology) or 'phase' (Gaussian with the
+  spectrum: a floor, not a test; p_surrogate NaN).
+bootstrap: B > 0 adds lambda_se, lambda_lower, lambda_upper (B replicates of
+  a moving-block bootstrap of 2-hour blocks of whole windows; the 95 %
+  percentile interval): the spread within one recording, which understates
+  the spread between two recordings of the same subject.
+seed: of the surrogates and the bootstrap; the same seed gives the same
+  numbers on any number of threads.)";
     m.def("scan", &scan_py, scan_doc, "rr"_a, "scales"_a, py::kw_only(), "unit"_a = "auto",
           "resample"_a = resample_default, "dt"_a = defaults.dt, "detrend"_a = defaults.degree,
-          "fit"_a = fit_default, "q"_a = defaults.moment_order, "bins"_a = defaults.nbins);
+          "fit"_a = fit_default, "q"_a = defaults.moment_order, "bins"_a = defaults.nbins,
+          "flags"_a = py::none(), "surrogates"_a = 0, "surrogate_kind"_a = "iaaft", "seed"_a = 1,
+          "bootstrap"_a = 0);
 
     m.def("read_annotations", &read_annotations_py, R"(Reads a beat annotation file RECORD.ANNOTATOR with its header RECORD.hea beside it.
 

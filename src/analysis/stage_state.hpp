@@ -23,6 +23,8 @@ struct PreparedSeries::Impl {
     OwnedVector resampled;  // [1..nres], seconds, mean removed
     double resampled_mean = 0.0;
     int out_of_range_point = 0;  // first resampled point out of range, or 0
+    /// ScaleOptions::masked as counts of masked resampled points; empty: none.
+    MaskedCounts masked;
 
     /// The profile of the resampled series, made on the first request (by
     /// the first scale that detrends) and kept for the later ones.

@@ -75,6 +75,22 @@ PreparedSeries::PreparedSeries(const Series& series, const Settings& settings, T
         for (int j = 1; j <= p.nres; ++j) r[j] = r[j] - p.resampled_mean;
     }
     p.out_of_range_point = first_point_out_of_range(p.resampled, p.nres, p.resampled_mean);
+
+    if (!options.masked.empty() && p.nres >= 1) {
+        // Point j lies at (j - 1) dt: a stretch [from, to] holds the points from
+        // ceil(from / dt) + 1 to floor(to / dt) + 1.
+        std::vector<char> is_masked(static_cast<std::size_t>(p.nres) + 1, 0);
+        for (const TimeStretch& m : options.masked) {
+            if (!(m.to >= m.from)) continue;
+            const double first = std::ceil(m.from / dt) + 1, last = std::floor(m.to / dt) + 1;
+            if (last < 1 || first > p.nres) continue;
+            const long a = first < 1 ? 1 : static_cast<long>(first);
+            const long b = last > p.nres ? p.nres : static_cast<long>(last);
+            for (long j = a; j <= b; ++j) is_masked[static_cast<std::size_t>(j)] = 1;
+        }
+        p.masked.assign(static_cast<std::size_t>(p.nres) + 1, 0);
+        for (std::size_t j = 1; j < is_masked.size(); ++j) p.masked[j] = p.masked[j - 1] + is_masked[j];
+    }
 }
 
 PreparedSeries::~PreparedSeries() = default;
@@ -146,7 +162,8 @@ ScaleIncrements increments_at(const PreparedSeries& prepared, double scale, Tran
         fatal_error(message.c_str());
     }
     s.inc = coarse_grain(p.resampled, p.nres, p.ndata, s.scale_pt, fit_coefficients(p.settings),
-                         p.settings.fit, [&p] { return p.profile(); }, transcript, pool, fits);
+                         p.settings.fit, [&p] { return p.profile(); }, transcript, pool, fits,
+                         p.masked.empty() ? nullptr : &p.masked);
     // Every centred increment is in range in milliseconds exactly when the
     // SD is: an increment d with |1000 d| beyond the double range has d * d
     // beyond it too, which makes the sum of squares, and with it the SD,
@@ -188,6 +205,8 @@ Result complete(const ScaleIncrements& increments, const PreparedSeries& prepare
     r.sd_s = inc.sd_s;
     r.sd_ms = 1000 * inc.sd_s;
     r.n_increments = inc.count;
+    r.windows_used = inc.windows_used;
+    r.windows_left_out = inc.windows_left_out;
     r.increment_mean_s = inc.mean_s;
 
     // The standardised increments are inc.centred[i] / inc.sd_s.

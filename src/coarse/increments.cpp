@@ -1,5 +1,6 @@
 #include "coarse/increments.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -160,6 +161,43 @@ int detrended_increments(int nres, int scale_pt, int ncoef, FitMethod fit_method
     return ncg;
 }
 
+// Leaves out the windows that hold a masked point, moving the others' increments
+// down; returns the number of increments kept.
+int leave_out_masked(double* cg, int count, int nres, int points, bool detrending, const MaskedCounts& masked,
+                     Increments& inc) {
+    const auto touches = [&](long first, long last) {  // resampled points first..last
+        if (last > nres) last = nres;
+        return masked[static_cast<std::size_t>(last)] - masked[static_cast<std::size_t>(first - 1)] > 0;
+    };
+    long kept = 0;
+    if (detrending) {
+        // Window w: profile points w * points + 1 .. (w + 2) * points, increments
+        // w * points + 1 .. (w + 1) * points.
+        const long windows = count / points;
+        for (long w = 0; w < windows; ++w) {
+            if (touches(w * points + 1, (w + 2) * points)) {
+                ++inc.windows_left_out;
+                continue;
+            }
+            ++inc.windows_used;
+            const double* from = cg + w * points + 1;
+            if (kept != w * points) std::copy(from, from + points, cg + kept + 1);
+            kept += points;
+        }
+    } else {
+        for (long i = 1; i <= count; ++i) {
+            if (touches(i, i + points - 1)) {
+                ++inc.windows_left_out;
+                continue;
+            }
+            ++inc.windows_used;
+            cg[++kept] = cg[i];
+        }
+    }
+    if (kept == 0) fatal_error("Every increment window at this scale touches a flagged stretch!");
+    return static_cast<int>(kept);
+}
+
 }  // namespace
 
 void running_sum(const double* resampled, int nres, double* profile) {
@@ -169,7 +207,7 @@ void running_sum(const double* resampled, int nres, double* profile) {
 
 Increments coarse_grain(const double* resampled, int nres, int ndata, long scale_pt, int ncoef,
                         FitMethod fit, const ProfileSource& profile, Transcript& transcript,
-                        ThreadPool& pool, WindowFits fits) {
+                        ThreadPool& pool, WindowFits fits, const MaskedCounts* masked) {
     const bool detrending = ncoef > 1;
     if (!long_enough(ndata, nres, scale_pt, detrending))
         fatal_error("The data length is not enough!\n");
@@ -189,8 +227,13 @@ Increments coarse_grain(const double* resampled, int nres, int ndata, long scale
     inc.count = detrending ? detrended_increments(nres, points, ncoef, fit, fits, profile, transcript,
                                                   inc.centred, pool)
                            : moving_sums(resampled, nres, points, inc.centred, transcript, pool);
+    inc.windows_used = detrending ? inc.count / points : inc.count;
 
     double* cg = inc.centred;
+    if (masked != nullptr) {
+        inc.windows_used = 0;
+        inc.count = leave_out_masked(cg, inc.count, nres, points, detrending, *masked, inc);
+    }
     double sum = 0.0;
     for (int i = 1; i <= inc.count; ++i) sum = sum + cg[i];
     inc.mean_s = sum / inc.count;

@@ -4,6 +4,7 @@
 // without local polynomial detrending.
 
 #include <functional>
+#include <vector>
 
 #include "nongauss/thread_pool.hpp"
 #include "nongauss/transcript.hpp"
@@ -19,7 +20,13 @@ struct Increments {
     int count = 0;        ///< number of increments
     double mean_s = 0.0;  ///< mean before centring, seconds
     double sd_s = 0.0;    ///< standard deviation (divisor count), seconds
+    long windows_used = 0;      ///< detrending windows (or moving sums) kept
+    long windows_left_out = 0;  ///< those that touch a masked point
 };
+
+/// Masked resampled points as counts: masked[j] is the number of masked
+/// points among 1..j (masked[0] = 0), j = 0..nres.
+using MaskedCounts = std::vector<int>;
 
 /// The profile of a resampled series: profile[1..nres], its running sum in
 /// index order (profile[1] = resampled[1]). Supplied on demand to
@@ -49,13 +56,20 @@ void running_sum(const double* resampled, int nres, double* profile);
 /// `fit` as `fits` says, of profile() in half-overlapping windows of
 /// 2 * scale_pt points; writes the detrending line and a line of 48 hyphens.
 ///
+/// With `masked` (not null), every window (moving sum) that holds a masked
+/// point is left out: the increments of the others are moved down in order,
+/// and the mean and SD are those of the increments kept. Every window left
+/// out: "Every increment window at this scale touches a flagged stretch!".
+/// Without, the windows are all used.
+///
 /// Before any line is written, a series too short to analyse (ndata < 2,
 /// nres < 1, nres < scale_pt, or nres < 2 * scale_pt when detrending) throws
 /// (fatal_error) "The data length is not enough!\n". The fitting routines may
 /// throw their own messages.
 Increments coarse_grain(const double* resampled, int nres, int ndata, long scale_pt, int ncoef,
                         FitMethod fit, const ProfileSource& profile, Transcript& transcript,
-                        ThreadPool& pool, WindowFits fits = WindowFits::by_size);
+                        ThreadPool& pool, WindowFits fits = WindowFits::by_size,
+                        const MaskedCounts* masked = nullptr);
 
 /// The largest standard deviation of the increments at scale_pt points that
 /// is only rounding error of a resampled series whose mean (before its

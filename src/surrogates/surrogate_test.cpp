@@ -32,6 +32,7 @@ std::vector<SurrogateScale> surrogate_test(const Series& series, const Settings&
     analysis.densities = false;
     analysis.model_density = false;
     analysis.pool = options.surrogates.pool;
+    analysis.masked = options.masked;
     std::vector<Result> own = analyse_scales(series, settings, scales, analysis);
 
     const std::size_t count = static_cast<std::size_t>(std::max(options.count, 1));

@@ -73,6 +73,12 @@ TEST(Surrogates, IaaftIsAPermutationWithTheSpectrumApproached) {
             EXPECT_GE(info.iterations, 1);
             EXPECT_LE(info.iterations, 100);
         }
+        // Padded to a length of small factors: still the intervals exactly.
+        SurrogateOptions padded;
+        padded.padded = true;
+        std::vector<double> sorted_p = SurrogateMaker(x, padded).make(7, 0);
+        std::sort(sorted_p.begin(), sorted_p.end());
+        EXPECT_TRUE(same_bytes(sorted_p, sorted_x)) << n;
     }
 }
 

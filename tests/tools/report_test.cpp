@@ -218,6 +218,15 @@ TEST(Report, HostileNamesAndFieldsAreEscapedAndNeverReachGnuplot) {
     EXPECT_FALSE(dir.exists("pwn"));
     EXPECT_FALSE(dir.exists("pwn2"));
 
+    // Numbers no series holds, which the cleaner flags and the tachogram
+    // leaves out.
+    std::string odd = slurp(dir.path() / "plain.txt");
+    odd.insert(odd.find('\n') + 1, "-5\n0\n1e308\n1e308\n");
+    dir.write("odd.txt", odd);
+    const RunResult cleaned = report({"--clean", "-s", "10", "odd.txt"}, dir.path());
+    EXPECT_EQ(cleaned.status, 0) << cleaned.err;
+    EXPECT_NE(dir.read("odd_report.json").find("\"out-of-range\": 4,"), std::string::npos);
+
     // The page is never written over the input, even through another name.
     const RunResult over = report({"-o", "plain.txt", "plain.txt"}, dir.path());
     EXPECT_EQ(over.status, 1);
@@ -242,6 +251,14 @@ TEST(Report, TextHelpers) {
     EXPECT_EQ(cohort.scales, (std::vector<double>{10, 50}));
     EXPECT_EQ(cohort.recordings[0].lambda, (std::vector<std::string>{"0.25", "0.5"}));
     EXPECT_EQ(cohort.recordings[1].lambda, (std::vector<std::string>{"", ""}));
+    // The floor and p of a report's JSON, numbers only.
+    report::take_report_json("  \"flags\": {\"kept\": 9, \"beats_pct\": 1.5, \"time_pct\": 2},\n"
+                             "    {\"scale_s\": 50, \"lambda\": 0.5, \"lambda_floor\": 0.25, \"p\": 0.01},\n"
+                             "    {\"scale_s\": 10, \"lambda_floor\": <b>, \"p\": 1e-2}\n",
+                             cohort.scales, cohort.recordings[0]);
+    EXPECT_EQ(cohort.recordings[0].floor, (std::vector<std::string>{"", "0.25"}));
+    EXPECT_EQ(cohort.recordings[0].p, (std::vector<std::string>{"1e-2", "0.01"}));
+    EXPECT_EQ(cohort.recordings[0].json_flagged_pct, "1.5");
 }
 
 }  // namespace

@@ -114,7 +114,9 @@ TEST(Scan, UsageErrors) {
              {"-s", "5,x", "rec.txt"}, {"-s", "", "rec.txt"}, {"-s", "5,,10", "rec.txt"}, {"-s", "25sec", "rec.txt"},
              {"-S", "5:1000:0", "rec.txt"}, {"-S", "5:1000", "rec.txt"}, {"-S", "0:10:3", "rec.txt"},
              {"-S", "5:1000:2.5", "rec.txt"}, {"rec.txt"}, {"-s", "25"}, {"-x", "-s", "25", "rec.txt"},
-             {"-s", "25", "-d"}, {"-j", "0", "-s", "25", "rec.txt"}}) {
+             {"-s", "25", "-d"}, {"-j", "0", "-s", "25", "rec.txt"}, {"--surrogates", "1.5", "-s", "25", "rec.txt"},
+             {"--bootstrap", "-1", "-s", "25", "rec.txt"}, {"--surrogate-kind", "aaft", "-s", "25", "rec.txt"},
+             {"--seed", "-1", "-s", "25", "rec.txt"}, {"--seed", "18446744073709551616", "-s", "25", "rec.txt"}}) {
         const RunResult r = scan(args, dir);
         EXPECT_EQ(r.status, 1) << args[0] << " " << (args.size() > 1 ? args[1] : "");
         EXPECT_EQ(r.out, "");
@@ -128,6 +130,45 @@ TEST(Scan, UsageErrors) {
     std::filesystem::create_directory(dir.path() / "sub");
     dir.write("sub/rec.txt", "800\n");
     EXPECT_EQ(scan({"-s", "25", "--pdf", ".", "rec.txt", "sub/rec.txt"}, dir).status, 1);  // same PDF names
+}
+
+// The columns of the floor and test, the spread and the masked windows, in
+// their place before the warnings; the same seed the same bytes; the
+// analysis's own columns those of a run without them.
+TEST(Scan, DefendingColumns) {
+    ScratchDir dir;
+    const RunResult made = run_tool({"--hours", "3", "--seed", "9", "-o", "rec.txt"}, dir.path(), NONGAUSS_SYNTH_EXE);
+    ASSERT_EQ(made.status, 0) << made.err;
+    const std::vector<std::string> args = {"-s", "5,25", "--surrogates", "9", "--bootstrap", "20", "--seed", "4",
+                                           "--clean", "rec.txt"};
+    const RunResult r = scan(args, dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(scan(args, dir).out, r.out);
+    const auto rows = lines_of(r.out);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0], "file\tscale_s\tscale_pt\tsd_ms\tlambda\tlambda_sq\tn_increments\tn_beats\tduration_s\tunit\t"
+                       "lambda_floor\tp_surrogate\tlambda_se\tlambda_lower\tlambda_upper\twindows_used\t"
+                       "windows_left_out\twarnings");
+    const RunResult plain = scan({"-s", "5,25", "rec.txt"}, dir);
+    const auto plain_rows = lines_of(plain.out);
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const auto f = fields_of(rows[i]);
+        ASSERT_EQ(f.size(), 18u) << rows[i];
+        EXPECT_LT(std::stod(f[10]), std::stod(f[4]));  // the floor below a lambda of 0.4
+        EXPECT_EQ(f[11], "0.1");                        // above all 9 surrogates
+        EXPECT_GT(std::stod(f[12]), 0.0);
+        EXPECT_LT(std::stod(f[13]), std::stod(f[14]));
+        const auto p = fields_of(plain_rows[i]);
+        if (f[16] == "0") {
+            EXPECT_EQ(f[4], p[4]);  // no window left out: the plain lambda
+        }
+        EXPECT_EQ(std::stol(f[6]) < std::stol(p[6]), f[16] != "0");
+    }
+    // Phase-randomised: a floor without a p.
+    const auto phase = fields_of(lines_of(scan({"-s", "25", "--surrogates", "9", "--surrogate-kind", "phase", "rec.txt"}, dir).out)[1]);
+    ASSERT_EQ(phase.size(), 13u);
+    EXPECT_NE(phase[10], "");
+    EXPECT_EQ(phase[11], "");
 }
 
 TEST(Scan, TableFields) {

@@ -136,6 +136,41 @@ bool read_cohort(const std::string& text, const std::string& group_column, Cohor
 
 namespace {
 
+// The number after "\"key\": " in `line`, or "" when there is none.
+std::string json_value(const std::string& line, const std::string& key) {
+    const std::string tag = "\"" + key + "\": ";
+    const std::size_t at = line.find(tag);
+    if (at == std::string::npos) return "";
+    const std::size_t start = at + tag.size();
+    const std::size_t end = line.find_first_of(",}", start);
+    const std::string text = line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    double value = 0.0;
+    return number(text, value) ? text : "";
+}
+
+}  // namespace
+
+void take_report_json(const std::string& json, const std::vector<double>& scales, CohortRecording& rec) {
+    rec.floor.assign(scales.size(), "");
+    rec.p.assign(scales.size(), "");
+    std::istringstream in(json);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("  \"flags\": {", 0) == 0) rec.json_flagged_pct = json_value(line, "beats_pct");
+        if (line.rfind("    {\"scale_s\": ", 0) != 0) continue;
+        double scale = 0.0;
+        const std::string text = json_value(line, "scale_s");
+        if (!number(text, scale)) continue;
+        const auto k = std::find(scales.begin(), scales.end(), scale);
+        if (k == scales.end()) continue;
+        const auto i = static_cast<std::size_t>(k - scales.begin());
+        rec.floor[i] = json_value(line, "lambda_floor");
+        rec.p[i] = json_value(line, "p");
+    }
+}
+
+namespace {
+
 std::string h(std::string_view t) { return html_escaped(t); }
 
 // The link from the page at `page_file` to the report of `file` (its base
@@ -198,11 +233,18 @@ std::string cohort_page(const Cohort& cohort, const ReportOptions& options, cons
         p += "<tr><td class=\"t\">" +
              (link.empty() ? h(rec.file) : "<a href=\"" + h(link) + "\">" + h(rec.file) + "</a>") + "</td>";
         if (!cohort.groups.empty()) p += "<td class=\"t\">" + h(rec.group) + "</td>";
-        for (const std::string& l : rec.lambda) p += "<td class=\"lambda\">" + h(l) + "</td>";
-        p += "<td>" + h(rec.flagged_pct) + "</td><td class=\"w\">" + h(rec.warnings) + "</td></tr>\n";
+        for (std::size_t k = 0; k < rec.lambda.size(); ++k) {
+            p += "<td class=\"lambda\">" + h(rec.lambda[k]);
+            if (k < rec.floor.size() && !rec.floor[k].empty())
+                p += "<br><small>floor " + h(rec.floor[k]) + (rec.p[k].empty() ? "" : ", p " + h(rec.p[k])) +
+                     "</small>";
+            p += "</td>";
+        }
+        p += "<td>" + h(!rec.flagged_pct.empty() ? rec.flagged_pct : rec.json_flagged_pct) + "</td><td class=\"w\">" + h(rec.warnings) + "</td></tr>\n";
     }
     p += "</table></div>\n<p>A recording links to its report where BASE_report.html stands beside it "
-         "(nongauss-report FILE).</p></section>\n";
+         "(nongauss-report FILE); the surrogate floor and p at a scale, and the flagged share when the table "
+         "has none, come from the report's JSON (BASE_report.json).</p></section>\n";
     p += "<section id=\"warnings\"><h2>Warnings</h2>\n";
     if (cohort.problems.empty()) {
         p += "<p class=\"none\">None.</p>\n";
@@ -234,6 +276,13 @@ int write_cohort_report(const ReportOptions& options, std::string& message) {
         return 1;
     }
     for (const std::string& p : cohort.problems) message += "Warning: " + options.input + ", " + p + " (row skipped)\n";
+    for (CohortRecording& rec : cohort.recordings) {
+        std::ifstream json(derive_names(rec.file).base_name + "_report.json", std::ios::binary);
+        if (!json) continue;
+        std::ostringstream text;
+        text << json.rdbuf();
+        take_report_json(text.str(), cohort.scales, rec);
+    }
     const Figure figure = run_gnuplot(cohort_script(lines_of(cohort), group_colours()), "c");
     if (!figure.error.empty()) message += "nongauss-report: no figure: " + figure.error + "\n";
     const std::string page_file = page_name(options);

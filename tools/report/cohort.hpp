@@ -21,7 +21,17 @@ struct CohortRecording {
     std::vector<std::string> lambda;   ///< per cohort scale, the table's text ("" when absent)
     std::string flagged_pct;           ///< the table's text, or ""
     std::string warnings;
+    /// From the recording's report JSON beside it, when there is one: per
+    /// cohort scale the surrogate floor and p ("" when absent), and the
+    /// flagged share of the beats.
+    std::vector<std::string> floor, p;
+    std::string json_flagged_pct;
 };
+
+/// Fills in the floor, p and flagged share of `rec` from the text of its
+/// report JSON (as nongauss-report writes it: one line per scale); only
+/// numbers are taken.
+void take_report_json(const std::string& json, const std::vector<double>& scales, CohortRecording& rec);
 
 struct Cohort {
     std::vector<double> scales;        ///< every scale of the table, ascending

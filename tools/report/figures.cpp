@@ -26,8 +26,12 @@ std::string tachogram_script(const Recording& r) {
     std::string script = terminal_line(330);
     script += "set encoding utf8\nset xlabel 'time from the first beat (h)'\nset ylabel 'RR interval (ms)'\n"
               "set grid\nset key below horizontal\n";
+    // Only positive finite intervals take time (a cleaned input may hold
+    // others, which the cleaner flagged); their sum must be finite too.
+    const auto usable = [](double v) { return v > 0.0 && v <= 1e12; };
     double total = 0.0;
-    for (const double v : s) total += v;
+    for (const double v : s)
+        if (usable(v)) total += v;
     if (s.empty() || !(total > 0.0)) return script + "set label 'no intervals' at graph 0.5,0.5\nplot NaN notitle\n";
     const int columns = tachogram_columns;
     const double span = total / columns;
@@ -36,12 +40,17 @@ std::string tachogram_script(const Recording& r) {
     std::vector<double> kept;
     kept.reserve(s.size());
     double t = 0.0;
+    const auto column = [&](double time) {
+        const double p = time / span;
+        return p >= 0.0 ? static_cast<int>(std::min(p, static_cast<double>(columns - 1))) : 0;
+    };
     for (std::size_t i = 0; i < s.size(); ++i) {
-        const int c = std::min(columns - 1, static_cast<int>(t / span));
+        if (!usable(s[i])) continue;
+        const int c = column(t);
         const bool is_flagged = i < r.flags.size() && r.flags[i] != IntervalFlag::kept;
         // A flagged interval marks every column its time spans.
         if (is_flagged) {
-            const int last = std::min(columns - 1, static_cast<int>((t + s[i]) / span));
+            const int last = column(t + s[i]);
             for (int k = c; k <= last; ++k) flagged[static_cast<std::size_t>(k)] = 1;
         } else {
             kept.push_back(s[i]);
@@ -52,7 +61,9 @@ std::string tachogram_script(const Recording& r) {
     }
     // The vertical range: the kept intervals' 0.1 % to 99.9 %, widened; gaps
     // and artefacts beyond it are cut at the edge.
-    if (kept.empty()) kept = s;
+    if (kept.empty())
+        for (const double v : s)
+            if (usable(v)) kept.push_back(v);
     std::sort(kept.begin(), kept.end());
     const double lo = 1000.0 * kept[static_cast<std::size_t>(0.001 * static_cast<double>(kept.size() - 1))];
     const double hi = 1000.0 * kept[static_cast<std::size_t>(0.999 * static_cast<double>(kept.size() - 1))];

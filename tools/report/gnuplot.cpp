@@ -100,8 +100,11 @@ Figure run_gnuplot(const std::string& script, const std::string& id_prefix) {
     std::vector<char*> env;
     for (std::string& e : env_text) env.push_back(e.data());
     env.push_back(nullptr);
+    // No initialisation file, the system's or the user's: the same figures
+    // whoever runs it.
     char name[] = "gnuplot";
-    char* argv[] = {name, nullptr};
+    char defaults[] = "--default-settings";
+    char* argv[] = {name, defaults, nullptr};
     pid_t pid = -1;
     const int spawned = ::posix_spawnp(&pid, "gnuplot", &actions, nullptr, argv, env.data());
     posix_spawn_file_actions_destroy(&actions);

@@ -7,8 +7,9 @@
 // numbers it formats itself (the data as in-line data blocks, no names,
 // labels or fields of any input). gnuplot reads it on its standard input and
 // writes the picture to its standard output; it is given no file name, no
-// argument and no file to write, so nothing of the input can become
-// gnuplot code or a gnuplot output.
+// argument but --default-settings (no initialisation file is read) and no
+// file to write, so nothing of the input can become gnuplot code or a
+// gnuplot output.
 
 #include <string>
 

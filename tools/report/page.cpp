@@ -277,7 +277,8 @@ std::string recording_page(const Recording& r, const ReportOptions& options, con
                                        " per scale, seed " + std::to_string(options.seed)
                                  : std::string("none")) +
          "</dd>\n";
-    p += "<dt>Numbers and settings</dt><dd>" + h(json_file) + "</dd>\n";
+    p += "<dt>Numbers and settings</dt><dd><a href=\"" + h(link_to(json_file)) + "\">" + h(json_file) +
+         "</a></dd>\n";
     p += "</dl></section>\n</body>\n</html>\n";
     return p;
 }

@@ -32,7 +32,7 @@ int run(const ScanOptions& options) {
 
     std::vector<std::string> rows(options.files.size());
     std::vector<char> failed(options.files.size(), 0);
-    std::fputs(nongauss::scan::table_header().c_str(), stdout);
+    std::fputs(nongauss::scan::table_header(options).c_str(), stdout);
     bool any_failed = false;
     pool.ordered(
         nfiles, jobs,

@@ -1,5 +1,6 @@
 #include "scan/scan_options.hpp"
 
+#include <charconv>
 #include <climits>
 
 #include "nongauss/options.hpp"
@@ -96,6 +97,35 @@ bool parse_scan_options(const std::vector<std::string>& args, ScanOptions& optio
                 return false;
             }
             options.jobs = static_cast<int>(jobs);
+        } else if (word == "--surrogates" || word == "--bootstrap") {
+            if (!value_of(word, value)) return false;
+            double count = 0.0;
+            const bool surrogates = word == "--surrogates";
+            const double most = surrogates ? 100000 : 1000000;
+            if (!whole_number(value, count) || count < 0 || count > most || count != static_cast<int>(count)) {
+                error = word + " needs a whole number from 0 to " + (surrogates ? "100000" : "1000000") +
+                        ", not '" + value + "'";
+                return false;
+            }
+            (surrogates ? options.surrogates : options.bootstrap) = static_cast<int>(count);
+        } else if (word == "--surrogate-kind") {
+            if (!value_of(word, value)) return false;
+            if (value != "iaaft" && value != "phase") {
+                error = "--surrogate-kind needs iaaft or phase, not '" + value + "'";
+                return false;
+            }
+            options.phase_surrogates = value == "phase";
+        } else if (word == "--seed") {
+            if (!value_of(word, value)) return false;
+            std::uint64_t seed = 0;
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), seed);
+            if (value.empty() || ec != std::errc() || end != value.data() + value.size()) {
+                error = "--seed needs a whole number from 0 to 18446744073709551615, not '" + value + "'";
+                return false;
+            }
+            options.seed = seed;
+        } else if (word == "--clean") {
+            options.clean = true;
         } else if (word == "-s") {
             if (!value_of(word, value)) return false;
             if (!parse_scale_list(value, options.scales)) {
@@ -165,11 +195,26 @@ std::string usage_text(const std::string& program) {
            "Output:\n"
            "  --pdf DIR        write each file's density at each scale to DIR/NAME_SCALEs_PDF.txt\n"
            "  -j N             files analysed at once (default: the number of processors)\n"
+           "Defending lambda (each adds its columns, before warnings):\n"
+           "  --surrogates N   the floor and test against N IAAFT surrogates (default 0: none):\n"
+           "                   lambda_floor (their median lambda), p_surrogate ((1 + those at or\n"
+           "                   above the series) / (N + 1)); 99 reaches p = 0.01\n"
+           "  --surrogate-kind iaaft | phase\n"
+           "                   iaaft (default): the intervals reordered, spectrum and distribution\n"
+           "                   kept; the test rejects a linear process with both, no physiology;\n"
+           "                   phase: Gaussian with the spectrum, a floor and not a test (no p)\n"
+           "  --bootstrap B    B replicates of a moving-block bootstrap (2-hour blocks of whole\n"
+           "                   windows): lambda_se, lambda_lower, lambda_upper (95 % interval);\n"
+           "                   the spread within one recording, less than between recordings\n"
+           "  --seed S         the seed of the surrogates and the bootstrap (default 1)\n"
+           "  --clean          flag artefacts as nongauss-clean does (its range and deviation\n"
+           "                   filters, defaults), fill them and leave out every window touching\n"
+           "                   one: windows_used, windows_left_out\n"
            "  -h, --help       this text\n"
            "  --version        the version\n"
            "Columns: file, scale_s, scale_pt, sd_ms, lambda, lambda_sq, n_increments, n_beats,\n"
-           "duration_s, unit, warnings. Exit status: 0 all analysed, 2 some file or scale failed\n"
-           "(its rows say why), 1 usage error or output not written.\n";
+           "duration_s, unit, those the options above add, warnings. Exit status: 0 all analysed,\n"
+           "2 some file or scale failed (its rows say why), 1 usage error or output not written.\n";
 }
 
 }  // namespace nongauss::scan

@@ -2,6 +2,7 @@
 
 // The command line of nongauss-scan.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,11 @@ struct ScanOptions {
     std::vector<std::string> files;  ///< in command-line order
     std::string pdf_dir;             ///< --pdf DIR; empty: no PDF files
     int jobs = 0;                    ///< -j N: files analysed at once; 0: the processor's count
+    int surrogates = 0;              ///< --surrogates N: the surrogate floor and test; 0: none
+    bool phase_surrogates = false;   ///< --surrogate-kind phase (the floor alone); default iaaft
+    std::uint64_t seed = 1;          ///< --seed S: of the surrogates and the bootstrap
+    int bootstrap = 0;               ///< --bootstrap B: replicates of the block bootstrap; 0: none
+    bool clean = false;              ///< --clean: the cleaner's flags, their windows left out
     bool wfdb = false;               ///< --wfdb: the files are beat annotation files
     bool all_beats = false;          ///< --all-beats: every beat-to-beat interval, not normal-to-normal
     bool help = false;

@@ -9,7 +9,10 @@
 #include "nongauss/tsv_field.hpp"
 #include "nongauss/analysis.hpp"
 #include "nongauss/annotations.hpp"
+#include "nongauss/bootstrap.hpp"
 #include "nongauss/clean.hpp"
+#include "nongauss/masked.hpp"
+#include "nongauss/surrogates.hpp"
 #include "nongauss/error.hpp"
 #include "nongauss/output_file.hpp"
 #include "nongauss/series.hpp"
@@ -18,8 +21,12 @@
 
 namespace nongauss::scan {
 
-std::string table_header() {
-    return "file\tscale_s\tscale_pt\tsd_ms\tlambda\tlambda_sq\tn_increments\tn_beats\tduration_s\tunit\twarnings\n";
+std::string table_header(const ScanOptions& options) {
+    std::string header = "file\tscale_s\tscale_pt\tsd_ms\tlambda\tlambda_sq\tn_increments\tn_beats\tduration_s\tunit";
+    if (options.surrogates > 0) header += "\tlambda_floor\tp_surrogate";
+    if (options.bootstrap > 0) header += "\tlambda_se\tlambda_lower\tlambda_upper";
+    if (options.clean) header += "\twindows_used\twindows_left_out";
+    return header + "\twarnings\n";
 }
 
 std::string shortest(double value) {
@@ -28,7 +35,8 @@ std::string shortest(double value) {
     return ec == std::errc() ? std::string(text, end) : std::string("?");
 }
 
-std::string table_row(const std::string& file, const Result& r, bool series_known) {
+std::string table_row(const std::string& file, const Result& r, bool series_known, const ScanOptions& options,
+                      const RowExtras& extras) {
     const bool done = !r.error.has_value();
     std::string row = escaped_field(file);
     row += '\t' + shortest(r.scale_s);
@@ -40,6 +48,13 @@ std::string table_row(const std::string& file, const Result& r, bool series_know
     row += '\t' + (series_known ? std::to_string(r.n_beats) : "");
     row += '\t' + (series_known ? shortest(r.duration_s) : "");
     row += '\t' + (series_known ? std::string(r.unit == Unit::milliseconds ? "ms" : "s") : "");
+    const auto number = [&](double v) { return '\t' + (done && v == v ? shortest(v) : std::string()); };
+    if (options.surrogates > 0) row += number(extras.lambda_floor) + number(extras.p_surrogate);
+    if (options.bootstrap > 0)
+        row += number(extras.lambda_se) + number(extras.lambda_lower) + number(extras.lambda_upper);
+    if (options.clean)
+        row += '\t' + (done ? std::to_string(r.windows_used) : "") + '\t' +
+               (done ? std::to_string(r.windows_left_out) : "");
     std::string notes;
     for (const std::string& w : r.warnings) notes += (notes.empty() ? "" : "; ") + w;
     if (!done) {
@@ -78,6 +93,17 @@ std::string write_pdf(const std::string& dir, const std::string& name, const Res
 
 namespace {
 
+// The flags of --clean: the cleaner's range and deviation filters with their
+// defaults, on the intervals in their unit.
+std::vector<IntervalFlag> cleaner_flags(const Series& series) {
+    clean::CleanSettings settings;
+    settings.unit = series.unit();
+    clean::Cleaned cleaned = clean::clean_values(series.intervals(), settings);
+    if (cleaned.outcome == clean::CleanOutcome::none_kept)
+        throw Error(ErrorKind::input, "Every interval is flagged by the cleaner: nothing to analyse");
+    return std::move(cleaned.flags);
+}
+
 // Rows of a file none of whose scales could be analysed.
 std::string failed_rows(const std::string& file, const ScanOptions& options, const Error& error,
                         const Series* series) {
@@ -90,7 +116,7 @@ std::string failed_rows(const std::string& file, const ScanOptions& options, con
             r.unit = series->unit();
             r.warnings = series->warnings();
         }
-        rows += table_row(file, r, series != nullptr);
+        rows += table_row(file, r, series != nullptr, options);
     }
     return rows;
 }
@@ -126,9 +152,57 @@ std::string scan_file(const std::string& file, const ScanOptions& options, Threa
         return failed_rows(file, options, Error(ErrorKind::fatal, "allocation failure"), nullptr);
     }
 
+    // --clean: the artefacts flagged, filled, and their windows left out.
+    std::vector<TimeStretch> masked;
+    std::string clean_note;
     std::vector<Result> results;
+    std::vector<RowExtras> extras(options.scales.size());
     try {
+        if (options.clean) {
+            FilledSeries filled = fill_flagged(*series, cleaner_flags(*series));
+            masked = filled.masked;
+            scale_options.masked = masked;
+            if (filled.flagged > 0)
+                clean_note = formatted("%zu intervals flagged in %zu stretches, filled by %zu", filled.flagged,
+                                       filled.stretches, filled.filled);
+            series.emplace(std::move(filled.series));
+        }
+        scale_options.increments = options.bootstrap > 0;
         results = analyse_scales(*series, options.settings, options.scales, scale_options);
+        if (options.surrogates > 0) {
+            SurrogateTestOptions test;
+            test.count = options.surrogates;
+            test.seed = options.seed;
+            test.surrogates.kind = options.phase_surrogates ? SurrogateKind::phase_randomised : SurrogateKind::iaaft;
+            test.surrogates.pool = &pool;
+            test.masked = masked;
+            std::vector<SurrogateScale> floors;
+            try {
+                floors = surrogate_test(*series, options.settings, options.scales, test);
+            } catch (const Error& e) {
+                for (Result& r : results) r.warnings.push_back("no surrogate floor: " + e.message());
+            }
+            for (std::size_t i = 0; i < floors.size(); ++i) {
+                extras[i].lambda_floor = floors[i].lambda_floor;
+                extras[i].p_surrogate = floors[i].p_surrogate;
+                if (floors[i].error && !results[i].error)
+                    results[i].warnings.push_back("no surrogate floor: " + floors[i].error->message());
+            }
+        }
+        if (options.bootstrap > 0) {
+            BootstrapOptions b;
+            b.replicates = options.bootstrap;
+            b.seed = options.seed;
+            b.pool = &pool;
+            for (std::size_t i = 0; i < results.size(); ++i) {
+                if (results[i].error) continue;
+                const BootstrapScale spread = bootstrap_result(results[i], options.settings, b);
+                extras[i].lambda_se = spread.lambda_se;
+                extras[i].lambda_lower = spread.lower;
+                extras[i].lambda_upper = spread.upper;
+                std::vector<double>().swap(results[i].increments);
+            }
+        }
     } catch (const Error& e) {
         failed = true;
         return failed_rows(file, options, e, &*series);
@@ -139,7 +213,8 @@ std::string scan_file(const std::string& file, const ScanOptions& options, Threa
 
     const double divisor = with_limits(options.settings).pdf_divisor;
     std::string rows;
-    for (Result& r : results) {
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        Result& r = results[i];
         r.warnings.insert(r.warnings.end(), notes.begin(), notes.end());
         if (!r.error && !options.pdf_dir.empty() &&
             !pdf_table_in_range(r.p_exp.data(), r.p_model.data(), static_cast<int>(r.p_exp.size()), divisor))
@@ -149,7 +224,8 @@ std::string scan_file(const std::string& file, const ScanOptions& options, Threa
             if (!problem.empty()) r.error = Error(ErrorKind::input, problem);
         }
         if (r.error) failed = true;
-        rows += table_row(file, r, true);
+        if (!clean_note.empty()) r.warnings.insert(r.warnings.begin(), clean_note);
+        rows += table_row(file, r, true, options, extras[i]);
     }
     return rows;
 }

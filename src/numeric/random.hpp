@@ -1,12 +1,13 @@
 #pragma once
 
-// The random numbers of the surrogates: splitmix64 to seed, xoshiro256** to
-// draw, both written out so that a seed gives the same numbers with every
-// compiler and library.
+// The library's random numbers (the surrogates, the bootstrap): splitmix64 to
+// seed, xoshiro256** to draw, both written out so that a seed gives the same
+// numbers with every compiler and library. Each user draws from streams of
+// its own: stream k of seed S.
 
 #include <cstdint>
 
-namespace nongauss::surrogates {
+namespace nongauss {
 
 __extension__ using uint128 = unsigned __int128;
 
@@ -19,8 +20,9 @@ constexpr std::uint64_t mix64(std::uint64_t z) {
 
 class Xoshiro256 {
 public:
-    /// The stream of surrogate k of seed S: state words are the first four
-    /// outputs of splitmix64 started at mix64(mix64(S) + k).
+    /// Stream k of seed S: state words are the first four outputs of
+    /// splitmix64 started at mix64(mix64(S) + k). Surrogate k uses stream k;
+    /// the bootstrap streams from 2^63 up (see bootstrap.hpp).
     Xoshiro256(std::uint64_t seed, std::uint64_t k) {
         std::uint64_t state = mix64(mix64(seed) + k);
         for (auto& word : s_) {
@@ -59,4 +61,4 @@ private:
     std::uint64_t s_[4];
 };
 
-}  // namespace nongauss::surrogates
+}  // namespace nongauss
