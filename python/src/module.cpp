@@ -645,7 +645,7 @@ surrogates: N > 0 adds lambda_floor (the median lambda of N surrogates
   process with both, no particular physiology) or 'phase' (Gaussian with the
   spectrum: a floor, not a test; p_surrogate NaN).
 bootstrap: B > 0 adds lambda_se, lambda_lower, lambda_upper (B replicates of
-  a moving-block bootstrap of 2-hour blocks of whole windows; the 95 %
+  a circular block bootstrap of 2-hour blocks of whole windows; the 95 %
   percentile interval): the spread within one recording, which understates
   the spread between two recordings of the same subject.
 seed: of the surrogates and the bootstrap; the same seed gives the same
