@@ -1,6 +1,6 @@
 #pragma once
 
-// The sampling spread of lambda within one recording: a moving-block
+// The sampling spread of lambda within one recording: a circular block
 // bootstrap of the increments at a scale.
 //
 // The increments of a scale come in windows of scale_pt consecutive values

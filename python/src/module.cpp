@@ -408,6 +408,7 @@ PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double 
     options.filter.fraction = deviation_pct / 100.0;
     options.replace = replace;
     options.filter.local = detector ? clean::LocalFilter::detector : clean::LocalFilter::median;
+    options.filter.detector.min_threshold = options.filter.fraction;  // as nongauss-clean --detector
 
     std::vector<double> intervals = to_doubles(rr, "rr");
     for (std::size_t i = 0; i < intervals.size(); ++i)
@@ -644,7 +645,7 @@ surrogates: N > 0 adds lambda_floor (the median lambda of N surrogates
   process with both, no particular physiology) or 'phase' (Gaussian with the
   spectrum: a floor, not a test; p_surrogate NaN).
 bootstrap: B > 0 adds lambda_se, lambda_lower, lambda_upper (B replicates of
-  a moving-block bootstrap of 2-hour blocks of whole windows; the 95 %
+  a circular block bootstrap of 2-hour blocks of whole windows; the 95 %
   percentile interval): the spread within one recording, which understates
   the spread between two recordings of the same subject.
 seed: of the surrogates and the bootstrap; the same seed gives the same
@@ -696,7 +697,8 @@ The result is what nongauss-clean writes for a file holding rr one value per
 line (in its shortest exact form): kept intervals are unchanged.
 detector=True puts the artefact detector (ectopic, missed, extra, long and
 short beats and runs of them, from successive differences) in the place of
-the deviation filter; its flags are code 2.
+the deviation filter (deviation_pct then the floor of its thresholds); its
+flags are code 2.
 Returns a Cleaned: .rr is the cleaned series, .flags one code per input
 interval. Raises InputError for no intervals, a value that is not finite,
 or when every interval is flagged ("No interval was kept!"). Ctrl-C is

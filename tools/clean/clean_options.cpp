@@ -50,6 +50,9 @@ CleanSettings CommandLine::cleaning() const {
     s.filter.window = window;
     s.filter.fraction = deviation_pct / 100.0;
     s.filter.local = detector ? LocalFilter::detector : LocalFilter::median;
+    // With the detector, -p is the floor of its thresholds: no change smaller
+    // than PCT % of the local median is an artefact, as for the median filter.
+    s.filter.detector.min_threshold = deviation_pct / 100.0;
     s.replace = replace;
     return s;
 }
@@ -84,7 +87,8 @@ std::string help_text() {
            "      --detector        instead of the median filter, the artefact detector:\n"
            "                        successive differences against a time-varying\n"
            "                        threshold find ectopic, missed, extra, long and short\n"
-           "                        beats, and runs of abnormal beats\n"
+           "                        beats, and runs of abnormal beats; -p is then the floor\n"
+           "                        of its thresholds, percent of the local median\n"
            "  -r, --replace         replace flagged intervals by linear interpolation between\n"
            "                        the nearest kept neighbours, keeping the time axis\n"
            "                        (default: delete them)\n"

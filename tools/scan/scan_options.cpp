@@ -203,7 +203,7 @@ std::string usage_text(const std::string& program) {
            "                   iaaft (default): the intervals reordered, spectrum and distribution\n"
            "                   kept; the test rejects a linear process with both, no physiology;\n"
            "                   phase: Gaussian with the spectrum, a floor and not a test (no p)\n"
-           "  --bootstrap B    B replicates of a moving-block bootstrap (2-hour blocks of whole\n"
+           "  --bootstrap B    B replicates of a circular block bootstrap (2-hour blocks of whole\n"
            "                   windows): lambda_se, lambda_lower, lambda_upper (95 % interval);\n"
            "                   the spread within one recording, less than between recordings\n"
            "  --seed S         the seed of the surrogates and the bootstrap (default 1)\n"
