@@ -18,6 +18,7 @@
 
 #include "tools/background_run.hpp"
 #include "tools/local_cluster.hpp"
+#include "nongauss/tsv_field.hpp"
 
 namespace nongauss {
 namespace {
@@ -29,15 +30,6 @@ using namespace nongauss::testing;
 // streams to `log`.
 pid_t start_shell(const std::string& command, const fs::path& dir, const fs::path& log) {
     return start_process({"/bin/sh", "-c", command}, dir, {}, log);
-}
-
-std::vector<std::string> fields(const std::string& line) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-        out.push_back(line.substr(start, tab - start));
-    out.push_back(line.substr(start));
-    return out;
 }
 
 std::string quoted(const std::string& word) { return "'" + word + "'"; }
@@ -210,7 +202,7 @@ TEST(Cluster, SshMachinesOneKilledMidCohortTheSameCommandFinishesTheRest) {
         // The files reported unfinished are those whose jobs failed, on m2.
         std::set<std::string> failed, done;
         for (const auto& line : joblog()) {
-            const auto f = fields(line);
+            const auto f = tab_fields(line);
             if (f.size() < 9 || f[0] == "Seq") continue;
             const std::string file = "r" + f[0] + ".txt";
             if (f[6] == "0" && f[7] == "0") {
@@ -222,7 +214,7 @@ TEST(Cluster, SshMachinesOneKilledMidCohortTheSameCommandFinishesTheRest) {
         }
         std::set<std::string> unfinished;
         for (const auto& line : lines_of(dir.read("remote_failed.tsv"))) {
-            const auto f = fields(line);
+            const auto f = tab_fields(line);
             if (f[0] == "file") continue;
             ASSERT_EQ(f.size(), 4u) << line;
             EXPECT_EQ(f[3].rfind("the job did not finish: ", 0), 0u) << line;
@@ -247,7 +239,7 @@ TEST(Cluster, SshMachinesOneKilledMidCohortTheSameCommandFinishesTheRest) {
         // are the ones that had failed.
         std::set<std::string> logged, rerun_files;
         for (const auto& line : joblog()) {
-            const auto f = fields(line);
+            const auto f = tab_fields(line);
             if (f[0] == "Seq") continue;
             ASSERT_GE(f.size(), 9u) << line;
             EXPECT_EQ(f[6], "0") << line;

@@ -23,6 +23,7 @@
 
 #include "tools/background_run.hpp"
 #include "tools/companions.hpp"
+#include "nongauss/tsv_field.hpp"
 
 namespace nongauss {
 namespace {
@@ -47,18 +48,6 @@ std::string cohort_command(const std::vector<std::string>& args) {
     return command;
 }
 
-std::vector<std::string> split_tabs(const std::string& line) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const auto tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab - start));
-        if (tab == std::string::npos) break;
-        start = tab + 1;
-    }
-    return fields;
-}
-
 // Rows of a TSV file after its header, split into fields.
 std::vector<std::vector<std::string>> rows_of(const std::string& text, const std::string& header) {
     std::vector<std::vector<std::string>> rows;
@@ -66,7 +55,7 @@ std::vector<std::vector<std::string>> rows_of(const std::string& text, const std
     EXPECT_FALSE(lines.empty());
     if (lines.empty()) return rows;
     EXPECT_EQ(lines[0], header);
-    for (std::size_t i = 1; i < lines.size(); ++i) rows.push_back(split_tabs(lines[i]));
+    for (std::size_t i = 1; i < lines.size(); ++i) rows.push_back(tab_fields(lines[i]));
     return rows;
 }
 
@@ -164,7 +153,7 @@ TEST(Cohort, DefendingColumnsAsTheScanWritesThem) {
     ASSERT_EQ(cleaned.status, 0) << cleaned.err;
     const auto scan = run_tool({"-s", "25", "--surrogates", "9", "--bootstrap", "10", "--seed", "2", "--clean", "c.txt"},
                                dir.path(), NONGAUSS_SCAN_EXE);
-    const auto fields = split_tabs(lines_of(scan.out).at(1));
+    const auto fields = tab_fields(lines_of(scan.out).at(1));
     ASSERT_EQ(fields.size(), 18u);
     for (std::size_t i = 0; i < 7; ++i) EXPECT_EQ(rows[0][8 + i], fields[10 + i]) << i;
     EXPECT_EQ(rows[0][9], "0.1");
@@ -393,7 +382,7 @@ TEST(Cohort, KilledHalfWayTheSameCommandFinishesTheRest) {
     const auto log = lines_of(dir.read("jobs.log"));
     std::map<std::string, int> runs;
     for (const auto& line : log)
-        if (line.rfind("Seq", 0) != 0) ++runs[split_tabs(line)[0]];
+        if (line.rfind("Seq", 0) != 0) ++runs[tab_fields(line)[0]];
     EXPECT_EQ(runs.size(), static_cast<std::size_t>(files));
     for (const auto& [seq, count] : runs) EXPECT_EQ(count, 1) << "file " << seq;
 
@@ -460,7 +449,7 @@ TEST(Cohort, BatchesOfFilesGiveTheTablesOfOneFilePerJob) {
     std::map<std::string, double> started;
     for (const auto& line : lines_of(dir.read("jobs.log")))
         if (line.rfind("Seq", 0) != 0) {
-            const auto f = split_tabs(line);
+            const auto f = tab_fields(line);
             EXPECT_TRUE(started.emplace(f[0], std::stod(f[2])).second) << "job " << f[0] << " twice";
         }
     ASSERT_EQ(started.size(), 3u);

@@ -28,17 +28,6 @@ RunResult report(const std::vector<std::string>& args, const fs::path& dir) {
     return run_tool(args, dir, NONGAUSS_REPORT_EXE);
 }
 
-std::vector<std::string> tab_fields(const std::string& line) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos) return fields;
-        start = tab + 1;
-    }
-}
-
 // The page's table of scales: per row, column class -> the cell's text.
 std::vector<std::map<std::string, std::string>> page_rows(const std::string& page) {
     std::vector<std::map<std::string, std::string>> rows;

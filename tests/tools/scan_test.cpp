@@ -22,17 +22,6 @@ using nongauss::testing::run_tool;
 using nongauss::testing::RunResult;
 using nongauss::testing::ScratchDir;
 
-std::vector<std::string> fields_of(const std::string& line) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos) return fields;
-        start = tab + 1;
-    }
-}
-
 RunResult scan(const std::vector<std::string>& args, const ScratchDir& dir) {
     return run_tool(args, dir.path(), NONGAUSS_SCAN_EXE);
 }
@@ -61,7 +50,7 @@ TEST(Scan, EveryRowIsARunOfNongaussAtItsScale) {
         const std::vector<std::string> scales = {"5", "37.5", "10", "54.772255750516614", "300"};
         for (std::size_t f = 0; f < 2; ++f) {
             for (std::size_t s = 0; s < 5; ++s) {
-                const auto row = fields_of(lines[1 + f * 5 + s]);
+                const auto row = tab_fields(lines[1 + f * 5 + s]);
                 ASSERT_EQ(row.size(), 11u);
                 EXPECT_EQ(row[0], files[f]);
                 EXPECT_EQ(row[1], scales[s]);
@@ -95,16 +84,16 @@ TEST(Scan, AFailingFileGivesItsRowsAndStatusTwo) {
     EXPECT_EQ(r.status, 2);
     const auto lines = lines_of(r.out);
     ASSERT_EQ(lines.size(), 9u);
-    EXPECT_EQ(fields_of(lines[1])[10], "error: Invalid RR interval at row 2: -5 (intervals must be positive and finite)");
-    EXPECT_EQ(fields_of(lines[1])[3], "");
-    EXPECT_EQ(fields_of(lines[1])[7], "");
-    EXPECT_EQ(fields_of(lines[3])[10], "");      // good at 25 s
-    EXPECT_NE(fields_of(lines[3])[4], "");
-    EXPECT_EQ(fields_of(lines[4])[10], "error: The data length is not enough!");  // good at 2000 s
-    EXPECT_EQ(fields_of(lines[4])[7], fields_of(lines[3])[7]);                     // the series is known
-    EXPECT_EQ(fields_of(lines[5])[10], "error: File missing.txt not found!");
-    EXPECT_EQ(fields_of(lines[7])[0], "short.txt");
-    EXPECT_EQ(fields_of(lines[7])[7], "3");
+    EXPECT_EQ(tab_fields(lines[1])[10], "error: Invalid RR interval at row 2: -5 (intervals must be positive and finite)");
+    EXPECT_EQ(tab_fields(lines[1])[3], "");
+    EXPECT_EQ(tab_fields(lines[1])[7], "");
+    EXPECT_EQ(tab_fields(lines[3])[10], "");      // good at 25 s
+    EXPECT_NE(tab_fields(lines[3])[4], "");
+    EXPECT_EQ(tab_fields(lines[4])[10], "error: The data length is not enough!");  // good at 2000 s
+    EXPECT_EQ(tab_fields(lines[4])[7], tab_fields(lines[3])[7]);                     // the series is known
+    EXPECT_EQ(tab_fields(lines[5])[10], "error: File missing.txt not found!");
+    EXPECT_EQ(tab_fields(lines[7])[0], "short.txt");
+    EXPECT_EQ(tab_fields(lines[7])[7], "3");
 }
 
 TEST(Scan, UsageErrors) {
@@ -152,20 +141,20 @@ TEST(Scan, DefendingColumns) {
     const RunResult plain = scan({"-s", "5,25", "rec.txt"}, dir);
     const auto plain_rows = lines_of(plain.out);
     for (std::size_t i = 1; i < rows.size(); ++i) {
-        const auto f = fields_of(rows[i]);
+        const auto f = tab_fields(rows[i]);
         ASSERT_EQ(f.size(), 18u) << rows[i];
         EXPECT_LT(std::stod(f[10]), std::stod(f[4]));  // the floor below a lambda of 0.4
         EXPECT_EQ(f[11], "0.1");                        // above all 9 surrogates
         EXPECT_GT(std::stod(f[12]), 0.0);
         EXPECT_LT(std::stod(f[13]), std::stod(f[14]));
-        const auto p = fields_of(plain_rows[i]);
+        const auto p = tab_fields(plain_rows[i]);
         if (f[16] == "0") {
             EXPECT_EQ(f[4], p[4]);  // no window left out: the plain lambda
         }
         EXPECT_EQ(std::stol(f[6]) < std::stol(p[6]), f[16] != "0");
     }
     // Phase-randomised: a floor without a p.
-    const auto phase = fields_of(lines_of(scan({"-s", "25", "--surrogates", "9", "--surrogate-kind", "phase", "rec.txt"}, dir).out)[1]);
+    const auto phase = tab_fields(lines_of(scan({"-s", "25", "--surrogates", "9", "--surrogate-kind", "phase", "rec.txt"}, dir).out)[1]);
     ASSERT_EQ(phase.size(), 13u);
     EXPECT_NE(phase[10], "");
     EXPECT_EQ(phase[11], "");

@@ -14,21 +14,11 @@
 #include "report/gnuplot.hpp"
 #include "report/page.hpp"
 #include "report/text.hpp"
+#include "nongauss/tsv_field.hpp"
 
 namespace nongauss::report {
 
 namespace {
-
-std::vector<std::string> split_tabs(const std::string& line) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t tab = line.find('\t', start);
-        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos) return fields;
-        start = tab + 1;
-    }
-}
 
 // A table field as written by escaped_field: \t \n \r \\ back to their bytes.
 std::string unescaped(const std::string& field) {
@@ -67,7 +57,7 @@ bool read_cohort(const std::string& text, const std::string& group_column, Cohor
         ++line_number;
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.empty()) continue;
-        const std::vector<std::string> f = split_tabs(line);
+        const std::vector<std::string> f = tab_fields(line);
         if (!header) {
             for (std::size_t k = 0; k < f.size(); ++k) {
                 const int c = static_cast<int>(k);

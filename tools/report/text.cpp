@@ -36,36 +36,43 @@ std::size_t utf8_length(std::string_view text, std::size_t i) {
 
 constexpr const char* replacement = "\xef\xbf\xbd";
 
+// text appended to out character by character: a byte that starts no valid
+// UTF-8 sequence becomes the replacement character, a multi-byte character is
+// copied, and each ASCII byte goes through ascii(out, byte).
+template <typename Ascii>
+void append_utf8(std::string& out, std::string_view text, Ascii ascii) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = utf8_length(text, i);
+        if (n == 0) {
+            out += replacement;
+            ++i;
+        } else if (n > 1) {
+            out.append(text.substr(i, n));
+            i += n;
+        } else {
+            ascii(out, static_cast<unsigned char>(text[i]));
+            ++i;
+        }
+    }
+}
+
 }  // namespace
 
 std::string html_escaped(std::string_view text) {
     std::string out;
     out.reserve(text.size() + 16);
-    for (std::size_t i = 0; i < text.size();) {
-        const char c = text[i];
-        const std::size_t n = utf8_length(text, i);
-        if (n == 0) {
-            out += replacement;
-            ++i;
-            continue;
-        }
-        if (n > 1) {
-            out.append(text.substr(i, n));
-            i += n;
-            continue;
-        }
+    append_utf8(out, text, [](std::string& o, unsigned char c) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
+        case '&': o += "&amp;"; break;
+        case '<': o += "&lt;"; break;
+        case '>': o += "&gt;"; break;
+        case '"': o += "&quot;"; break;
+        case '\'': o += "&#39;"; break;
         default:
-            if ((static_cast<unsigned char>(c) < 0x20 && c != '\t' && c != '\n') || c == 0x7f) out += replacement;
-            else out += c;
+            if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7f) o += replacement;
+            else o += static_cast<char>(c);
         }
-        ++i;
-    }
+    });
     return out;
 }
 
@@ -90,35 +97,22 @@ std::string link_to(std::string_view path) {
 }
 
 std::string json_string(std::string_view text) {
-    static const char* const hex = "0123456789abcdef";
     std::string out = "\"";
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t n = utf8_length(text, i);
-        if (n == 0) {
-            out += replacement;
-            ++i;
-            continue;
-        }
-        if (n > 1) {
-            out.append(text.substr(i, n));
-            i += n;
-            continue;
-        }
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c == '"') out += "\\\"";
-        else if (c == '\\') out += "\\\\";
-        else if (c == '\n') out += "\\n";
-        else if (c == '\t') out += "\\t";
-        else if (c == '\r') out += "\\r";
+    append_utf8(out, text, [](std::string& o, unsigned char c) {
+        static const char* const hex = "0123456789abcdef";
+        if (c == '"') o += "\\\"";
+        else if (c == '\\') o += "\\\\";
+        else if (c == '\n') o += "\\n";
+        else if (c == '\t') o += "\\t";
+        else if (c == '\r') o += "\\r";
         else if (c < 0x20 || c == 0x7f) {
-            out += "\\u00";
-            out += hex[c >> 4];
-            out += hex[c & 15];
+            o += "\\u00";
+            o += hex[c >> 4];
+            o += hex[c & 15];
         } else {
-            out += static_cast<char>(c);
+            o += static_cast<char>(c);
         }
-        ++i;
-    }
+    });
     return out + "\"";
 }
 
