@@ -180,24 +180,28 @@ class OrderedJob final : public Job {
 public:
     OrderedJob(long count, long window, FunctionRef<void(long)> produce)
         : count_(count), window_(window < 1 ? 1 : window), produce_(produce),
-          ready_(static_cast<std::size_t>(count), 0) {}
+          ready_(static_cast<std::size_t>(count), 0), failed_(static_cast<std::size_t>(count)) {}
 
     bool claimable() const override { return !stopped_ && next_ < count_ && next_ < consumed_ + window_; }
     long claim() override { return next_++; }
+    // Without the mutex: an item's failure goes to its own slot, and
+    // finished() (with the mutex) takes it from there.
     void run(long item) noexcept override {
         try {
             produce_(item);
         } catch (...) {
-            // Only the first failure in order counts (items are started in order).
-            if (!failure_ || item < failed_at_) {
-                failure_ = std::current_exception();
-                failed_at_ = item;
-            }
+            failed_[static_cast<std::size_t>(item)] = std::current_exception();
         }
     }
     void finished(long item) override {
-        ready_[static_cast<std::size_t>(item)] = 1;
+        const auto k = static_cast<std::size_t>(item);
+        ready_[k] = 1;
         ++done_;
+        // Only the first failure in order counts (items are started in order).
+        if (failed_[k] && (!failure_ || item < failed_at_)) {
+            failure_ = std::move(failed_[k]);
+            failed_at_ = item;
+        }
         if (failure_) stopped_ = true;
     }
 
@@ -206,6 +210,7 @@ public:
     long window_;
     FunctionRef<void(long)> produce_;
     std::vector<char> ready_;
+    std::vector<std::exception_ptr> failed_;  // each slot written by the thread that runs the item
     long next_ = 0;
     long done_ = 0;
     long consumed_ = 0;
