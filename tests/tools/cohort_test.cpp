@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -318,6 +319,18 @@ pid_t start_cohort(const ScratchDir& dir, const std::vector<std::string>& args, 
     return start_process(argv, dir.path(), env, dir.path() / log);
 }
 
+// Whether no process holds the run's lock (held by the script, GNU parallel
+// and every job): a killed run's job ends a moment after the script, by the
+// runner that watches it, and a job's command line need not name the
+// directory.
+bool released(const fs::path& lock) {
+    const int fd = open(lock.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return true;
+    const bool free = flock(fd, LOCK_EX | LOCK_NB) == 0;
+    close(fd);
+    return free;
+}
+
 std::size_t lines_in(const fs::path& file) {
     return fs::exists(file) ? lines_of(slurp(file)).size() : 0;
 }
@@ -366,6 +379,7 @@ TEST(Cohort, KilledHalfWayTheSameCommandFinishesTheRest) {
     // The runner, in a session of its own, sees the script gone and ends the
     // job that was running.
     EXPECT_TRUE(wait_until([&] { return processes_mentioning(dir.path()).empty(); }, 10));
+    EXPECT_TRUE(wait_until([&] { return released(dir.path() / "t.tsv.resume" / "lock"); }, 10));
     EXPECT_FALSE(dir.exists("t.tsv"));
     const auto first = lines_of(dir.read("jobs.log"));
     ASSERT_LT(first.size(), files + 1u) << "the run finished before it was killed";
@@ -439,6 +453,7 @@ TEST(Cohort, BatchesOfFilesGiveTheTablesOfOneFilePerJob) {
     kill(-pid, SIGKILL);
     EXPECT_EQ(status_of(pid), 128 + SIGKILL);
     EXPECT_TRUE(wait_until([&] { return processes_mentioning(dir.path()).empty(); }, 10));
+    EXPECT_TRUE(wait_until([&] { return released(dir.path() / "k.tsv.resume" / "lock"); }, 10));
     const auto rerun = cohort(dir, args);
     EXPECT_EQ(rerun.status, 2) << rerun.err;
     EXPECT_EQ(dir.read("k.tsv"), dir.read("t2.tsv"));
@@ -578,6 +593,7 @@ TEST(Cohort, RandomSignalsThenTheSameCommandGiveTheUninterruptedTable) {
         const int status = status_within(pid, 30);
         EXPECT_TRUE(status == 0 || status == 128 + signal) << "round " << round << ": " << status;
         EXPECT_TRUE(wait_until([&] { return processes_mentioning(dir.path()).empty(); }, 10)) << "round " << round;
+        EXPECT_TRUE(wait_until([&] { return released(dir.path() / "t.tsv.resume" / "lock"); }, 10)) << "round " << round;
         EXPECT_TRUE(wait_until([&] { return fs::is_empty(tmp); }, 10)) << "round " << round << ":\n" << left_in(tmp);
         if (signal != SIGKILL) {
             for (const auto& entry : fs::directory_iterator(dir.path()))
