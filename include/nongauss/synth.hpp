@@ -117,6 +117,11 @@ struct Series {
 /// Generates intervals until their sum reaches model.hours.
 Series generate(const Model& model, const Format& format);
 
+/// The intervals of `series` (made with `format`) as the doubles their text
+/// reads back as: quanta / 10^decimals, one rounded division of two exact
+/// numbers.
+std::vector<double> values(const Series& series, const Format& format);
+
 /// The interval `quanta` x 10^-decimals written with exactly `decimals`
 /// decimals ("812", "0.812").
 std::string format_quanta(std::int64_t quanta, int decimals);

@@ -1,5 +1,5 @@
 // The Python module: analyse, scan, read_rr, clean, synth, report and
-// log_spaced_scales over the analysis library and the companions' code.
+// log_spaced_scales over the library.
 //
 // Every call converts its intervals once (convert.hpp), then releases the
 // interpreter lock for the library's work, so that other Python threads run
@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "companions.hpp"
+#include "nongauss/synth.hpp"
 #include "convert.hpp"
 #include "nongauss/annotations.hpp"
 #include "nongauss/clean.hpp"
@@ -481,7 +481,9 @@ py::array_t<double> synth_py(double hours, double lambda, py::object seed, doubl
     std::vector<double> intervals;
     {
         py::gil_scoped_release unlocked;
-        intervals = synth_intervals(model, format, clamped);
+        const synth::Series series = synth::generate(model, format);
+        clamped = series.clamped;
+        intervals = synth::values(series, format);
     }
     if (clamped > 0) {
         char text[160];

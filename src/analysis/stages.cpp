@@ -161,9 +161,9 @@ ScaleIncrements increments_at(const PreparedSeries& prepared, double scale, Tran
             formatted("The resampled series is out of range at point %d!", p.out_of_range_point);
         fatal_error(message.c_str());
     }
-    s.inc = coarse_grain(p.resampled, p.nres, p.ndata, s.scale_pt, fit_coefficients(p.settings),
-                         p.settings.fit, [&p] { return p.profile(); }, transcript, pool, fits,
-                         p.masked.empty() ? nullptr : &p.masked);
+    s.inc = coarse_grain({p.resampled, p.nres, p.ndata, s.scale_pt, fit_coefficients(p.settings), p.settings.fit,
+                          [&p] { return p.profile(); }, fits, p.masked.empty() ? nullptr : &p.masked},
+                         transcript, pool);
     // Every centred increment is in range in milliseconds exactly when the
     // SD is: an increment d with |1000 d| beyond the double range has d * d
     // beyond it too, which makes the sum of squares, and with it the SD,

@@ -205,9 +205,14 @@ void running_sum(const double* resampled, int nres, double* profile) {
     for (int i = 2; i <= nres; ++i) profile[i] = profile[i - 1] + resampled[i];
 }
 
-Increments coarse_grain(const double* resampled, int nres, int ndata, long scale_pt, int ncoef,
-                        FitMethod fit, const ProfileSource& profile, Transcript& transcript,
-                        ThreadPool& pool, WindowFits fits, const MaskedCounts* masked) {
+Increments coarse_grain(const Grain& g, Transcript& transcript, ThreadPool& pool) {
+    const double* const resampled = g.resampled;
+    const int nres = g.nres, ndata = g.ndata, ncoef = g.ncoef;
+    const long scale_pt = g.scale_pt;
+    const FitMethod fit = g.fit;
+    const ProfileSource& profile = g.profile;
+    const WindowFits fits = g.fits;
+    const MaskedCounts* const masked = g.masked;
     const bool detrending = ncoef > 1;
     if (!long_enough(ndata, nres, scale_pt, detrending))
         fatal_error("The data length is not enough!\n");

@@ -47,7 +47,20 @@ enum class WindowFits {
 /// Writes the profile of resampled[1..nres] into profile[1..nres] (nres >= 1).
 void running_sum(const double* resampled, int nres, double* profile);
 
-/// Builds the increments of resampled[1..nres] over scale_pt points, then
+/// What coarse_grain works on and how.
+struct Grain {
+    const double* resampled = nullptr;  ///< resampled[1..nres]
+    int nres = 0;
+    int ndata = 0;                      ///< intervals the series was made of
+    long scale_pt = 0;                  ///< points per window (per sum)
+    int ncoef = 0;                      ///< coefficients of the fits; <= 1: no detrending
+    FitMethod fit = FitMethod::normal_equations;
+    ProfileSource profile;              ///< asked for once, when detrending
+    WindowFits fits = WindowFits::by_size;
+    const MaskedCounts* masked = nullptr;  ///< windows holding a masked point are left out
+};
+
+/// Builds the increments of g.resampled[1..nres] over scale_pt points, then
 /// their mean and standard deviation, and centres them (not divided by the
 /// standard deviation: the later stages divide each value where they use it).
 ///
@@ -66,10 +79,7 @@ void running_sum(const double* resampled, int nres, double* profile);
 /// nres < 1, nres < scale_pt, or nres < 2 * scale_pt when detrending) throws
 /// (fatal_error) "The data length is not enough!\n". The fitting routines may
 /// throw their own messages.
-Increments coarse_grain(const double* resampled, int nres, int ndata, long scale_pt, int ncoef,
-                        FitMethod fit, const ProfileSource& profile, Transcript& transcript,
-                        ThreadPool& pool, WindowFits fits = WindowFits::by_size,
-                        const MaskedCounts* masked = nullptr);
+Increments coarse_grain(const Grain& g, Transcript& transcript, ThreadPool& pool);
 
 /// The largest standard deviation of the increments at scale_pt points that
 /// is only rounding error of a resampled series whose mean (before its

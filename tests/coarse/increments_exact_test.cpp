@@ -78,8 +78,9 @@ TEST(IncrementsExact, SameBitsAsThePlainComputation) {
         // The shared-abscissae fit, and every window fitted on its own.
         for (const WindowFits fits : {WindowFits::by_size, WindowFits::each_window}) {
             DiscardTranscript discard;
-            const Increments inc = coarse_grain(r.data(), c.nres, 100, c.sp, c.ncoef, c.method,
-                                                [&] { return profile.data(); }, discard, nongauss::testing::pool_of(), fits);
+            const Increments inc = coarse_grain({r.data(), c.nres, 100, c.sp, c.ncoef, c.method,
+                                                 [&] { return profile.data(); }, fits},
+                                                discard, nongauss::testing::pool_of());
             ASSERT_EQ(inc.count, static_cast<int>(want.size())) << c.nres << " " << c.sp << " " << c.ncoef;
             double sum = 0.0;
             for (double v : want) sum = sum + v;
@@ -106,9 +107,10 @@ TEST(IncrementsExact, PerWindowPathEqualsSharedPath) {
                 for (const FitMethod method : {normal, svd}) {
                     DiscardTranscript discard;
                     const auto source = [&] { return profile.data(); };
-                    const Increments shared = coarse_grain(r.data(), nres, 100, sp, ncoef, method, source, discard, nongauss::testing::pool_of());
-                    const Increments each = coarse_grain(r.data(), nres, 100, sp, ncoef, method, source, discard, nongauss::testing::pool_of(),
-                                                        WindowFits::each_window);
+                    const Increments shared = coarse_grain({r.data(), nres, 100, sp, ncoef, method, source}, discard,
+                                                           nongauss::testing::pool_of());
+                    const Increments each = coarse_grain({r.data(), nres, 100, sp, ncoef, method, source, WindowFits::each_window},
+                                                         discard, nongauss::testing::pool_of());
                     ASSERT_EQ(shared.count, each.count);
                     ASSERT_EQ(shared.count, (nres / sp - 1) * sp);
                     EXPECT_TRUE(same_bits(shared.sd_s, each.sd_s));
@@ -130,8 +132,8 @@ TEST(IncrementsExact, MovingSumsOnAnyNumberOfThreads) {
                 const std::vector<double> r = series(nres, 5);
                 const std::vector<double> want = plain_increments(r, nres, sp, 1, normal);
                 DiscardTranscript discard;
-                const Increments inc = coarse_grain(r.data(), nres, 100, sp, 1, normal, [] { return nullptr; },
-                                                    discard, nongauss::testing::pool_of(threads));
+                const Increments inc = coarse_grain({r.data(), nres, 100, sp, 1, normal, [] { return nullptr; }}, discard,
+                                                    nongauss::testing::pool_of(threads));
                 ASSERT_EQ(inc.count, static_cast<int>(want.size()));
                 double sum = 0.0;
                 for (double v : want) sum = sum + v;

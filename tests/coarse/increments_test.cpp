@@ -36,8 +36,8 @@ Grained grain(const std::vector<double>& series, long scale_pt, int ncoef,
     std::vector<double> r(series.size() + 1);
     for (std::size_t i = 0; i < series.size(); ++i) r[i + 1] = series[i];
     StringTranscript transcript;
-    Grained g{coarse_grain(r.data(), static_cast<int>(series.size()), 100, scale_pt, ncoef, fit_method,
-                           profile_of(r), transcript, nongauss::testing::pool_of()),
+    Grained g{coarse_grain({r.data(), static_cast<int>(series.size()), 100, scale_pt, ncoef, fit_method, profile_of(r)},
+                           transcript, nongauss::testing::pool_of()),
               {}, {}, ""};
     g.err = transcript.text();
     for (int i = 1; i <= g.inc.count; ++i) g.centred.push_back(g.inc.centred[i]);
@@ -99,7 +99,8 @@ TEST(Increments, TooShortSeriesAreRejectedBeforeAnyLine) {
         for (std::size_t i = 0; i < c.series.size(); ++i) r[i + 1] = c.series[i];
         StringTranscript transcript;
         try {
-            coarse_grain(r.data(), static_cast<int>(c.series.size()), 100, c.scale_pt, c.ncoef, FitMethod::normal_equations, profile_of(r),
+            coarse_grain({r.data(), static_cast<int>(c.series.size()), 100, c.scale_pt, c.ncoef,
+                          FitMethod::normal_equations, profile_of(r)},
                          transcript, nongauss::testing::pool_of());
             ADD_FAILURE() << "no error for " << c.series.size() << " points at " << c.scale_pt;
         } catch (const Error& e) {
@@ -132,7 +133,8 @@ TEST(Increments, StorageHoldsEveryIncrementAndKeepsTheFormerLimit) {
     // 2 (nres - 100) + 3 slots: just beyond the limit of 2^28.
     const int nres = static_cast<int>(max_block_bytes / sizeof(double) / 2) + 100;
     try {
-        coarse_grain(r.data(), nres, 100, 100, 1, FitMethod::normal_equations, profile_of(r), transcript, nongauss::testing::pool_of());
+        coarse_grain({r.data(), nres, 100, 100, 1, FitMethod::normal_equations, profile_of(r)}, transcript,
+                     nongauss::testing::pool_of());
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
         EXPECT_EQ(e.kind(), ErrorKind::fatal);
