@@ -171,10 +171,17 @@ private:
             const bool pattern =
                 (s11 > 1.0 && s12 < -s_.c1 * s11 - s_.c2) || (s11 < -1.0 && s12 > -s_.c1 * s11 + s_.c2);
             // A premature beat's pause is shorter than two intervals: longer
-            // ones are gaps, classified below.
-            if (pattern && rr_[i] <= 2.0 * med_[i] && rr_[i - 1] <= 2.0 * med_[i - 1]) return Beat::ectopic;
+            // ones are gaps, classified below. The pair's shorter interval
+            // (i - 1 before a rise, i after a fall) lies below its median by
+            // more than half of Th2 (mRRs < -1): a swing of the rhythm that
+            // has the pattern but no premature interval is no ectopic beat.
+            const std::size_t shorter = s11 > 0.0 ? i - 1 : i;
+            if (pattern && mrrs_[shorter] < -1.0 && rr_[i] <= 2.0 * med_[i] && rr_[i - 1] <= 2.0 * med_[i - 1])
+                return Beat::ectopic;
         }
-        const double s22 = s11 >= 0.0 ? std::min(d(i, 1), d(i, 2)) : std::max(d(i, 1), d(i, 2));
+        // The jump back comes with the next interval: a single long or short
+        // interval returns at once (a descent over two beats is the rhythm's).
+        const double s22 = d(i, 1);
         const bool jump_long = s11 > 1.0 && s22 < -1.0;
         const bool jump_short = s11 < -1.0 && s22 > 1.0;
         const bool far = std::fabs(mrrs_[i]) > s_.median_limit;
@@ -191,11 +198,13 @@ private:
         return median_of(rr_, begin, end, scratch_);
     }
 
-    // +1 when `inside` lies above `outer` by more than the threshold and the
-    // run fraction, -1 below, 0 otherwise.
+    // +1 when `inside` lies above `outer` by more than the threshold and
+    // twice the run fraction, -1 below by more than the threshold and the run
+    // fraction, 0 otherwise (as mRR weighs a shortening double).
     int departure(double inside, double outer, double threshold) const {
         const double diff = inside - outer;
-        if (!(std::fabs(diff) > threshold) || !(std::fabs(diff) > s_.run_fraction * outer)) return 0;
+        const double fraction = diff > 0.0 ? 2.0 * s_.run_fraction : s_.run_fraction;
+        if (!(std::fabs(diff) > threshold) || !(std::fabs(diff) > fraction * outer)) return 0;
         return diff > 0.0 ? 1 : -1;
     }
 
@@ -220,11 +229,12 @@ private:
                 if (!(drrs_[j] * sign < -1.0)) continue;
                 const double inside = level(i, j);
                 const double after = level(j, std::min(n, j + context));
-                const double from_before = std::fabs(inside - before);
-                const double from_after = std::fabs(inside - after);
+                // Each edge is measured against the smaller change of level:
+                // the heart's own rate may move on beside a run, and the
+                // larger change then holds that movement as well.
+                const double change = std::min(std::fabs(inside - before), std::fabs(inside - after));
                 if (departure(inside, before, th1_[i]) == sign && departure(inside, after, th1_[j]) == sign &&
-                    std::fabs(before - after) < 0.5 * std::min(from_before, from_after) &&
-                    abrupt(i, from_before) && abrupt(j, from_after)) {
+                    std::fabs(before - after) < change && abrupt(i, change) && abrupt(j, change)) {
                     flag_run(flags, i, j, sign > 0);
                     i = j - 1;
                     break;
