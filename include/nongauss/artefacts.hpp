@@ -33,8 +33,11 @@
 //   short one with |RR(n) + RR(n+1) - medRR(n)| < Th2(n) an extra beat.
 //
 // How the classes become flags, one per interval: an ectopic jump at n flags
-// both intervals it lies between (n-1 and n: the premature beat's interval
-// and the pause); an extra beat at n flags n and n+1 (the two intervals that
+// a pair: after a rise, the two intervals it lies between (n-1, the
+// premature beat's interval, and n, the pause); after a fall into the
+// shorter interval n, n with the longer of n-1 and n+1 (the published
+// method takes n-1 and n, which flags the ordinary interval before a
+// premature beat whose pause follows); an extra beat at n flags n and n+1 (the two intervals that
 // sum to one); missed, long and short flag n alone. Ectopic flags are set
 // first; the others only flag intervals not flagged yet.
 //

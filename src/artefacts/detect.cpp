@@ -111,7 +111,10 @@ public:
         for (std::size_t i = 0; i < n; ++i) beats[i] = classify(i);
 
         for (std::size_t i = 0; i < n; ++i)
-            if (beats[i] == Beat::ectopic) flags[i - 1] = flags[i] = IntervalFlag::ectopic;
+            if (beats[i] == Beat::ectopic) {
+                const std::size_t first = pair_start(i);
+                flags[first] = flags[first + 1] = IntervalFlag::ectopic;
+            }
         for (std::size_t i = 0; i < n; ++i) {
             if (flags[i] != IntervalFlag::kept) continue;
             switch (beats[i]) {
@@ -159,6 +162,15 @@ private:
         }
     }
 
+    // The first interval of the ectopic pair of a jump at i: after a rise,
+    // the premature interval i - 1 and its pause i; after a fall into the
+    // shorter interval i, that interval with the longer of its neighbours
+    // (i - 1 before a late beat, i + 1, the pause, after a premature one).
+    std::size_t pair_start(std::size_t i) const {
+        if (drrs_[i] < 0.0 && i + 1 < rr_.size() && rr_[i + 1] > rr_[i - 1]) return i;
+        return i - 1;
+    }
+
     double d(std::size_t i, std::ptrdiff_t offset) const {
         const auto k = static_cast<std::ptrdiff_t>(i) + offset;
         return k >= 0 && k < static_cast<std::ptrdiff_t>(drrs_.size()) ? drrs_[static_cast<std::size_t>(k)] : 0.0;
@@ -176,7 +188,9 @@ private:
             // more than half of Th2 (mRRs < -1): a swing of the rhythm that
             // has the pattern but no premature interval is no ectopic beat.
             const std::size_t shorter = s11 > 0.0 ? i - 1 : i;
-            if (pattern && mrrs_[shorter] < -1.0 && rr_[i] <= 2.0 * med_[i] && rr_[i - 1] <= 2.0 * med_[i - 1])
+            const std::size_t first = pair_start(i);
+            if (pattern && mrrs_[shorter] < -1.0 && rr_[first] <= 2.0 * med_[first] &&
+                rr_[first + 1] <= 2.0 * med_[first + 1])
                 return Beat::ectopic;
         }
         // The jump back comes with the next interval: a single long or short
