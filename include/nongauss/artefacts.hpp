@@ -23,12 +23,14 @@
 //   with jumps of the other sign on both sides, the pattern of a premature
 //   beat and its compensating pause.
 //
-//   S21 = dRRs(n), S22 = dRRs(n+1): a long (short) interval when S21 > 1
+//   S21 = dRRs(n), S22 = dRRs(n+1) where dRRs(n) >= 0, max(dRRs(n+1),
+//   dRRs(n+2)) where it is negative: a long (short) interval when S21 > 1
 //   and S22 < -1 (S21 < -1 and S22 > 1), or when |mRRs(n)| > `median_limit`
 //   (then the sign of mRRs decides between long and short). (The published
-//   S22 is the min of dRRs(n+1) and dRRs(n+2), the max where dRRs(n) < 0;
-//   we take the next interval alone: a single abnormal interval returns at
-//   once, and a peak of the rhythm that falls over two beats was flagged.)
+//   S22 is min(dRRs(n+1), dRRs(n+2)) where dRRs(n) >= 0; we take the next
+//   interval alone: a long interval returns at once, and a peak of the
+//   rhythm that falls over two beats was flagged. A short one may return
+//   after two: an extra beat splits one interval in two short ones.)
 //   A long interval with |RR(n)/2 - medRR(n)| < Th2(n) is a missed beat; a
 //   short one with |RR(n) + RR(n+1) - medRR(n)| < Th2(n) an extra beat.
 //

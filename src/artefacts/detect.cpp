@@ -193,9 +193,10 @@ private:
                 rr_[first + 1] <= 2.0 * med_[first + 1])
                 return Beat::ectopic;
         }
-        // The jump back comes with the next interval: a single long or short
-        // interval returns at once (a descent over two beats is the rhythm's).
-        const double s22 = d(i, 1);
+        // A long interval's jump back comes with the next interval (a descent
+        // over two beats is the rhythm's); a short one's may come after two
+        // (an extra beat splits one interval in two short ones).
+        const double s22 = s11 >= 0.0 ? d(i, 1) : std::max(d(i, 1), d(i, 2));
         const bool jump_long = s11 > 1.0 && s22 < -1.0;
         const bool jump_short = s11 < -1.0 && s22 > 1.0;
         const bool far = std::fabs(mrrs_[i]) > s_.median_limit;
