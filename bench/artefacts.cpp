@@ -5,12 +5,13 @@
 //       artefacts of one kind at known places and writes the series (OUT, in
 //       milliseconds) and the truth (TRUTH, one line per interval: 1 for an
 //       injected interval, 0 otherwise).
-//   artefacts score KIND OUT TRUTH CLEANED_DEFAULT CLEANED_NO_RANGE
+//   artefacts score KIND OUT TRUTH CLEANED_MEDIAN CLEANED_MEDIAN_NO_RANGE CLEANED_DEFAULT
 //       one line of counts per method: the cleaner's flags read back from its
-//       outputs (deletion mode), and the detector in three forms.
+//       outputs (deletion mode: --median, --median --no-range, its default),
+//       and the detector in three forms.
 //   artefacts table < SCORES
 //       sums the score lines by kind and method into a Markdown table.
-//   artefacts recording FILE CLEANED_DEFAULT CLEANED_NO_RANGE
+//   artefacts recording FILE CLEANED_MEDIAN CLEANED_MEDIAN_NO_RANGE CLEANED_DEFAULT
 //       flagged intervals and share of time per method on a real recording.
 //
 // Every value of OUT is written with nine decimals of which the last six are
@@ -213,8 +214,8 @@ int score(const std::string& kind, const std::string& out_path, const std::strin
         std::printf("%s\t%s\t%zu\t%zu\t%zu\t%zu\t%zu\t%zu\n", kind.c_str(), method, a, tp,
                     right ? kind_right : tp, all, lines.size(), near);
     };
-    line("clean-default", left_out(lines, read_lines(cleaned_default)), nullptr);
-    line("clean-no-range", left_out(lines, read_lines(cleaned_no_range)), nullptr);
+    line("clean-median", left_out(lines, read_lines(cleaned_default)), nullptr);
+    line("clean-median-no-range", left_out(lines, read_lines(cleaned_no_range)), nullptr);
     line("clean-detector", left_out(lines, read_lines(cleaned_detector)), nullptr);
     std::vector<double> seconds = values_of(lines);
     for (double& x : seconds) x /= 1000.0;
@@ -311,7 +312,7 @@ int recording(const std::string& path, const std::string& cleaned_default, const
                     flagged, 100.0 * static_cast<double>(flagged) / static_cast<double>(v.size()),
                     100.0 * flagged_s / total);
     };
-    for (const auto& [name, file] : {std::pair{"clean-default", cleaned_default}, {"clean-no-range", cleaned_no_range},
+    for (const auto& [name, file] : {std::pair{"clean-median", cleaned_default}, {"clean-median-no-range", cleaned_no_range},
                                    {"clean-detector", cleaned_detector}}) {
         const auto kept = values_of(read_lines(file));
         double kept_s = 0.0;

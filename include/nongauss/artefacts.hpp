@@ -23,16 +23,23 @@
 //   with jumps of the other sign on both sides, the pattern of a premature
 //   beat and its compensating pause.
 //
-//   S21 = dRRs(n), S22 = min(dRRs(n+1), dRRs(n+2)) where dRRs(n) >= 0, the
-//   max where it is negative: a long (short) interval when S21 > 1 and
-//   S22 < -1 (S21 < -1 and S22 > 1), or when |mRRs(n)| > `median_limit`
-//   (then the sign of mRRs decides between long and short).
+//   S21 = dRRs(n), S22 = dRRs(n+1) where dRRs(n) >= 0, max(dRRs(n+1),
+//   dRRs(n+2)) where it is negative: a long (short) interval when S21 > 1
+//   and S22 < -1 (S21 < -1 and S22 > 1), or when |mRRs(n)| > `median_limit`
+//   (then the sign of mRRs decides between long and short). (The published
+//   S22 is min(dRRs(n+1), dRRs(n+2)) where dRRs(n) >= 0; we take the next
+//   interval alone: a long interval returns at once, and a peak of the
+//   rhythm that falls over two beats was flagged. A short one may return
+//   after two: an extra beat splits one interval in two short ones.)
 //   A long interval with |RR(n)/2 - medRR(n)| < Th2(n) is a missed beat; a
 //   short one with |RR(n) + RR(n+1) - medRR(n)| < Th2(n) an extra beat.
 //
 // How the classes become flags, one per interval: an ectopic jump at n flags
-// both intervals it lies between (n-1 and n: the premature beat's interval
-// and the pause); an extra beat at n flags n and n+1 (the two intervals that
+// a pair: after a rise, the two intervals it lies between (n-1, the
+// premature beat's interval, and n, the pause); after a fall into the
+// shorter interval n, n with the longer of n-1 and n+1 (the published
+// method takes n-1 and n, which flags the ordinary interval before a
+// premature beat whose pause follows); an extra beat at n flags n and n+1 (the two intervals that
 // sum to one); missed, long and short flag n alone. Ectopic flags are set
 // first; the others only flag intervals not flagged yet.
 //
@@ -48,20 +55,23 @@
 //     change of a few ticks an artefact. The default, 12 % of the local
 //     median, was chosen on the injected-artefact benchmark (bench/artefacts):
 //     it flags fewer intervals of a clean synthetic series than the
-//     cleaner's median filter does (36 against 65 per 100,000; 78 with 10 %,
-//     511 without a floor) and finds as many of every injected kind as 10 %.
+//     cleaner's median filter does (12 against 65 per 100,000) and found as
+//     many of every injected kind as 10 %. The cleaner sets the floor to its
+//     deviation fraction (-p, 20 % by default: no flag on that clean series).
 //     An ectopic beat less than 12 % premature is left alone.
 //   - Runs: a run of abnormal intervals longer than about half the median
 //     window moves the median itself and passes the published tests. A run
 //     is a jump at i (|dRRs(i)| > 1) and a jump of the other sign at j,
 //     i < j <= i + `max_run`, such that the median of the intervals i..j-1
 //     differs from the medians of the `run_context` intervals before i and
-//     from j on by more than Th1 and by more than `run_fraction` of them,
-//     both in the same direction, while those two outer levels are closer
-//     to each other than half that difference, and each jump makes up at
-//     least `run_edge` of the change of level at its side (an artefact
-//     switches at once; a heart's own acceleration and return build up over
-//     beats). The nearest such j is taken.
+//     from j on by more than Th1 and by more than `run_fraction` of them
+//     (twice that above them: as in mRR, a shortening weighs double), both
+//     in the same direction, while those two outer levels are closer to each
+//     other than the smaller of the two differences, and each jump makes up
+//     at least `run_edge` of that smaller difference (an artefact switches
+//     at once; a heart's own acceleration and return build up over beats;
+//     the rate may move on beside a run, which the larger difference then
+//     holds as well). The nearest such j is taken.
 //     At the start of the series the run is 0..j-1 (no jump needed at 0, the
 //     largest qualifying j <= `max_run`); at the end, i..N-1 (the smallest
 //     qualifying i >= N - `max_run`), each tested against its one outer
@@ -69,7 +79,10 @@
 //     long_interval or short_interval by its direction.
 //   - An ectopic pair never holds an interval longer than twice medRR (a
 //     compensating pause is shorter): alternating jumps among gaps are
-//     classified as long and short intervals instead.
+//     classified as long and short intervals instead. And its shorter
+//     interval (n-1 where dRR(n) > 0, n where it is negative) lies below its
+//     median by more than Th2 / 2 (mRRs < -1): a swing of the rhythm with
+//     the pattern but without a premature interval is no ectopic beat.
 //
 // Intervals that are not positive finite numbers are flagged (short_interval
 // when <= 0, long_interval otherwise, NaN included) and left out of every

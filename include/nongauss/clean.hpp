@@ -1,10 +1,11 @@
 #pragma once
 
 // The cleaner: reads a file of RR intervals with the text of each number,
-// flags implausible intervals (range and local deviation filters), deletes
-// or replaces them, and gives the cleaned series as text and as numbers with
-// the counts of its report. One call, clean_file(), does all of it; clean_rr()
-// and clean_values() start from numbers already read.
+// flags implausible intervals (a range filter, then the artefact detector
+// or a median filter), deletes or replaces them, and gives the cleaned
+// series as text and as numbers with the counts of its report. One call,
+// clean_file(), does all of it; clean_rr() and clean_values() start from
+// numbers already read.
 //
 // Reading. The file is read as a stream with bounded memory: what is kept is
 // the numbers and their texts, never the raw file. A UTF-8 byte-order mark at
@@ -27,8 +28,12 @@
 // With a decimal comma, a comma is the decimal mark and a point ends a number.
 //
 // Filters. Range: an interval outside [min_s, max_s] seconds is an artefact
-// (a gap of lost signal, a spurious or missed detection). Local deviation:
-// among the intervals that passed the range filter, an interval that differs
+// (a gap of lost signal, a spurious or missed detection). Then, among the
+// intervals that passed the range filter, the local filter: by default the
+// artefact detector of nongauss/artefacts.hpp (ectopic, missed, extra, long
+// and short beats, and runs of them), with `fraction` as the floor of its
+// thresholds (no change smaller than that fraction of the local median is an
+// artefact); or the median filter: an interval that differs
 // from the median of its neighbours by more than `fraction` of that median is
 // an ectopic beat or an artefact. The neighbours are the window - 1 nearest
 // intervals in a centred window; near either end of the series the window
@@ -124,8 +129,8 @@ RRText rr_from_values(std::span<const double> values);
 
 /// The filter that looks at each interval among its neighbours.
 enum class LocalFilter {
-    median,    ///< the local deviation filter: too far from the median of its window
-    detector,  ///< the artefact detector of nongauss/artefacts.hpp (ectopic, missed, extra, long, short)
+    detector,  ///< the artefact detector of nongauss/artefacts.hpp (ectopic, missed, extra, long, short): the default
+    median,    ///< the median filter: too far from the median of its window
 };
 
 /// The filters' settings.
@@ -134,10 +139,13 @@ struct FilterSettings {
     double min_s = 0.3;       ///< shortest plausible interval, seconds
     double max_s = 2.0;       ///< longest plausible interval, seconds
     bool deviation = true;    ///< run the local filter
-    LocalFilter local = LocalFilter::median;
+    LocalFilter local = LocalFilter::detector;
     int window = 41;          ///< median: beats in the centred window, the beat included: odd, at least 3
-    double fraction = 0.2;    ///< median: largest deviation as a fraction of the median
-    ArtefactSettings detector;  ///< detector: its settings
+    /// median: largest deviation as a fraction of the median; detector: the
+    /// floor of its thresholds, a fraction of the local median
+    double fraction = 0.2;
+    /// detector: its settings, but for the floor of its thresholds (`fraction`)
+    ArtefactSettings detector;
 };
 
 /// Settings of one cleaning run, with their defaults.

@@ -164,12 +164,13 @@ def clean(
     unit: Literal["auto", "ms", "s"] = "auto",
     min_s: float = 0.3,
     max_s: float = 2.0,
-    window: SupportsIndex = 41,
+    window: SupportsIndex | None = None,
     deviation_pct: float = 20.0,
     range_filter: bool = True,
     deviation_filter: bool = True,
     replace: bool = False,
     detector: bool = False,
+    median: bool = False,
 ) -> Cleaned:
     """Flags implausible intervals and removes or replaces them, as nongauss-clean."""
 

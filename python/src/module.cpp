@@ -390,7 +390,7 @@ struct PyCleaned {
 
 PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double max_s,
                    py::object window, double deviation_pct, bool range_filter,
-                   bool deviation_filter, bool replace, bool detector) {
+                   bool deviation_filter, bool replace, bool detector, bool median) {
     clean::CleanSettings options;
     options.unit = unit_option(unit);
     options.filter.range = range_filter;
@@ -401,14 +401,21 @@ PyCleaned clean_py(py::object rr, const std::string& unit, double min_s, double 
     if (range_filter && !(min_s < max_s))
         throw py::value_error("the range is empty: min_s must be below max_s");
     options.filter.deviation = deviation_filter;
-    options.filter.window = static_cast<int>(integer_option(window, "window", 3, 100001));
-    if (options.filter.window % 2 == 0) throw py::value_error("window must be odd");
+    if (detector && median) throw py::value_error("median and detector: one local filter (the detector is the default)");
+    if (!deviation_filter && (detector || median))
+        throw py::value_error("deviation_filter=False turns the local filter off: no median or detector");
+    if (median) options.filter.local = clean::LocalFilter::median;
+    if (detector) options.filter.local = clean::LocalFilter::detector;
+    if (!window.is_none()) {
+        if (options.filter.local != clean::LocalFilter::median)
+            throw py::value_error("window is the median filter's window: add median=True");
+        options.filter.window = static_cast<int>(integer_option(window, "window", 3, 100001));
+        if (options.filter.window % 2 == 0) throw py::value_error("window must be odd");
+    }
     if (!(finite_option(deviation_pct, "deviation_pct") > 0))
         throw py::value_error("deviation_pct must be positive");
     options.filter.fraction = deviation_pct / 100.0;
     options.replace = replace;
-    options.filter.local = detector ? clean::LocalFilter::detector : clean::LocalFilter::median;
-    options.filter.detector.min_threshold = options.filter.fraction;  // as nongauss-clean --detector
 
     std::vector<double> intervals = to_doubles(rr, "rr");
     for (std::size_t i = 0; i < intervals.size(); ++i)
@@ -690,24 +697,25 @@ come from analyse() and scan(), once.)",
 
     m.def("clean", &clean_py, R"(Flags implausible intervals and removes or replaces them, as nongauss-clean.
 
-The range filter flags intervals outside [min_s, max_s] seconds; the local
-deviation filter flags an interval that differs from the median of the
-window - 1 intervals around it by more than deviation_pct percent of that
-median. Flagged intervals are deleted, or with replace=True replaced by
+The range filter flags intervals outside [min_s, max_s] seconds; among the
+others the artefact detector flags ectopic, missed, extra, long and short
+beats and runs of them (from successive differences against a time-varying
+threshold, deviation_pct percent of the local median at least). median=True
+puts the median filter in its place: an interval that differs from the
+median of the window - 1 (default 41 - 1) intervals around it by more than
+deviation_pct percent of that median; window is refused without it.
+detector=True names the default. Flagged intervals are deleted, or with replace=True replaced by
 intervals interpolated between the kept neighbours that fill the same time.
 The result is what nongauss-clean writes for a file holding rr one value per
 line (in its shortest exact form): kept intervals are unchanged.
-detector=True puts the artefact detector (ectopic, missed, extra, long and
-short beats and runs of them, from successive differences) in the place of
-the deviation filter (deviation_pct then the floor of its thresholds); its
-flags are code 2.
+The local filter's flags are code 2.
 Returns a Cleaned: .rr is the cleaned series, .flags one code per input
 interval. Raises InputError for no intervals, a value that is not finite,
 or when every interval is flagged ("No interval was kept!"). Ctrl-C is
 seen when it returns.)",
           "rr"_a, py::kw_only(), "unit"_a = "auto", "min_s"_a = 0.3, "max_s"_a = 2.0,
-          "window"_a = 41, "deviation_pct"_a = 20.0, "range_filter"_a = true,
-          "deviation_filter"_a = true, "replace"_a = false, "detector"_a = false);
+          "window"_a = py::none(), "deviation_pct"_a = 20.0, "range_filter"_a = true,
+          "deviation_filter"_a = true, "replace"_a = false, "detector"_a = false, "median"_a = false);
 
     m.def("synth", &synth_py, R"(A synthetic RR series whose non-Gaussianity lambda is known, as nongauss-synth.
 

@@ -57,7 +57,7 @@ def test_clean_flags_and_keeps():
     # Deleting keeps every other interval exactly; replacing keeps the time axis.
     assert cleaned.rr.tolist() == rr[cleaned.flags == 0].tolist()
     replaced = nongauss.clean(rr, replace=True)
-    assert replaced.n_stretches >= 5 and replaced.n_unfilled == 0
+    assert replaced.n_stretches >= 4 and replaced.n_unfilled == 0  # the four injected stretches at least
     assert replaced.rr.sum() == pytest.approx(rr.sum(), abs=1e-6)
     # At the resolution of the finest value (812.5): tenths.
     assert np.array_equal(np.round(replaced.rr * 10) / 10, replaced.rr)

@@ -150,8 +150,10 @@ def test_clean_failures():
     raises_input("Invalid RR interval at row 2: nan (intervals must be finite)",
                  nongauss.clean, [800, math.nan])
     raises_input("No interval was kept!", nongauss.clean, [5000.0, 6000.0])
-    for options, message in [({"window": 4}, "window must be odd"),
-                             ({"window": 1}, "window must be an integer from 3 to 100001, not 1"),
+    for options, message in [({"window": 4, "median": True}, "window must be odd"),
+                             ({"window": 1, "median": True}, "window must be an integer from 3 to 100001, not 1"),
+                             ({"window": 41}, "window is the median filter's window: add median=True"),
+                             ({"median": True, "detector": True}, "one local filter"),
                              ({"min_s": 1.0, "max_s": 0.5}, "the range is empty"),
                              ({"min_s": -1.0}, "min_s must be 0 or more"),
                              ({"max_s": 0.0}, "max_s must be positive"),

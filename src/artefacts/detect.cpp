@@ -111,7 +111,10 @@ public:
         for (std::size_t i = 0; i < n; ++i) beats[i] = classify(i);
 
         for (std::size_t i = 0; i < n; ++i)
-            if (beats[i] == Beat::ectopic) flags[i - 1] = flags[i] = IntervalFlag::ectopic;
+            if (beats[i] == Beat::ectopic) {
+                const std::size_t first = pair_start(i);
+                flags[first] = flags[first + 1] = IntervalFlag::ectopic;
+            }
         for (std::size_t i = 0; i < n; ++i) {
             if (flags[i] != IntervalFlag::kept) continue;
             switch (beats[i]) {
@@ -159,6 +162,15 @@ private:
         }
     }
 
+    // The first interval of the ectopic pair of a jump at i: after a rise,
+    // the premature interval i - 1 and its pause i; after a fall into the
+    // shorter interval i, that interval with the longer of its neighbours
+    // (i - 1 before a late beat, i + 1, the pause, after a premature one).
+    std::size_t pair_start(std::size_t i) const {
+        if (drrs_[i] < 0.0 && i + 1 < rr_.size() && rr_[i + 1] > rr_[i - 1]) return i;
+        return i - 1;
+    }
+
     double d(std::size_t i, std::ptrdiff_t offset) const {
         const auto k = static_cast<std::ptrdiff_t>(i) + offset;
         return k >= 0 && k < static_cast<std::ptrdiff_t>(drrs_.size()) ? drrs_[static_cast<std::size_t>(k)] : 0.0;
@@ -171,10 +183,20 @@ private:
             const bool pattern =
                 (s11 > 1.0 && s12 < -s_.c1 * s11 - s_.c2) || (s11 < -1.0 && s12 > -s_.c1 * s11 + s_.c2);
             // A premature beat's pause is shorter than two intervals: longer
-            // ones are gaps, classified below.
-            if (pattern && rr_[i] <= 2.0 * med_[i] && rr_[i - 1] <= 2.0 * med_[i - 1]) return Beat::ectopic;
+            // ones are gaps, classified below. The pair's shorter interval
+            // (i - 1 before a rise, i after a fall) lies below its median by
+            // more than half of Th2 (mRRs < -1): a swing of the rhythm that
+            // has the pattern but no premature interval is no ectopic beat.
+            const std::size_t shorter = s11 > 0.0 ? i - 1 : i;
+            const std::size_t first = pair_start(i);
+            if (pattern && mrrs_[shorter] < -1.0 && rr_[first] <= 2.0 * med_[first] &&
+                rr_[first + 1] <= 2.0 * med_[first + 1])
+                return Beat::ectopic;
         }
-        const double s22 = s11 >= 0.0 ? std::min(d(i, 1), d(i, 2)) : std::max(d(i, 1), d(i, 2));
+        // A long interval's jump back comes with the next interval (a descent
+        // over two beats is the rhythm's); a short one's may come after two
+        // (an extra beat splits one interval in two short ones).
+        const double s22 = s11 >= 0.0 ? d(i, 1) : std::max(d(i, 1), d(i, 2));
         const bool jump_long = s11 > 1.0 && s22 < -1.0;
         const bool jump_short = s11 < -1.0 && s22 > 1.0;
         const bool far = std::fabs(mrrs_[i]) > s_.median_limit;
@@ -191,11 +213,13 @@ private:
         return median_of(rr_, begin, end, scratch_);
     }
 
-    // +1 when `inside` lies above `outer` by more than the threshold and the
-    // run fraction, -1 below, 0 otherwise.
+    // +1 when `inside` lies above `outer` by more than the threshold and
+    // twice the run fraction, -1 below by more than the threshold and the run
+    // fraction, 0 otherwise (as mRR weighs a shortening double).
     int departure(double inside, double outer, double threshold) const {
         const double diff = inside - outer;
-        if (!(std::fabs(diff) > threshold) || !(std::fabs(diff) > s_.run_fraction * outer)) return 0;
+        const double fraction = diff > 0.0 ? 2.0 * s_.run_fraction : s_.run_fraction;
+        if (!(std::fabs(diff) > threshold) || !(std::fabs(diff) > fraction * outer)) return 0;
         return diff > 0.0 ? 1 : -1;
     }
 
@@ -220,11 +244,12 @@ private:
                 if (!(drrs_[j] * sign < -1.0)) continue;
                 const double inside = level(i, j);
                 const double after = level(j, std::min(n, j + context));
-                const double from_before = std::fabs(inside - before);
-                const double from_after = std::fabs(inside - after);
+                // Each edge is measured against the smaller change of level:
+                // the heart's own rate may move on beside a run, and the
+                // larger change then holds that movement as well.
+                const double change = std::min(std::fabs(inside - before), std::fabs(inside - after));
                 if (departure(inside, before, th1_[i]) == sign && departure(inside, after, th1_[j]) == sign &&
-                    std::fabs(before - after) < 0.5 * std::min(from_before, from_after) &&
-                    abrupt(i, from_before) && abrupt(j, from_after)) {
+                    std::fabs(before - after) < change && abrupt(i, change) && abrupt(j, change)) {
                     flag_run(flags, i, j, sign > 0);
                     i = j - 1;
                     break;

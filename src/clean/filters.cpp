@@ -34,7 +34,9 @@ std::vector<IntervalFlag> flag_intervals(const std::vector<double>& seconds, con
     if (settings.local == LocalFilter::detector) {
         std::vector<double> among(passed.size());
         for (std::size_t k = 0; k < passed.size(); ++k) among[k] = seconds[passed[k]];
-        const std::vector<IntervalFlag> found = detect_artefacts(among, settings.detector);
+        ArtefactSettings detector = settings.detector;
+        detector.min_threshold = settings.fraction;
+        const std::vector<IntervalFlag> found = detect_artefacts(among, detector);
         for (std::size_t k = 0; k < passed.size(); ++k) flags[passed[k]] = found[k];
         return flags;
     }

@@ -91,7 +91,7 @@ std::string write_pdf(const std::string& dir, const std::string& name, const Res
 
 namespace {
 
-// The flags of --clean: the cleaner's range and deviation filters with their
+// The flags of --clean: the cleaner's filters (the range filter, then its local filter) with their
 // defaults, on the intervals in their unit.
 std::vector<IntervalFlag> cleaner_flags(const Series& series) {
     clean::CleanSettings settings;

@@ -61,6 +61,26 @@ TEST(ArtefactDetector, FlagsEachInjectedKindWithItsKindAndNothingElse) {
         {"gaps at the end", [](auto& rr) { rr.insert(rr.end(), {8.0, 10.0, 6.0, 7.0}); }, 3000, 4, F::long_interval},
         {"run of 60 at the end", [](auto& rr) { for (std::size_t k = 2940; k < 3000; ++k) rr[k] *= 0.65; }, 2940,
          60, F::short_interval},
+        // The rate moves on beside a run: its outer levels differ by more
+        // than half its departure from the nearer one.
+        {"run of 10 short, slower after it",
+         [](auto& rr) {
+             for (int k = 0; k < 10; ++k) rr[1000 + k] *= 0.65;
+             for (std::size_t k = 1010; k < rr.size(); ++k) rr[k] += 0.2;
+         },
+         1000, 10, F::short_interval},
+        {"run of 10 short, faster after it",
+         [](auto& rr) {
+             for (int k = 0; k < 10; ++k) rr[1000 + k] *= 0.65;
+             for (std::size_t k = 1010; k < rr.size(); ++k) rr[k] -= 0.1;
+         },
+         1000, 10, F::short_interval},
+        // Swings of the rhythm with an artefact's shape but not its size.
+        {"long, then one lower but above its median",
+         [](auto& rr) { rr[999] *= 1.3; rr[1000] *= 1.08; rr[1001] *= 1.15; }, 999, 1, F::long_interval},
+        {"a peak that falls over two beats", [](auto& rr) { rr[1000] *= 1.3; rr[1001] *= 1.2; }, 0, 0, F::kept},
+        {"three beats a quarter longer", [](auto& rr) { for (int k = 0; k < 3; ++k) rr[1000 + k] *= 1.25; }, 0, 0,
+         F::kept},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

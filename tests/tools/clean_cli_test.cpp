@@ -95,6 +95,10 @@ TEST(CleanCli, UsageErrorsSayWhyWithStatus1) {
         {{"-u", "min", "rec.txt"}, "invalid value for -u: 'min' (ms or s)"},
         {{"--summary", "rec.txt"},
          "--summary needs --output (standard output carries the series otherwise)"},
+        {{"-w", "21", "rec.txt"}, "--window is the median filter's window: add --median"},
+        {{"--median", "--detector", "rec.txt"}, "--median and --detector: one local filter (the detector is the default)"},
+        {{"--no-deviation", "--median", "rec.txt"},
+         "--median and --no-deviation: --no-deviation turns the local filter off"},
     };
     for (const auto& [args, why] : cases) {
         const auto r = clean(args, dir.path());
@@ -104,6 +108,7 @@ TEST(CleanCli, UsageErrorsSayWhyWithStatus1) {
     }
     // An empty range is no error when the range filter is off; "--" ends the options.
     EXPECT_EQ(clean({"--min", "2", "--max", "1", "--no-range", "rec.txt"}, dir.path()).status, 0);
+    EXPECT_EQ(clean({"-w", "21", "--median", "rec.txt"}, dir.path()).status, 0);
     dir.write("-r", "0.8\n");
     const auto r = clean({"--", "-r"}, dir.path());
     EXPECT_EQ(r.status, 0);
@@ -170,9 +175,14 @@ TEST(CleanCli, InjectedArtefactsAreDeletedOrReplacedAndReported) {
     std::snprintf(line, sizeof line, "flagged:   13 of %zu beats (%.2f %%)", n, 1300.0 / static_cast<double>(n));
     EXPECT_NE(r.err.find(line), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("range:     2 outside [0.3 s, 2 s], deleted\n"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("deviation: 11 more than 20 % from the median of 40 neighbours, deleted\n"),
+    EXPECT_NE(r.err.find("detector:  11 flagged (ectopic 2, missed 1, extra 2, long 6, short 0), deleted\n"),
               std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("warning"), std::string::npos);
+    // The median filter finds the same ones.
+    const auto median = clean({"--median", "rec.txt"}, dir.path());
+    EXPECT_TRUE(median.out == expected);
+    EXPECT_NE(median.err.find("deviation: 11 more than 20 % from the median of 40 neighbours, deleted\n"),
+              std::string::npos) << median.err;
 
     // Replacement, into a file, with the summary line for scripts.
     r = clean({"-r", "-o", "out.txt", "--summary", "rec.txt"}, dir.path());

@@ -170,7 +170,8 @@ TEST(CleanExports, ShapesReadOtherwiseThanAskedNameTheOptionsThatReadThem) {
          "No data was read!\nHint: the numbers have a decimal comma", "--decimal-comma\n"},
         {"points, --decimal-comma", points, {"--column", "2", "--decimal-comma"}, 1,
          "No data was read!\nHint: the numbers have a decimal point", "without --decimal-comma\n"},
-        {"time and ms, blanks", table(" ", false, ""), {}, 1, "Warning: every line holds 2 numbers", "--column 2\n"},
+        // Read as intervals, 598 of 600 times are out of range; the detector keeps the two left.
+        {"time and ms, blanks", table(" ", false, ""), {}, 0, "Warning: every line holds 2 numbers", "--column 2\n"},
         {"a start time first", start, {}, 1, "Warning: the first value, 125.3, makes the unit milliseconds, but the median", "give --unit s"},
     };
     for (const auto& c : cases) {

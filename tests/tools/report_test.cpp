@@ -153,11 +153,12 @@ TEST(Report, FlagsAreCountedByKind) {
     EXPECT_NE(json.find("\"longest_s\": 9,"), std::string::npos) << json;
     const std::string page = dir.read("rec_report.html");
     EXPECT_NE(page.find("<dd id=\"flagged\">3 intervals, 0.10 % of the beats"), std::string::npos);
-    // Cleaned by the cleaner's filters: its flags, and the numbers of
-    // nongauss-scan on the file nongauss-clean writes.
+    // Cleaned by the cleaner's filters (the range filter, then the
+    // detector): its flags, and the numbers of nongauss-scan on the file
+    // nongauss-clean writes.
     ASSERT_EQ(report({"-s", "10", "--clean", "rec.txt"}, dir.path()).status, 0);
     const std::string cleaned = dir.read("rec_report.json");
-    EXPECT_NE(cleaned.find("\"out-of-range\": 1, \"deviation\": 2,"), std::string::npos) << cleaned;
+    EXPECT_NE(cleaned.find("\"out-of-range\": 1, \"deviation\": 0, \"ectopic\": 2,"), std::string::npos) << cleaned;
     ASSERT_EQ(run_tool({"rec.txt", "-o", "clean.txt"}, dir.path(), NONGAUSS_CLEAN_EXE).status, 0);
     const auto scanned = lines_of(run_tool({"-s", "10", "clean.txt"}, dir.path(), NONGAUSS_SCAN_EXE).out);
     ASSERT_EQ(scanned.size(), 2u);

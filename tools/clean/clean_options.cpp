@@ -49,10 +49,8 @@ CleanSettings CommandLine::cleaning() const {
     s.filter.deviation = deviation_filter;
     s.filter.window = window;
     s.filter.fraction = deviation_pct / 100.0;
-    s.filter.local = detector ? LocalFilter::detector : LocalFilter::median;
-    // With the detector, -p is the floor of its thresholds: no change smaller
-    // than PCT % of the local median is an artefact, as for the median filter.
-    s.filter.detector.min_threshold = deviation_pct / 100.0;
+    if (median) s.filter.local = LocalFilter::median;
+    else if (detector) s.filter.local = LocalFilter::detector;
     s.replace = replace;
     return s;
 }
@@ -69,6 +67,11 @@ std::string help_text() {
            "are written exactly as they stood in the input. Header lines at the start are\n"
            "skipped and counted. A report goes to standard error.\n"
            "\n"
+           "Intervals outside a plausible range are flagged first; among the others the\n"
+           "artefact detector compares successive differences with a time-varying threshold\n"
+           "and finds ectopic, missed, extra, long and short beats and runs of abnormal\n"
+           "beats (--median: a median filter instead).\n"
+           "\n"
            "options:\n"
            "  -o, --output FILE     write the series to FILE (default: standard output)\n"
            "  -u, --unit UNIT       ms or s (default: ms when the first interval exceeds 100)\n"
@@ -79,16 +82,17 @@ std::string help_text() {
            "      --min SEC         shortest plausible interval, seconds (default 0.3)\n"
            "      --max SEC         longest plausible interval, seconds (default 2.0)\n"
            "      --no-range        no range filter\n"
-           "  -w, --window N        beats in the centred median window, odd, at least 3\n"
-           "                        (default 41: the beat and 20 neighbours on each side)\n"
-           "  -p, --deviation PCT   largest deviation from the neighbours' median, percent of\n"
-           "                        that median (default 20)\n"
-           "      --no-deviation    no local deviation filter\n"
-           "      --detector        instead of the median filter, the artefact detector:\n"
-           "                        successive differences against a time-varying\n"
-           "                        threshold find ectopic, missed, extra, long and short\n"
-           "                        beats, and runs of abnormal beats; -p is then the floor\n"
-           "                        of its thresholds, percent of the local median\n"
+           "  -p, --deviation PCT   the floor of the detector's thresholds: no change\n"
+           "                        smaller than PCT % of the local median is an artefact;\n"
+           "                        with --median, the largest deviation from the\n"
+           "                        neighbours' median, percent of it (default 20)\n"
+           "      --detector        the artefact detector (the default)\n"
+           "      --median          the median filter instead of the detector: an interval\n"
+           "                        more than -p % from the median of its neighbours\n"
+           "  -w, --window N        with --median: beats in the centred median window, odd,\n"
+           "                        at least 3 (default 41: the beat and 20 neighbours on\n"
+           "                        each side)\n"
+           "      --no-deviation    no local filter (neither the detector nor the median)\n"
            "  -r, --replace         replace flagged intervals by linear interpolation between\n"
            "                        the nearest kept neighbours, keeping the time axis\n"
            "                        (default: delete them)\n"
@@ -135,6 +139,7 @@ ParseOutcome parse_clean_options(int argc, const char* const* argv, CommandLine&
             is(opt.name, "-r", "--replace") || is(opt.name, "-s", "--summary") ||
             is(opt.name, nullptr, "--decimal-comma") || is(opt.name, nullptr, "--wfdb") ||
             is(opt.name, nullptr, "--all-beats") || is(opt.name, nullptr, "--detector") ||
+            is(opt.name, nullptr, "--median") ||
             is(opt.name, nullptr, "--no-range") || is(opt.name, nullptr, "--no-deviation")) {
             if (opt.attached) {
                 message = "option " + name + " takes no value";
@@ -149,6 +154,7 @@ ParseOutcome parse_clean_options(int argc, const char* const* argv, CommandLine&
             else if (opt.name == "--wfdb") settings.wfdb = true;
             else if (opt.name == "--all-beats") settings.all_beats = true;
             else if (opt.name == "--detector") settings.detector = true;
+            else if (opt.name == "--median") settings.median = true;
             else settings.deviation_filter = false;
             continue;
         }
@@ -201,6 +207,7 @@ ParseOutcome parse_clean_options(int argc, const char* const* argv, CommandLine&
                 return ParseOutcome::error;
             }
             settings.window = static_cast<int>(*w);
+            settings.window_given = true;
         } else {
             const std::optional<double> v = whole_number(value);
             if (!v || *v < 0 || (opt.name != "--min" && *v == 0)) {
@@ -221,8 +228,17 @@ ParseOutcome parse_clean_options(int argc, const char* const* argv, CommandLine&
         message = "the range is empty: --min must be below --max";
         return ParseOutcome::error;
     }
-    if (settings.detector && !settings.deviation_filter) {
-        message = "--detector and --no-deviation: the detector is the local filter";
+    if (settings.median && settings.detector) {
+        message = "--median and --detector: one local filter (the detector is the default)";
+        return ParseOutcome::error;
+    }
+    if ((settings.detector || settings.median) && !settings.deviation_filter) {
+        message = std::string(settings.median ? "--median" : "--detector") +
+                  " and --no-deviation: --no-deviation turns the local filter off";
+        return ParseOutcome::error;
+    }
+    if (settings.window_given && settings.cleaning().filter.local != LocalFilter::median) {
+        message = "--window is the median filter's window: add --median";
         return ParseOutcome::error;
     }
     if (settings.all_beats && !settings.wfdb) {

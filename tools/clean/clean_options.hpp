@@ -21,15 +21,18 @@ struct CommandLine {
     double min_s = 0.3;              ///< shortest plausible interval, seconds
     double max_s = 2.0;              ///< longest plausible interval, seconds
     bool deviation_filter = true;    ///< flag intervals far from their local median
-    bool detector = false;           ///< the artefact detector instead of the median filter
-    int window = 41;                 ///< beats in the centred window, the beat included
+    bool median = false;             ///< --median: the median filter instead of the artefact detector
+    bool detector = false;           ///< --detector: the artefact detector (the default local filter)
+    int window = 41;                 ///< median filter: beats in the centred window, the beat included
+    bool window_given = false;       ///< -w was given
     double deviation_pct = 20.0;     ///< largest deviation from the median, percent of it
     bool replace = false;            ///< replace flagged intervals instead of deleting them
     bool summary = false;            ///< one tab-separated summary line on standard output
     bool wfdb = false;               ///< the input is a beat annotation file (RECORD.ANNOTATOR)
     bool all_beats = false;          ///< with wfdb: every beat-to-beat interval, not normal-to-normal
 
-    /// The library's settings of this run.
+    /// The library's settings of this run: its defaults but for what the
+    /// options change (the local filter the library's unless --median).
     CleanSettings cleaning() const;
 };
 

@@ -61,7 +61,7 @@ std::string report_text(const CommandLine& settings, const Cleaned& tally,
     else
         r += "range:     off\n";
     const auto by = [&](IntervalFlag flag) { return tally.by_flag[static_cast<std::size_t>(flag)]; };
-    if (settings.deviation_filter && settings.detector)
+    if (settings.deviation_filter && settings.cleaning().filter.local == LocalFilter::detector)
         r += format("detector:  %zu flagged (ectopic %zu, missed %zu, extra %zu, long %zu, short %zu), %s\n",
                     tally.by_deviation, by(IntervalFlag::ectopic), by(IntervalFlag::missed), by(IntervalFlag::extra),
                     by(IntervalFlag::long_interval), by(IntervalFlag::short_interval), action);

@@ -88,10 +88,10 @@ std::string usage_text(const std::string& program) {
            "Lambda and SD of every FILE at every scale, as one TSV table on standard output.\n"
            "\n" +
            scan_option_help(scan_letters) +
-           "  --clean          flag artefacts as nongauss-clean does (its range and deviation\n"
-           "                   filters, defaults), fill them and leave out every window touching\n"
-           "                   one: windows_used, windows_left_out; with --wfdb the intervals\n"
-           "                   the selection leaves out are filled and left out too\n"
+           "  --clean          flag artefacts as nongauss-clean does (its range filter and\n"
+           "                   artefact detector, defaults), fill them and leave out every window\n"
+           "                   touching one: windows_used, windows_left_out; with --wfdb the\n"
+           "                   intervals the selection leaves out are filled and left out too\n"
            "Input:\n"
            "  --wfdb           every FILE is a beat annotation file RECORD.ANNOTATOR with its\n"
            "                   header RECORD.hea beside it: its normal-to-normal intervals are\n"
