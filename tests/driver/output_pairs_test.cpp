@@ -163,7 +163,9 @@ TEST(Pairs, TwoRunsOnTheSameOutputsTakeTurns) {
     std::optional<RunResult> a;
     std::thread first([&] { a = p.traced("rename:delay_enter=1500000:when=3"); });
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (p.dir.exists("rec_PDF.txt") && std::chrono::steady_clock::now() < deadline)
+    // (The old PDF file goes aside a moment before the new TS file is in
+    // place: wait for both.)
+    while (p.state() != "new,none" && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     EXPECT_EQ(p.state(), "new,none");
     fs::create_directory(p.dir.path() / "b");  // B's captures apart from A's
