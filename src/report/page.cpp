@@ -134,8 +134,8 @@ std::string recording_page(const Recording& r, const ReportOptions& options, con
         const FlagTally& t = r.flag_tally;
         p += "<section id=\"flags\"><h2>Flagged intervals</h2>\n";
         if (options.clean)
-            p += "<p>Cleaned with nongauss-clean's filters (default settings: range 0.3-2 s, deviation from the "
-                 "median of 41 beats above 20 %); the analysis below is of the cleaned series, " +
+            p += "<p>Cleaned with nongauss-clean's filters (default settings: range 0.3-2 s, then the artefact "
+                 "detector, its thresholds at least 20 % of the local median); the analysis below is of the cleaned series, " +
                  std::to_string(r.cleaned_written) + " intervals (flagged ones " +
                  (options.replace ? "replaced by interpolation, " + std::to_string(r.cleaned_interpolated) +
                                         " made)"
