@@ -226,7 +226,7 @@ std::vector<double> SurrogateMaker::make(std::uint64_t seed, std::uint64_t k, In
             done.converged = true;
             break;
         }
-        previous = order;
+        previous.swap(argsort.index);  // order, kept without a copy; the next call refills index
     }
     if (info != nullptr) *info = done;
     return out;
