@@ -8,9 +8,7 @@
 #include <vector>
 
 #include "nongauss/thread_pool.hpp"
-#include "report/cohort.hpp"
-#include "report/page.hpp"
-#include "report/report_options.hpp"
+#include "nongauss/report.hpp"
 
 namespace py = pybind11;
 using namespace pybind11::literals;

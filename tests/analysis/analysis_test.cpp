@@ -21,6 +21,7 @@
 #include "prep/resample.hpp"
 #include "support/errors.hpp"
 #include "support/run_tool.hpp"
+#include "support/numbers.hpp"
 
 namespace nongauss {
 namespace {
@@ -29,11 +30,11 @@ using nongauss::testing::run_tool;
 using nongauss::testing::RunResult;
 using nongauss::testing::ScratchDir;
 
-std::vector<double> intervals_ms(int n, unsigned long long seed = 88172645463325252ULL) {
+std::vector<double> intervals_ms(int n, std::uint64_t seed = nongauss::testing::Xorshift::default_seed) {
     std::vector<double> v;
-    unsigned long long x = seed;
+    nongauss::testing::Xorshift random(seed);
     for (int i = 0; i < n; ++i) {
-        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        const std::uint64_t x = random.next();
         // Spread changing every 100 beats: far from Gaussian.
         const int spread = 20 + 180 * ((i / 100) % 3);
         v.push_back(700 + static_cast<int>(x % static_cast<unsigned long long>(spread)));
@@ -47,14 +48,7 @@ std::string as_text(const std::vector<double>& values) {
     return text;
 }
 
-bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
-
-bool same_bits(const std::vector<double>& a, const std::vector<double>& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (!same_bits(a[i], b[i])) return false;
-    return true;
-}
+using nongauss::testing::same_bits;
 
 // Every number of two results, bit for bit.
 void expect_same(const Result& a, const Result& b, const std::string& what) {

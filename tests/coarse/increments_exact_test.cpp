@@ -14,11 +14,12 @@
 #include "numeric/lsq_normal.hpp"
 #include "numeric/lsq_svd.hpp"
 #include "support/pool.hpp"
+#include "support/numbers.hpp"
 
 namespace nongauss {
 namespace {
 
-bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+using nongauss::testing::same_bits;
 
 std::vector<double> series(int n, std::uint64_t seed) {
     std::mt19937_64 rng(seed);

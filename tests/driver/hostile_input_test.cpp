@@ -20,6 +20,7 @@
 
 #include "support/run_tool.hpp"
 #include "support/sanitizers.hpp"
+#include "support/numbers.hpp"
 
 namespace nongauss {
 namespace {
@@ -33,7 +34,7 @@ using nongauss::testing::ScratchDir;
 const std::string not_enough = "The data length is not enough!\n";
 
 // n irregular intervals around 800 ms, one per line, deterministic.
-std::string intervals_ms(int n, unsigned long long seed = 88172645463325252ULL) {
+std::string intervals_ms(int n, std::uint64_t seed = nongauss::testing::Xorshift::default_seed) {
     return nongauss::testing::irregular_ms(n, 600, 400, seed);
 }
 
@@ -41,9 +42,9 @@ std::string intervals_ms(int n, unsigned long long seed = 88172645463325252ULL) 
 // are far from Gaussian (lambda well above 0), deterministic.
 std::string bursty_ms(int n) {
     std::string text;
-    unsigned long long x = 88172645463325252ULL;
+    nongauss::testing::Xorshift random;
     for (int i = 0; i < n; ++i) {
-        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        const std::uint64_t x = random.next();
         const unsigned long long amplitude = 20 + (x >> 40) % 10 * (i / 100 % 4) * 30;
         text += std::to_string(800 + (x % 400) * amplitude / 400) + "\n";
     }
@@ -52,46 +53,14 @@ std::string bursty_ms(int n) {
 
 using nongauss::testing::has;
 
-// A run of the tool measured: exit status, output, wall time, peak memory.
-struct Measured {
-    RunResult run;
-    double seconds = 0;
-    long peak_rss_kb = 0;
-};
-
-// Runs the tool (`exe`) in `dir` like run_tool, as user `uid` when it is not
-// -1 (needs root), and measures its wall time and peak resident memory.
-Measured run_measured(const std::vector<std::string>& args, const fs::path& dir, int uid = -1,
-                      const std::string& exe = NONGAUSS_EXE) {
-    const fs::path out_file = dir / ".measured_stdout", err_file = dir / ".measured_stderr";
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int in = open("/dev/null", O_RDONLY);
-        const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || out < 0 || err < 0 || chdir(dir.c_str()) != 0) _exit(126);
-        if (uid != -1 && (setgid(uid) != 0 || setuid(uid) != 0)) _exit(125);
-        dup2(in, 0), dup2(out, 1), dup2(err, 2);
-        std::vector<std::string> words = {exe};
-        words.insert(words.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& w : words) argv.push_back(w.data());
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
-    }
-    int wstatus = 0;
-    rusage usage{};
-    wait4(pid, &wstatus, 0, &usage);
-    Measured m;
-    m.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    m.peak_rss_kb = usage.ru_maxrss;
-    m.run.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    m.run.out = nongauss::testing::slurp(out_file);
-    m.run.err = nongauss::testing::slurp(err_file);
-    fs::remove(out_file), fs::remove(err_file);
-    return m;
+// Runs the tool (`exe`) in `dir`, as user `uid` when it is not -1 (needs
+// root), with its wall time and peak resident memory.
+RunResult run_measured(const std::vector<std::string>& args, const fs::path& dir, int uid = -1,
+                       const std::string& exe = NONGAUSS_EXE) {
+    nongauss::testing::RunOptions options;
+    options.exe = exe;
+    options.uid = uid;
+    return nongauss::testing::run_process(args, dir, options);
 }
 
 // Nothing in the text reads as infinite or not a number.
@@ -264,9 +233,9 @@ TEST(HostileInput, ImpossibleAllocationsFailAtOnceWithoutTouchingMemory) {
     ScratchDir dir;
     dir.write("rec.txt", intervals_ms(600));
     // 2147483648 coefficients: 16 GiB for the coefficient array alone.
-    const Measured m = run_measured({"-d", "2147483647", "rec.txt"}, dir.path());
-    EXPECT_EQ(m.run.status, 1);
-    EXPECT_TRUE(has(m.run.err, "Run-time error...\nallocation failure in vector()\n"
+    const RunResult m = run_measured({"-d", "2147483647", "rec.txt"}, dir.path());
+    EXPECT_EQ(m.status, 1);
+    EXPECT_TRUE(has(m.err, "Run-time error...\nallocation failure in vector()\n"
                                "...now exiting to system...\n"));
     EXPECT_LT(m.peak_rss_kb, 256 * 1024);
     EXPECT_LT(m.seconds, 20.0);
@@ -345,11 +314,11 @@ TEST(HostileInput, OutputsThatCannotBeWritten) {
     // A copy of the tool that the user can reach (a build under /root is out of its reach).
     const fs::path exe = dir.path() / "nongauss";
     fs::copy_file(NONGAUSS_EXE, exe);
-    const Measured m = run_measured({"ro/rec.txt"}, dir.path(), nobody, exe.string());
-    if (m.run.status == 125) GTEST_SKIP() << "cannot run as an unprivileged user here";
-    EXPECT_EQ(m.run.status, 1);  // an output that cannot be created ends the run with 1
-    EXPECT_TRUE(has(m.run.err, "No output file ro/rec_TS.txt!\n")) << m.run.err;
-    EXPECT_EQ(m.run.out, "");
+    const RunResult m = run_measured({"ro/rec.txt"}, dir.path(), nobody, exe.string());
+    if (m.status == 125) GTEST_SKIP() << "cannot run as an unprivileged user here";
+    EXPECT_EQ(m.status, 1);  // an output that cannot be created ends the run with 1
+    EXPECT_TRUE(has(m.err, "No output file ro/rec_TS.txt!\n")) << m.err;
+    EXPECT_EQ(m.out, "");
     EXPECT_FALSE(dir.exists("ro/rec_TS.txt"));
 }
 
@@ -363,9 +332,9 @@ TEST(HostileInput, TenMillionValuesStayWithin2GiB) {
         std::FILE* f = std::fopen((dir.path() / "big.txt").c_str(), "w");
         ASSERT_NE(f, nullptr);
         std::string buf;
-        unsigned long long x = 88172645463325252ULL;
+        nongauss::testing::Xorshift random;
         for (int i = 0; i < 10000000; ++i) {
-            x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+            const std::uint64_t x = random.next();
             buf += std::to_string(600 + static_cast<int>(x % 400));
             buf += '\n';
             if (buf.size() > (1 << 20)) std::fputs(buf.c_str(), f), buf.clear();
@@ -374,10 +343,10 @@ TEST(HostileInput, TenMillionValuesStayWithin2GiB) {
         ASSERT_EQ(std::fclose(f), 0);
     }
     // The TS file of 100 days (32 million rows, 1.2 GB) is written beside it.
-    const Measured m = run_measured({"big.txt"}, dir.path());
-    EXPECT_EQ(m.run.status, 0) << m.run.err;
-    EXPECT_TRUE(has(m.run.err, "number of input data: 10000000\n"));
-    EXPECT_TRUE(all_numbers(m.run.out)) << m.run.out;
+    const RunResult m = run_measured({"big.txt"}, dir.path());
+    EXPECT_EQ(m.status, 0) << m.err;
+    EXPECT_TRUE(has(m.err, "number of input data: 10000000\n"));
+    EXPECT_TRUE(all_numbers(m.out)) << m.out;
     EXPECT_LT(m.peak_rss_kb, 2L * 1024 * 1024);
     RecordProperty("peak_rss_kb", std::to_string(m.peak_rss_kb));
     RecordProperty("wall_seconds", std::to_string(m.seconds));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/run_tool.hpp"
+#include "support/numbers.hpp"
 
 namespace nongauss {
 namespace {
@@ -38,9 +39,9 @@ std::vector<double> column(const std::string& file_text, int col) {
 // A few minutes of irregular intervals in ms, deterministic.
 std::string synthetic_ms(int n) {
     std::ostringstream s;
-    unsigned long long x = 88172645463325252ULL;
+    nongauss::testing::Xorshift random;
     for (int i = 0; i < n; ++i) {
-        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+        const std::uint64_t x = random.next();
         s << 800 + 80 * std::sin(i / 7.0) + static_cast<double>(x % 1000) / 10.0 << "\n";
     }
     return s.str();

@@ -60,25 +60,14 @@ TEST(SafeOutput, LinksAtTheOutputNamesAreReplacedNotWrittenThrough) {
     EXPECT_EQ(st.st_mode & 0777, 0644u);
 }
 
-// Runs the tool on `input` in `dir`, then sends `signal` after `delay`.
+// Runs the tool in `dir`, then sends `signal` after `delay`; returns the wait status.
 int run_and_signal(const fs::path& dir, const std::vector<std::string>& args, int signal,
                    std::chrono::milliseconds delay) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(127);
-        freopen("/dev/null", "w", stdout);
-        freopen("/dev/null", "w", stderr);
-        std::vector<char*> argv{const_cast<char*>(NONGAUSS_EXE)};
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(NONGAUSS_EXE, argv.data());
-        _exit(127);
-    }
-    std::this_thread::sleep_for(delay);
-    kill(pid, signal);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return status;
+    testing::RunOptions options;
+    options.signal = signal;
+    options.signal_after_ms = static_cast<long>(delay.count());
+    options.discard_output = true;
+    return testing::run_process(args, dir, options).wait_status;
 }
 
 TEST(SafeOutput, AnInterruptedRunLeavesThePreviousCompletePair) {

@@ -13,13 +13,14 @@
 #include "numeric/lsq_normal.hpp"
 #include "numeric/lsq_svd.hpp"
 #include "support/errors.hpp"
+#include "support/numbers.hpp"
 
 namespace nongauss {
 namespace {
 
 using nongauss::testing::thrown_message;
 
-bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+using nongauss::testing::same_bits;
 
 // Abscissae 1..n, as the detrending windows have them.
 std::vector<double> window_abscissae(int n) {

@@ -14,11 +14,12 @@
 #include "stats/lambda.hpp"
 #include "stats/model_pdf.hpp"
 #include "support/pool.hpp"
+#include "support/numbers.hpp"
 
 namespace nongauss {
 namespace {
 
-bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+using nongauss::testing::same_bits;
 
 TEST(ParallelStats, LambdaSumIsAddedInIndexOrder) {
     // Gaussians of log-normal spread (lambda 0.5): a million terms whose sum

@@ -1,14 +1,21 @@
 #include "support/run_tool.hpp"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
+
+#include "support/numbers.hpp"
 
 namespace nongauss::testing {
 
@@ -32,39 +39,58 @@ std::string slurp(const fs::path& file) {
     return s.str();
 }
 
-RunResult run_tool(const std::vector<std::string>& args, const fs::path& dir,
-                   const std::string& exe, const std::string& argv0) {
+RunResult run_process(const std::vector<std::string>& args, const fs::path& dir, const RunOptions& options) {
     const fs::path out_file = dir / ".run_stdout";
     const fs::path err_file = dir / ".run_stderr";
+    const auto start = std::chrono::steady_clock::now();
     const pid_t pid = fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
-        if (chdir(dir.c_str()) != 0) _exit(127);
+        if (chdir(dir.c_str()) != 0) _exit(126);
         const int in = open("/dev/null", O_RDONLY);
-        const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || out < 0 || err < 0) _exit(127);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
+        const int out = options.discard_output ? open("/dev/null", O_WRONLY)
+                                               : open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = options.discard_output ? open("/dev/null", O_WRONLY)
+                                               : open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || err < 0) _exit(126);
+        if (options.uid != -1 && (setgid(options.uid) != 0 || setuid(options.uid) != 0)) _exit(125);
+        dup2(in, 0), dup2(out, 1), dup2(err, 2);
+        if (options.time_limit_s > 0) alarm(options.time_limit_s);  // survives exec
+        std::vector<std::string> words = {options.argv0.empty() ? options.exe : options.argv0};
+        words.insert(words.end(), args.begin(), args.end());
         std::vector<char*> argv;
-        std::string first = argv0.empty() ? exe : argv0;
-        argv.push_back(first.data());
-        std::vector<std::string> copies(args);
-        for (auto& a : copies) argv.push_back(a.data());
+        for (auto& w : words) argv.push_back(w.data());
         argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
+        execv(options.exe.c_str(), argv.data());
         _exit(127);
     }
+    if (options.signal != 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(options.signal_after_ms));
+        kill(pid, options.signal);
+    }
     int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
+    rusage usage{};
+    wait4(pid, &wstatus, 0, &usage);
     RunResult r;
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    r.peak_rss_kb = usage.ru_maxrss;
+    r.wait_status = wstatus;
     r.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    r.out = slurp(out_file);
-    r.err = slurp(err_file);
-    fs::remove(out_file);
-    fs::remove(err_file);
+    if (!options.discard_output) {
+        r.out = slurp(out_file);
+        r.err = slurp(err_file);
+        fs::remove(out_file);
+        fs::remove(err_file);
+    }
     return r;
+}
+
+RunResult run_tool(const std::vector<std::string>& args, const fs::path& dir, const std::string& exe,
+                   const std::string& argv0) {
+    RunOptions options;
+    options.exe = exe;
+    options.argv0 = argv0;
+    return run_process(args, dir, options);
 }
 
 ScratchDir::ScratchDir() {
@@ -103,13 +129,11 @@ Summary parse_summary(const std::string& line) {
     return s;
 }
 
-std::string irregular_ms(int n, int low, int spread, unsigned long long seed) {
+std::string irregular_ms(int n, int low, int spread, std::uint64_t seed) {
     std::string text;
-    unsigned long long x = seed;
-    for (int i = 0; i < n; ++i) {
-        x ^= x << 13, x ^= x >> 7, x ^= x << 17;
-        text += std::to_string(low + static_cast<int>(x % static_cast<unsigned long long>(spread))) + "\n";
-    }
+    Xorshift random(seed);
+    for (int i = 0; i < n; ++i)
+        text += std::to_string(low + static_cast<int>(random.next() % static_cast<std::uint64_t>(spread))) + "\n";
     return text;
 }
 

@@ -6,16 +6,37 @@
 #include <string>
 #include <vector>
 
+#include "support/numbers.hpp"
+
 namespace nongauss::testing {
 
 struct RunResult {
     int status = -1;     ///< exit status, or -1 when the process did not exit normally
     std::string out;     ///< standard output
     std::string err;     ///< standard error
+    int wait_status = 0; ///< as waitpid gave it (WIFSIGNALED, WTERMSIG)
+    double seconds = 0;  ///< wall time
+    long peak_rss_kb = 0;  ///< peak resident memory
 };
 
-/// Runs `exe` (default: the nongauss executable) with `args` in `dir`, with
-/// standard input from /dev/null. argv[0] is `argv0` when given, else `exe`.
+/// How run_process runs a program.
+struct RunOptions {
+    std::string exe = NONGAUSS_EXE;  ///< the program
+    std::string argv0;               ///< its argv[0]; empty: `exe`
+    int uid = -1;                    ///< run as this user and group (needs root; status 125 if refused)
+    unsigned time_limit_s = 0;       ///< killed by SIGALRM after this long; 0: no limit
+    int signal = 0;                  ///< sent after `signal_after_ms` when not 0
+    long signal_after_ms = 0;
+    bool discard_output = false;     ///< standard output and error to /dev/null
+};
+
+/// Runs a program with `args` in `dir`, standard input from /dev/null, and
+/// captures what it does. Every test that runs a program runs it here.
+RunResult run_process(const std::vector<std::string>& args, const std::filesystem::path& dir,
+                      const RunOptions& options = {});
+
+/// run_process of `exe` (default: the nongauss executable), argv[0] `argv0`
+/// when given.
 RunResult run_tool(const std::vector<std::string>& args, const std::filesystem::path& dir,
                    const std::string& exe = NONGAUSS_EXE, const std::string& argv0 = "");
 
@@ -50,8 +71,8 @@ struct Summary {
 Summary parse_summary(const std::string& line);
 
 /// n intervals in ms, one per line: low plus a draw in [0, spread) of a
-/// xorshift generator started at `seed`; the same text everywhere.
-std::string irregular_ms(int n, int low = 600, int spread = 400, unsigned long long seed = 88172645463325252ULL);
+/// Xorshift started at `seed`; the same text everywhere.
+std::string irregular_ms(int n, int low = 600, int spread = 400, std::uint64_t seed = Xorshift::default_seed);
 
 /// Writes into `dir` the series that take the analysis out of the range of
 /// doubles: subnormal.txt (a subnormal first interval, in seconds, then 400

@@ -113,6 +113,21 @@ TEST(AnnotationFaces, ScanReadsAnnotationFilesAndSaysWhenTooMuchTimeIsLeftOut) {
               std::string::npos)
         << rows[2];
     EXPECT_EQ(scan({"--all-beats", "-s", "25", good}, dir).status, 1);
+
+    // --clean keeps the time of the two intervals beside the ventricular beat
+    // on the axis and leaves out the windows that touch it (the cleaner's
+    // filters flag nothing in this even series).
+    const RunResult c = scan({"--wfdb", "--clean", "-s", "25", good}, dir);
+    ASSERT_EQ(c.status, 0) << c.err;
+    const std::vector<std::string> masked = lines(c.out);
+    ASSERT_EQ(masked.size(), 2u);
+    std::vector<std::string> field;
+    std::istringstream in(masked[1]);
+    for (std::string f; std::getline(in, f, '\t');) field.push_back(f);
+    ASSERT_GE(field.size(), 12u) << masked[1];
+    EXPECT_EQ(field[7], "2999") << masked[1];  // n_beats: every interval on the axis
+    EXPECT_GT(std::stoi(field[11]), 0) << masked[1];  // windows_left_out
+    EXPECT_GT(std::stoi(field[10]), 0) << masked[1];  // windows_used
 }
 
 fs::path shared_wfdb() {

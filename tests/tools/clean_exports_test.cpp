@@ -231,24 +231,12 @@ TEST(CleanExports, DeviationBelowOnePercentWarns) {
 // Runs nongauss-clean in `dir` with a time limit; returns its status (-1
 // when it was killed) and its peak resident memory in KiB.
 std::pair<int, long> run_bounded(const std::vector<std::string>& args, const fs::path& dir) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int null = open("/dev/null", O_RDWR);
-        if (null < 0 || chdir(dir.c_str()) != 0) _exit(126);
-        dup2(null, 0), dup2(null, 1), dup2(null, 2);
-        alarm(60);  // survives exec: a run that reads forever is killed
-        std::vector<std::string> words = {NONGAUSS_CLEAN_EXE};
-        words.insert(words.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (auto& w : words) argv.push_back(w.data());
-        argv.push_back(nullptr);
-        execv(NONGAUSS_CLEAN_EXE, argv.data());
-        _exit(127);
-    }
-    int wstatus = 0;
-    rusage usage{};
-    wait4(pid, &wstatus, 0, &usage);
-    return {WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1, usage.ru_maxrss};
+    testing::RunOptions options;
+    options.exe = NONGAUSS_CLEAN_EXE;
+    options.time_limit_s = 60;  // a run that reads forever is killed
+    options.discard_output = true;
+    const RunResult r = testing::run_process(args, dir, options);
+    return {r.status, r.peak_rss_kb};
 }
 
 TEST(CleanExports, EndlessAndHugeInputsStayInBoundedMemory) {

@@ -135,28 +135,25 @@ TEST(Cohort, EveryGoodFileInTheTableTheBadOneInTheLog) {
 }
 
 // The scan's floor and test, spread and masked windows: the same numbers in
-// the cohort's table as in the scan's, with -c's column before them.
+// the cohort's table as in the scan's.
 TEST(Cohort, DefendingColumnsAsTheScanWritesThem) {
     NEEDS_SCAN();
     ScratchDir dir;
     synthesize(dir, "x.txt", {"--hours", "2", "--seed", "3"});
-    const auto r = cohort(dir, {"-s", "25", "-c", "--surrogates", "9", "--bootstrap", "10", "--seed", "2", "--masked",
+    const auto r = cohort(dir, {"-s", "25", "--surrogates", "9", "--bootstrap", "10", "--seed", "2", "--masked",
                                 "x.txt"});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto rows = rows_of(dir.read("cohort.tsv"),
-                              "file\tscale_s\tsd_ms\tlambda\tn_beats\tduration_h\tunit\tflagged_pct\tlambda_floor\t"
+                              "file\tscale_s\tsd_ms\tlambda\tn_beats\tduration_h\tunit\tlambda_floor\t"
                               "p_surrogate\tlambda_se\tlambda_lower\tlambda_upper\twindows_used\twindows_left_out\twarnings");
     ASSERT_EQ(rows.size(), 1u);
-    ASSERT_EQ(rows[0].size(), 16u);
-    // The scan of the cohort's cleaned series, by hand.
-    const auto cleaned = run_tool({"-s", "-o", "c.txt", "x.txt"}, dir.path(), NONGAUSS_CLEAN_EXE);
-    ASSERT_EQ(cleaned.status, 0) << cleaned.err;
-    const auto scan = run_tool({"-s", "25", "--surrogates", "9", "--bootstrap", "10", "--seed", "2", "--clean", "c.txt"},
+    ASSERT_EQ(rows[0].size(), 15u);
+    const auto scan = run_tool({"-s", "25", "--surrogates", "9", "--bootstrap", "10", "--seed", "2", "--clean", "x.txt"},
                                dir.path(), NONGAUSS_SCAN_EXE);
     const auto fields = tab_fields(lines_of(scan.out).at(1));
     ASSERT_EQ(fields.size(), 18u);
-    for (std::size_t i = 0; i < 7; ++i) EXPECT_EQ(rows[0][8 + i], fields[10 + i]) << i;
-    EXPECT_EQ(rows[0][9], "0.1");
+    for (std::size_t i = 0; i < 7; ++i) EXPECT_EQ(rows[0][7 + i], fields[10 + i]) << i;
+    EXPECT_EQ(rows[0][8], "0.1");
 }
 
 TEST(Cohort, OptionsReachTheAnalysisAndKeepWritesThePerRunFiles) {
@@ -811,7 +808,7 @@ TEST(Cohort, CommandLineConventions) {
         {"-k", "used", "x.txt"}, {"--scan", "/no/such/nongauss-scan", "x.txt"},
         {"-o", "no/such/dir/t.tsv", "x.txt"}, {"--sshloginfile", "no-such-file", "x.txt"},
         {"-o", "", "x.txt"}, {"-l", "", "x.txt"}, {"--joblog", "", "x.txt"}, {"-k", "", "x.txt"},
-        {"--writer", "/no/such/nongauss-write", "x.txt"}};
+        {"--writer", "/no/such/nongauss-write", "x.txt"}, {"-c", "--masked", "x.txt"}};
     for (const auto& args : cases) {
         const auto r = cohort(dir, args);
         EXPECT_EQ(r.status, 1) << (args.empty() ? "" : args[0]) << r.err;

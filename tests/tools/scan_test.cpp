@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "scan/scan_options.hpp"
-#include "scan/scan_table.hpp"
+#include "nongauss/scan.hpp"
 #include "support/run_tool.hpp"
 #include "tools/companions.hpp"
 
@@ -161,22 +161,22 @@ TEST(Scan, DefendingColumns) {
 }
 
 TEST(Scan, TableFields) {
-    EXPECT_EQ(scan::shortest(0.1), "0.1");
-    EXPECT_EQ(scan::shortest(1273.527651369688), "1273.527651369688");
-    EXPECT_EQ(std::stod(scan::shortest(1.0 / 3)), 1.0 / 3);
+    EXPECT_EQ(shortest(0.1), "0.1");
+    EXPECT_EQ(shortest(1273.527651369688), "1273.527651369688");
+    EXPECT_EQ(std::stod(shortest(1.0 / 3)), 1.0 / 3);
     EXPECT_EQ(escaped_field("a\tb\nc\\d"), "a\\tb\\nc\\\\d");
-    EXPECT_EQ(scan::pdf_name("data/nsr001.txt", 25), "nsr001_25s_PDF.txt");
-    EXPECT_EQ(scan::pdf_name("x.y.txt", 5.5), "x.y_5.5s_PDF.txt");  // as nongauss names its outputs
-    EXPECT_EQ(scan::pdf_name("./d.1/S01_2024.01.05.txt", 25), "S01_2024.01.05_25s_PDF.txt");
-    EXPECT_EQ(scan::pdf_name("d/.rec", 25), ".rec_25s_PDF.txt");
+    EXPECT_EQ(pdf_name("data/nsr001.txt", 25), "nsr001_25s_PDF.txt");
+    EXPECT_EQ(pdf_name("x.y.txt", 5.5), "x.y_5.5s_PDF.txt");  // as nongauss names its outputs
+    EXPECT_EQ(pdf_name("./d.1/S01_2024.01.05.txt", 25), "S01_2024.01.05_25s_PDF.txt");
+    EXPECT_EQ(pdf_name("d/.rec", 25), ".rec_25s_PDF.txt");
     std::vector<double> s;
-    EXPECT_TRUE(scan::parse_scale_range("5:1000:20", s));
+    EXPECT_TRUE(parse_scale_range("5:1000:20", s));
     EXPECT_EQ(s.size(), 20u);
     EXPECT_EQ(s.front(), 5.0);
     EXPECT_EQ(s.back(), 1000.0);
-    EXPECT_TRUE(scan::parse_scale_list("1e1,2.5", s));
+    EXPECT_TRUE(parse_scale_list("1e1,2.5", s));
     EXPECT_EQ(s.back(), 2.5);
-    EXPECT_FALSE(scan::parse_scale_list("1,", s));
+    EXPECT_FALSE(parse_scale_list("1,", s));
 }
 
 }  // namespace

@@ -7,9 +7,7 @@
 #include "nongauss/output_file.hpp"
 #include "nongauss/thread_pool.hpp"
 #include "nongauss/version.hpp"
-#include "report/cohort.hpp"
-#include "report/page.hpp"
-#include "report/report_options.hpp"
+#include "nongauss/report.hpp"
 
 int main(int argc, char** argv) {
     nongauss::install_output_cleanup();

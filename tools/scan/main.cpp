@@ -9,8 +9,8 @@
 #include "nongauss/thread_pool.hpp"
 #include "nongauss/version.hpp"
 #include "nongauss/heap.hpp"
+#include "nongauss/scan.hpp"
 #include "scan/scan_options.hpp"
-#include "scan/scan_table.hpp"
 
 namespace {
 
@@ -32,14 +32,14 @@ int run(const ScanOptions& options) {
 
     std::vector<std::string> rows(options.files.size());
     std::vector<char> failed(options.files.size(), 0);
-    std::fputs(nongauss::scan::table_header(options).c_str(), stdout);
+    std::fputs(nongauss::scan_table_header(options).c_str(), stdout);
     bool any_failed = false;
     pool.ordered(
         nfiles, jobs,
         [&](long f) {
             const auto i = static_cast<std::size_t>(f);
             bool file_failed = false;
-            rows[i] = nongauss::scan::scan_file(options.files[i], options, pool, file_failed);
+            rows[i] = nongauss::scan_file(options.files[i], options, pool, file_failed);
             failed[i] = file_failed ? 1 : 0;
         },
         [&](long f) {
@@ -67,7 +67,7 @@ int prepare_pdf_directory(const ScanOptions& options, const std::string& program
             nongauss::Settings at_scale = options.settings;
             at_scale.scale = scale;
             const std::string path =
-                options.pdf_dir + "/" + nongauss::scan::pdf_name(file, nongauss::with_limits(at_scale).scale);
+                options.pdf_dir + "/" + nongauss::pdf_name(file, nongauss::with_limits(at_scale).scale);
             if (!inputs.contains(path)) continue;
             std::fprintf(stderr, "%s: the PDF file %s is one of the input files: nothing was written\n",
                          program.c_str(), path.c_str());
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     if (!options.pdf_dir.empty()) {
         std::set<std::string> names;
         for (const std::string& file : options.files) {
-            const std::string name = nongauss::scan::pdf_name(file, 0);
+            const std::string name = nongauss::pdf_name(file, 0);
             if (!names.insert(name).second) {
                 std::fprintf(stderr, "%s: two input files would write the same PDF file names (%s)\n",
                              program.c_str(), file.c_str());

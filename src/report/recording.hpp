@@ -17,7 +17,7 @@
 #include "nongauss/series.hpp"
 #include "nongauss/surrogates.hpp"
 #include "nongauss/thread_pool.hpp"
-#include "report/report_options.hpp"
+#include "nongauss/report.hpp"
 
 namespace nongauss::report {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "report/report_options.hpp"
+#include "nongauss/report.hpp"
 
 namespace nongauss::report {
 

@@ -9,7 +9,7 @@
 #include "nongauss/clean.hpp"
 #include "nongauss/formatted.hpp"
 #include "report/text.hpp"
-#include "scan/scan_table.hpp"
+#include "nongauss/scan.hpp"
 
 namespace nongauss::report {
 
@@ -103,7 +103,7 @@ std::vector<std::string> plain_warnings(const Recording& r, const ReportOptions&
                                 "a gap or a run of unreadable signal.",
                                 r.flag_tally.longest_s, r.flag_tally.longest_start_s / 3600.0));
     for (const Result& s : r.scales) {
-        const std::string at = "At the scale of " + scan::shortest(s.scale_s) + " s: ";
+        const std::string at = "At the scale of " + shortest(s.scale_s) + " s: ";
         if (s.error) {
             out.push_back(at + "no result (" + trimmed(s.error->message()) + ")");
             continue;
@@ -111,14 +111,14 @@ std::vector<std::string> plain_warnings(const Recording& r, const ReportOptions&
         for (std::size_t k = r.series->warnings().size(); k < s.warnings.size(); ++k)
             out.push_back(at + s.warnings[k]);
         if (!(s.lambda_sq > 0.0) || !std::isfinite(s.lambda_sq))
-            out.push_back(at + "the estimate of lambda squared is not positive (" + scan::shortest(s.lambda_sq) +
+            out.push_back(at + "the estimate of lambda squared is not positive (" + shortest(s.lambda_sq) +
                           "): lambda is reported as 0, the increments look no heavier-tailed than a Gaussian's.");
         if (s.n_increments < 1000)
             out.push_back(at + "only " + std::to_string(s.n_increments) +
                           " increments: lambda is uncertain at this scale.");
     }
     for (const SurrogateScale& s : r.surrogates) {
-        const std::string at = "At the scale of " + scan::shortest(s.result.scale_s) + " s: ";
+        const std::string at = "At the scale of " + shortest(s.result.scale_s) + " s: ";
         if (s.error) {
             out.push_back(at + "no surrogate floor (" + trimmed(s.error->message()) + ")");
             continue;
@@ -126,10 +126,10 @@ std::vector<std::string> plain_warnings(const Recording& r, const ReportOptions&
         const double least_p = 1.0 / (static_cast<double>(s.surrogate_lambda.size()) + 1.0);
         if (std::isfinite(s.p_surrogate) && s.p_surrogate > 0.05 && s.p_surrogate == least_p)
             out.push_back(at + "lambda exceeds that of all " + std::to_string(s.surrogate_lambda.size()) +
-                          " surrogates, but with so few p cannot fall below " + scan::shortest(least_p) +
+                          " surrogates, but with so few p cannot fall below " + shortest(least_p) +
                           ": at least 19 surrogates are needed for a test at the 5 % level.");
         else if (std::isfinite(s.p_surrogate) && s.p_surrogate > 0.05)
-            out.push_back(at + "lambda does not exceed that of its surrogates (p = " + scan::shortest(s.p_surrogate) +
+            out.push_back(at + "lambda does not exceed that of its surrogates (p = " + shortest(s.p_surrogate) +
                           "): it is not distinguishable from what a linear Gaussian process with the same spectrum "
                           "and distribution of intervals gives.");
     }

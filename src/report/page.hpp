@@ -7,7 +7,7 @@
 
 #include "nongauss/thread_pool.hpp"
 #include "report/recording.hpp"
-#include "report/report_options.hpp"
+#include "nongauss/report.hpp"
 
 namespace nongauss::report {
 

@@ -1,13 +1,19 @@
 #pragma once
 
-// The command line of nongauss-report.
+// The report of a recording or of a cohort: one self-contained HTML page
+// (styles and figures inline as SVG, drawn by gnuplot; nothing fetched) and,
+// for a recording, its provenance and numbers as JSON beside it. The options
+// are nongauss-report's command line, read here, so that the JSON's command
+// is the command that makes the same report.
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "nongauss/settings.hpp"
 #include "nongauss/surrogates.hpp"
+#include "nongauss/thread_pool.hpp"
 
 namespace nongauss::report {
 
@@ -39,7 +45,7 @@ std::vector<double> default_scales();
 /// `error` (one line, no newline).
 bool parse_report_options(const std::vector<std::string>& args, ReportOptions& options, std::string& error);
 
-/// The usage text.
+/// The usage text of the program `program`.
 std::string usage_text(const std::string& program);
 
 /// The page's name for `options` (the output, or BASE_report.html beside the
@@ -47,5 +53,30 @@ std::string usage_text(const std::string& program);
 /// a final ".html" replaced by ".json" (or ".json" added).
 std::string page_name(const ReportOptions& options);
 std::string json_name(const std::string& page);
+
+/// The whole report of the recording options.input: analysed on `pool`,
+/// drawn and written (page and JSON put in place together, never over an
+/// input). Returns the exit status (0 written, 2 written but the recording or
+/// a scale could not be analysed, 1 nothing written); `message` holds what
+/// goes to standard error (complete lines; "Warning: " lines for doubtful
+/// input).
+int write_recording_report(const ReportOptions& options, ThreadPool& pool, std::string& message);
+
+/// The whole cohort report of the cohort table options.input, as
+/// write_recording_report.
+int write_cohort_report(const ReportOptions& options, std::string& message);
+
+/// The cohort page of the table `text` (read as write_cohort_report reads
+/// options.input, without the figure or the recordings' JSON), to stand at
+/// `page_file`. False with `error` when the table has no header line with the
+/// columns file, scale (or scale_s) and lambda, or no grouping column asked
+/// for.
+bool cohort_page_of_table(const std::string& text, const ReportOptions& options, const std::string& page_file,
+                          std::string& page, std::string& error);
+
+/// `text` for HTML element content and quoted attribute values: & < > " '
+/// as character references, and every byte that is not valid UTF-8, and
+/// every control character but tab and newline, as U+FFFD.
+std::string html_escaped(std::string_view text);
 
 }  // namespace nongauss::report

@@ -251,6 +251,14 @@ std::string cohort_page(const Cohort& cohort, const ReportOptions& options, cons
     return p;
 }
 
+bool cohort_page_of_table(const std::string& text, const ReportOptions& options, const std::string& page_file,
+                          std::string& page, std::string& error) {
+    Cohort cohort;
+    if (!read_cohort(text, options.group_column, cohort, error)) return false;
+    page = cohort_page(cohort, options, "", page_file);
+    return true;
+}
+
 int write_cohort_report(const ReportOptions& options, std::string& message) {
     std::ifstream in(options.input, std::ios::binary);
     if (!in) {

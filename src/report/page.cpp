@@ -10,13 +10,12 @@
 #include "report/figures.hpp"
 #include "report/gnuplot.hpp"
 #include "report/text.hpp"
-#include "scan/scan_table.hpp"
+#include "nongauss/scan.hpp"
 
 namespace nongauss::report {
 
 namespace {
 
-using scan::shortest;
 
 std::string h(std::string_view text) { return html_escaped(text); }
 

@@ -1,12 +1,8 @@
-#include "scan/scan_table.hpp"
-
 #include <charconv>
 #include <cstdio>
 #include <new>
 #include <optional>
 
-#include "nongauss/tables.hpp"
-#include "nongauss/tsv_field.hpp"
 #include "nongauss/analysis.hpp"
 #include "nongauss/annotations.hpp"
 #include "nongauss/bootstrap.hpp"
@@ -17,11 +13,13 @@
 #include "nongauss/output_file.hpp"
 #include "nongauss/series.hpp"
 #include "nongauss/formatted.hpp"
+#include "nongauss/scan.hpp"
 #include "nongauss/tables.hpp"
+#include "nongauss/tsv_field.hpp"
 
-namespace nongauss::scan {
+namespace nongauss {
 
-std::string table_header(const ScanOptions& options) {
+std::string scan_table_header(const ScanSettings& options) {
     std::string header = "file\tscale_s\tscale_pt\tsd_ms\tlambda\tlambda_sq\tn_increments\tn_beats\tduration_s\tunit";
     if (options.surrogates > 0) header += "\tlambda_floor\tp_surrogate";
     if (options.bootstrap > 0) header += "\tlambda_se\tlambda_lower\tlambda_upper";
@@ -35,8 +33,8 @@ std::string shortest(double value) {
     return ec == std::errc() ? std::string(text, end) : std::string("?");
 }
 
-std::string table_row(const std::string& file, const Result& r, bool series_known, const ScanOptions& options,
-                      const RowExtras& extras) {
+std::string scan_table_row(const std::string& file, const Result& r, bool series_known, const ScanSettings& options,
+                           const ScanExtras& extras) {
     const bool done = !r.error.has_value();
     std::string row = escaped_field(file);
     row += '\t' + shortest(r.scale_s);
@@ -105,7 +103,7 @@ std::vector<IntervalFlag> cleaner_flags(const Series& series) {
 }
 
 // Rows of a file none of whose scales could be analysed.
-std::string failed_rows(const std::string& file, const ScanOptions& options, const Error& error,
+std::string failed_rows(const std::string& file, const ScanSettings& options, const Error& error,
                         const Series* series) {
     std::string rows;
     for (const double scale : options.scales) {
@@ -116,14 +114,14 @@ std::string failed_rows(const std::string& file, const ScanOptions& options, con
             r.unit = series->unit();
             r.warnings = series->warnings();
         }
-        rows += table_row(file, r, series != nullptr, options);
+        rows += scan_table_row(file, r, series != nullptr, options);
     }
     return rows;
 }
 
 }  // namespace
 
-std::string scan_file(const std::string& file, const ScanOptions& options, ThreadPool& pool, bool& failed) {
+std::string scan_file(const std::string& file, const ScanSettings& options, ThreadPool& pool, bool& failed) {
     failed = false;
     ScaleOptions scale_options;
     // The densities only for the PDF files.
@@ -133,6 +131,9 @@ std::string scan_file(const std::string& file, const ScanOptions& options, Threa
 
     std::optional<Series> series;
     std::vector<std::string> notes;  // warnings of an annotation file, for every row
+    // With --clean, what the selection of an annotation file leaves out: its
+    // time stays on the axis and its windows are left out with the cleaner's.
+    std::vector<IntervalFlag> selected;
     try {
         if (options.wfdb) {
             const AnnotationFile annotations = read_annotations(file);
@@ -140,7 +141,12 @@ std::string scan_file(const std::string& file, const ScanOptions& options, Threa
             notes = annotations.warnings;
             const std::string untrusted = clean::untrusted_warning(clean::flagged_time(selection.intervals, selection.flags));
             if (!untrusted.empty()) notes.push_back(std::string(selection_name(options.all_beats)) + ": " + untrusted);
-            series.emplace(Series::from_intervals(selection.kept_intervals(), Unit::seconds));
+            if (options.clean) {
+                series.emplace(Series::from_intervals(selection.intervals, Unit::seconds));
+                selected = selection.flags;
+            } else {
+                series.emplace(Series::from_intervals(selection.kept_intervals(), Unit::seconds));
+            }
         } else {
             series.emplace(Series::read_file(file));
         }
@@ -156,10 +162,13 @@ std::string scan_file(const std::string& file, const ScanOptions& options, Threa
     std::vector<TimeStretch> masked;
     std::string clean_note;
     std::vector<Result> results;
-    std::vector<RowExtras> extras(options.scales.size());
+    std::vector<ScanExtras> extras(options.scales.size());
     try {
         if (options.clean) {
-            FilledSeries filled = fill_flagged(*series, cleaner_flags(*series));
+            std::vector<IntervalFlag> flags = cleaner_flags(*series);
+            for (std::size_t k = 0; k < selected.size() && k < flags.size(); ++k)
+                if (selected[k] != IntervalFlag::kept) flags[k] = selected[k];
+            FilledSeries filled = fill_flagged(*series, flags);
             masked = filled.masked;
             scale_options.masked = masked;
             if (filled.flagged > 0)
@@ -173,7 +182,7 @@ std::string scan_file(const std::string& file, const ScanOptions& options, Threa
             SurrogateTestOptions test;
             test.count = options.surrogates;
             test.seed = options.seed;
-            test.surrogates.kind = options.phase_surrogates ? SurrogateKind::phase_randomised : SurrogateKind::iaaft;
+            test.surrogates.kind = options.surrogate_kind;
             test.surrogates.pool = &pool;
             test.masked = masked;
             std::vector<SurrogateScale> floors;
@@ -225,9 +234,9 @@ std::string scan_file(const std::string& file, const ScanOptions& options, Threa
         }
         if (r.error) failed = true;
         if (!clean_note.empty()) r.warnings.insert(r.warnings.begin(), clean_note);
-        rows += table_row(file, r, true, options, extras[i]);
+        rows += scan_table_row(file, r, true, options, extras[i]);
     }
     return rows;
 }
 
-}  // namespace nongauss::scan
+}  // namespace nongauss

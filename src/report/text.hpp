@@ -1,17 +1,14 @@
 #pragma once
 
-// Text of the report's pages and files: HTML escaping, links, JSON strings,
-// the SHA-256 of a file.
+// Text of the report's pages and files: links, JSON strings, the SHA-256 of
+// a file (and html_escaped, public in nongauss/report.hpp).
 
 #include <string>
 #include <string_view>
 
-namespace nongauss::report {
+#include "nongauss/report.hpp"
 
-/// `text` for HTML element content and quoted attribute values: & < > " '
-/// as character references, and every byte that is not valid UTF-8, and
-/// every control character but tab and newline, as U+FFFD.
-std::string html_escaped(std::string_view text);
+namespace nongauss::report {
 
 /// A relative link to `path`: every byte but letters, digits, '/', '-', '.',
 /// '_' and '~' percent-encoded, and a first component that could be read as
