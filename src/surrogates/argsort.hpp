@@ -1,7 +1,8 @@
 #pragma once
 
 // The rank order of an IAAFT iterate: the indices of its values in ascending
-// order, equal values in index order (what any stable sort gives).
+// order, equal values in index order (what any stable sort gives; -0 below
+// +0, as their bits order them).
 
 #include <algorithm>
 #include <bit>
@@ -25,7 +26,8 @@ inline std::uint64_t order_key(double x) {
 // the smallest key (in index order, so each bucket keeps it); each bucket is
 // then sorted by (key, index): insertion for a few entries, std::sort for
 // more (so a bunched distribution costs n log n at worst). The order is the
-// same as any stable sort's.
+// same as any stable sort's. The result is `index`, which a caller may swap
+// out between calls.
 struct ArgSort {
     std::vector<std::uint64_t> key, bucket_key;
     std::vector<std::uint32_t> start, index;
