@@ -13,6 +13,7 @@
 #include <new>
 #include <numbers>
 
+#include "surrogates/argsort.hpp"
 #include "surrogates/parallel.hpp"
 #include "numeric/random.hpp"
 
@@ -46,56 +47,6 @@ private:
 };
 
 double modulus(const fftw_complex& c) { return std::sqrt(c[0] * c[0] + c[1] * c[1]); }
-
-// Order-preserving 64-bit key of a double (no NaN): negative values reversed
-// below the positive ones.
-std::uint64_t order_key(double x) {
-    const auto bits = std::bit_cast<std::uint64_t>(x);
-    return (bits >> 63) != 0 ? ~bits : bits | (std::uint64_t{1} << 63);
-}
-
-// The indices of y in ascending order of value, equal values in index order:
-// a least-significant-digit radix sort of the keys (six 11-bit digits; a
-// digit that all keys share is skipped). `order` gets y.size() indices.
-struct ArgSort {
-    std::vector<std::uint64_t> key, key2;
-    std::vector<std::uint32_t> index, index2;
-
-    const std::vector<std::uint32_t>& operator()(const double* y, std::size_t n) {
-        constexpr int bits = 11, passes = 6, buckets = 1 << bits;
-        key.resize(n);
-        key2.resize(n);
-        index.resize(n);
-        index2.resize(n);
-        std::vector<std::array<std::uint32_t, buckets>> count(passes);
-        for (auto& c : count) c.fill(0);
-        for (std::size_t i = 0; i < n; ++i) {
-            const std::uint64_t k = order_key(y[i]);
-            key[i] = k;
-            index[i] = static_cast<std::uint32_t>(i);
-            for (int p = 0; p < passes; ++p) ++count[p][(k >> (bits * p)) & (buckets - 1)];
-        }
-        for (int p = 0; p < passes; ++p) {
-            const int shift = bits * p;
-            auto& c = count[p];
-            if (n == 0 || c[(key[0] >> shift) & (buckets - 1)] == n) continue;
-            std::uint32_t sum = 0;
-            for (auto& v : c) {
-                const std::uint32_t here = v;
-                v = sum;
-                sum += here;
-            }
-            for (std::size_t i = 0; i < n; ++i) {
-                const std::uint32_t to = c[(key[i] >> shift) & (buckets - 1)]++;
-                key2[to] = key[i];
-                index2[to] = index[i];
-            }
-            key.swap(key2);
-            index.swap(index2);
-        }
-        return index;
-    }
-};
 
 }  // namespace
 
@@ -247,7 +198,7 @@ std::vector<double> SurrogateMaker::make(std::uint64_t seed, std::uint64_t k, In
     const fftw_plan forward = padded ? plans_->forward_padded : plans_->forward;
     const fftw_plan backward = padded ? plans_->backward_padded : plans_->backward;
     const std::vector<double>& target = padded ? padded_amplitude_ : amplitude_;
-    ArgSort argsort;
+    surrogates::ArgSort argsort;
     std::vector<std::uint32_t> previous;
     Info done;
     for (int iteration = 1; iteration <= options_.max_iterations; ++iteration) {
@@ -275,7 +226,7 @@ std::vector<double> SurrogateMaker::make(std::uint64_t seed, std::uint64_t k, In
             done.converged = true;
             break;
         }
-        previous = order;
+        previous.swap(argsort.index);  // order, kept without a copy; the next call refills index
     }
     if (info != nullptr) *info = done;
     return out;

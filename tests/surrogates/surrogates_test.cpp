@@ -7,11 +7,15 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <numeric>
+#include <string>
 #include <vector>
 
 #include "nongauss/analysis.hpp"
 #include "nongauss/surrogates.hpp"
 #include "nongauss/synth.hpp"
+#include "surrogates/argsort.hpp"
 
 namespace {
 
@@ -79,6 +83,44 @@ TEST(Surrogates, IaaftIsAPermutationWithTheSpectrumApproached) {
         std::vector<double> sorted_p = SurrogateMaker(x, padded).make(7, 0);
         std::sort(sorted_p.begin(), sorted_p.end());
         EXPECT_TRUE(same_bytes(sorted_p, sorted_x)) << n;
+    }
+}
+
+TEST(Surrogates, RankOrderIsAStableSortsWhateverTheSpread) {
+    // Ties, negative values and zeros of both signs, one far outlier (most
+    // values in one bucket), everything equal, a narrow spread of large
+    // values (as the inverse transform gives), tiny lengths.
+    struct Case {
+        std::string name;
+        std::vector<double> y;
+    };
+    std::vector<Case> cases;
+    const std::vector<double> ar = ar1_ms(5000, 0.9, 2);
+    cases.push_back({"intervals with ties", ar});
+    std::vector<double> scaled(ar.size());
+    for (std::size_t i = 0; i < ar.size(); ++i) scaled[i] = 1e5 * ar[i] + 1e-3 * static_cast<double>(i % 7);
+    cases.push_back({"narrow spread", scaled});
+    std::vector<double> signs = ar;
+    for (std::size_t i = 0; i < signs.size(); ++i) signs[i] = (i % 3 == 0 ? -1.0 : 1.0) * (signs[i] - 800.0);
+    signs[10] = 0.0;
+    signs[20] = -0.0;
+    cases.push_back({"signs", signs});
+    std::vector<double> outlier = ar;
+    outlier[123] = 1e300;
+    outlier[7] = -std::numeric_limits<double>::max();
+    cases.push_back({"outliers", outlier});
+    cases.push_back({"all equal", std::vector<double>(300, 0.8)});
+    cases.push_back({"one", {3.0}});
+    cases.push_back({"two", {2.0, 1.0}});
+    nongauss::surrogates::ArgSort argsort;  // reused, as across iterations
+    for (const Case& c : cases) {
+        std::vector<std::uint32_t> want(c.y.size());
+        std::iota(want.begin(), want.end(), 0u);
+        std::stable_sort(want.begin(), want.end(), [&](std::uint32_t a, std::uint32_t b) {
+            // -0.0 below +0.0, as the bits order them.
+            return c.y[a] < c.y[b] || (c.y[a] == c.y[b] && std::signbit(c.y[a]) && !std::signbit(c.y[b]));
+        });
+        EXPECT_EQ(argsort(c.y.data(), c.y.size()), want) << c.name;
     }
 }
 
