@@ -4,6 +4,8 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <exception>
@@ -42,6 +44,32 @@ struct ThreadPool::Impl {
     std::list<Job*> jobs;  // in the order they were added
     bool stopping = false;
     std::vector<std::thread> workers;
+    // Counts the notifications of `changed`; changed only under the mutex.
+    std::atomic<unsigned long> epoch{0};
+
+    // Notifies `changed` (the mutex held).
+    void notify() {
+        epoch.store(epoch.load(std::memory_order_relaxed) + 1, std::memory_order_release);
+        changed.notify_all();
+    }
+
+    // Waits for the next notification (`lock` holds the mutex, and holds it
+    // again on return). A thread put to sleep takes a tenth of a millisecond
+    // or more to run again once woken, and the stages of one analysis hand
+    // work to each other many times a run: so the thread first looks for the
+    // notification without the mutex for a short while, giving the processor
+    // to any other runnable thread meanwhile, and sleeps only after that.
+    void idle(std::unique_lock<std::mutex>& lock) {
+        const unsigned long seen = epoch.load(std::memory_order_relaxed);
+        lock.unlock();
+        const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(200);
+        while (epoch.load(std::memory_order_acquire) == seen && std::chrono::steady_clock::now() < until)
+            std::this_thread::yield();
+        lock.lock();
+        // A notification comes with the mutex held, so none is missed
+        // between this test and the wait.
+        if (epoch.load(std::memory_order_relaxed) == seen) changed.wait(lock);
+    }
 
     // Runs one unit of the first job that has one to claim; false when none
     // has. `lock` holds the mutex, and holds it again on return.
@@ -53,7 +81,7 @@ struct ThreadPool::Impl {
             job->run(unit);
             lock.lock();
             job->finished(unit);
-            changed.notify_all();
+            notify();
             return true;
         }
         return false;
@@ -63,12 +91,12 @@ struct ThreadPool::Impl {
     template <typename Done>
     void wait_helping(std::unique_lock<std::mutex>& lock, const Done& done) {
         while (!done())
-            if (!help(lock)) changed.wait(lock);
+            if (!help(lock)) idle(lock);
     }
 
     void add(Job* job) {
         jobs.push_back(job);
-        changed.notify_all();
+        notify();
     }
 
     void remove(Job* job) { jobs.remove(job); }
@@ -76,7 +104,7 @@ struct ThreadPool::Impl {
     void work() {
         std::unique_lock<std::mutex> lock(mutex);
         while (!stopping)
-            if (!help(lock)) changed.wait(lock);
+            if (!help(lock)) idle(lock);
     }
 };
 
@@ -101,7 +129,7 @@ ThreadPool::~ThreadPool() {
     {
         const std::lock_guard<std::mutex> lock(impl_->mutex);
         impl_->stopping = true;
-        impl_->changed.notify_all();
+        impl_->notify();
     }
     for (auto& t : impl_->workers) t.join();
 }
@@ -167,7 +195,7 @@ void ThreadPool::parallel_parts(long first, long last, long min_part, FunctionRe
         lock.lock();
         job.finished(part);
     }
-    impl_->changed.notify_all();
+    impl_->notify();
     impl_->wait_helping(lock, [&job] { return job.all_done(); });
     impl_->remove(&job);
     lock.unlock();
@@ -240,7 +268,7 @@ void ThreadPool::ordered(long count, long window, FunctionRef<void(long)> produc
             lock.lock();
             if (failure) break;
             ++job.consumed_;
-            impl_->changed.notify_all();  // the window moved on
+            impl_->notify();  // the window moved on
             continue;
         }
         if (job.claimable()) {
@@ -249,10 +277,10 @@ void ThreadPool::ordered(long count, long window, FunctionRef<void(long)> produc
             job.run(item);
             lock.lock();
             job.finished(item);
-            impl_->changed.notify_all();
+            impl_->notify();
             continue;
         }
-        if (!impl_->help(lock)) impl_->changed.wait(lock);
+        if (!impl_->help(lock)) impl_->idle(lock);
     }
     // Nothing more starts; the items started end.
     job.stopped_ = true;
