@@ -345,8 +345,9 @@ std::string processes_mentioning(const fs::path& text) {
     for (const auto& entry : fs::directory_iterator("/proc")) {
         const std::string pid = entry.path().filename().string();
         if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self) continue;
-        std::ifstream in(entry.path() / "cmdline", std::ios::binary);
-        std::string args((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // (slurp: a process that ends meanwhile makes the read fail, ESRCH,
+        // which an istreambuf_iterator reports by throwing.)
+        std::string args = slurp(entry.path() / "cmdline");
         std::replace(args.begin(), args.end(), '\0', ' ');
         if (args.find(text.string()) != std::string::npos) found += args + "\n";
     }
