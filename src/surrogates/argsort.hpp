@@ -31,6 +31,7 @@ inline std::uint64_t order_key(double x) {
 struct ArgSort {
     std::vector<std::uint64_t> key, bucket_key;
     std::vector<std::uint32_t> start, index;
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> part;  // a large bucket, sorted
 
     const std::vector<std::uint32_t>& operator()(const double* y, std::size_t n) {
         key.resize(n);
@@ -63,7 +64,7 @@ struct ArgSort {
         for (std::size_t b = 0; b < buckets; ++b) {
             const std::size_t end = start[b];
             if (end - begin > 32) {
-                std::vector<std::pair<std::uint64_t, std::uint32_t>> part(end - begin);
+                part.resize(end - begin);
                 for (std::size_t i = begin; i < end; ++i) part[i - begin] = {bucket_key[i], index[i]};
                 std::sort(part.begin(), part.end());
                 for (std::size_t i = begin; i < end; ++i) std::tie(bucket_key[i], index[i]) = part[i - begin];

@@ -211,8 +211,7 @@ std::string format_quanta(std::int64_t quanta, int decimals) {
 std::vector<double> values(const Series& series, const Format& format) {
     // Both exact, so the one rounded division gives the double nearest the
     // decimal text, which is what reading the text gives.
-    double per_unit = 1.0;
-    for (int k = 0; k < format.decimals; ++k) per_unit *= 10.0;
+    const double per_unit = power_of_ten(format.decimals);
     std::vector<double> intervals(series.quanta.size());
     for (std::size_t i = 0; i < intervals.size(); ++i)
         intervals[i] = static_cast<double>(series.quanta[i]) / per_unit;
